@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# One command to see the monitor: installs what is missing, builds, starts the
+# crate-server emulator on 127.0.0.1:11111 unless a crate server already
+# answers there, and starts the monitor.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+BIN=${BUILD_DIR:-build}/bin
+PORT=11111
+
+server_answers() { (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null; }
+
+if ! server_answers; then
+  "$BIN/grv480-emulator" --port $PORT --state-dir "${XDG_DATA_HOME:-$HOME/.local/share}/grv480-emulator" &
+  EMU_PID=$!
+  trap 'kill $EMU_PID 2>/dev/null || true' EXIT
+  for _ in $(seq 50); do server_answers && break; sleep 0.1; done
+fi
+
+if [ -x "$BIN/grv480-monitor" ]; then
+  "$BIN/grv480-monitor" "$@"
+else
+  "$BIN/grv480-cli" list
+fi
