@@ -1,0 +1,70 @@
+#include "condledindicator.h"
+
+#include "qledindicator.h"
+
+#include <QHBoxLayout>
+#include <QMouseEvent>
+
+CondLedIndicator::CondLedIndicator(QWidget *parent)
+    : QWidget(parent),
+      m_led(new QLedIndicator(this, 22))
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setAlignment(Qt::AlignCenter);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_led);
+    // A state display, not a switch: the operator must not toggle it.
+    m_led->setEnabled(false);
+    m_led->installEventFilter(this);
+    setState(Off);
+}
+
+void CondLedIndicator::setState(int state)
+{
+    m_state = state;
+    QColor c1, c2;
+    switch (state) {
+    case Green:
+        c1 = QColor(0, 255, 0);
+        c2 = QColor(0, 192, 0);
+        break;
+    case Red:
+        c1 = QColor(255, 0, 0);
+        c2 = QColor(192, 0, 0);
+        break;
+    case Grey:
+        c1 = QColor(Qt::darkGray);
+        c2 = QColor(Qt::gray);
+        break;
+    case Blue:
+        c1 = QColor(0, 0, 255);
+        c2 = QColor(0, 0, 192);
+        break;
+    default:
+        m_led->setChecked(false);
+        return;
+    }
+    m_led->setOnColor1(c1);
+    m_led->setOnColor2(c2);
+    m_led->setChecked(true);
+    m_led->update();
+}
+
+bool CondLedIndicator::eventFilter(QObject *watched, QEvent *event)
+{
+    // A disabled LED swallows presses, so the container sees them here and
+    // can still offer its context menu.
+    if (event->type() == QEvent::MouseButtonPress && qobject_cast<QLedIndicator *>(watched)) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        const QPoint pos = mapFromGlobal(m_led->mapToGlobal(me->pos()));
+        QMouseEvent forwarded(me->type(), pos, me->button(), me->buttons(), me->modifiers());
+        mousePressEvent(&forwarded);
+    }
+    return false;
+}
+
+void CondLedIndicator::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton)
+        emit customContextMenuRequested(event->pos());
+}
