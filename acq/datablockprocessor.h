@@ -1,0 +1,93 @@
+#ifndef DATABLOCKPROCESSOR_H
+#define DATABLOCKPROCESSOR_H
+
+#include "grv480api.h"
+#include "grv480recvthread.h"
+
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QSharedPointer>
+#include <QVector>
+
+struct SpectrumWindow;
+struct SpectrumFft;
+
+// Turns every acquired frame into a block of per-channel results: window-weighted
+// DC and AC, the amplitude spectrum in dB relative to the channel's range, the
+// dominant line and the sine-wave figures. Lives on a processing thread of its
+// own; both slots are reached through queued connections, one at a time.
+//
+// The analysis set-up (axes, window, FFT plan) is kept while the block length
+// and the sample interval stay the same. Blocks already emitted keep the axis
+// vectors they were given; a new set-up builds new ones.
+class DataBlockProcessor : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct ChResult
+    {
+        TGRV480ChStatus status{};
+        QVector<double> timeAxis; // ms, shared with the processor
+        QVector<double> values;   // mV, shared with the frame
+        QVector<double> freqAxis; // Hz, shared with the processor
+        QVector<double> spectrum; // dB re rangeMv; empty for blocks shorter than 6
+        double dc = 0.0;          // mV
+        double ac = 0.0;          // mV RMS
+        double rangeMv = 0.0;
+        bool peakValid = false;
+        double peakFreq = 0.0;      // Hz
+        double peakAmplitude = 0.0; // mV
+        bool harmValid = false;     // the figures below are meaningful only if set
+        double snr = 0.0;           // dB
+        double thd = 0.0;           // dB, negative
+        double sinad = 0.0;         // dB
+        double sfdr = 0.0;          // dB
+        double enob = 0.0;          // bits
+    };
+
+    struct DataBlock
+    {
+        TGRV480FrameStatus status{};
+        QList<QSharedPointer<ChResult>> channels; // same order as the frame's
+    };
+
+    static constexpr int DefaultWindowType = 7; // 4-term Blackman-Harris
+    static constexpr int HarmonicLimit = 6;     // fundamental plus harmonics 2 to 5
+
+    explicit DataBlockProcessor(QObject *parent = nullptr);
+    ~DataBlockProcessor() override;
+
+    int windowType() const { return m_winType; }
+
+public slots:
+    void processFrame(QSharedPointer<GRV480RecvThread::Frame> frame);
+    // Takes effect only once a frame has set the processor up; an earlier call
+    // is not remembered.
+    void processParamsUpdate(int wintype);
+
+signals:
+    void newBlock(QSharedPointer<DataBlockProcessor::DataBlock> block);
+
+private:
+    void setUp(int length, double interval, int type);
+    void analyse(ChResult &result);
+
+    QVector<double> m_timeAxis;
+    QVector<double> m_freqAxis;
+    SpectrumWindow *m_window = nullptr;
+    SpectrumFft *m_fft = nullptr;
+    double *m_fftInput = nullptr;
+    QVector<double> m_work;
+    int m_binCount = 0;
+    int m_blockLen = 0;
+    double m_sampleInterval = 0.0;
+    int m_winType = DefaultWindowType;
+
+    Q_DISABLE_COPY(DataBlockProcessor)
+};
+
+Q_DECLARE_METATYPE(QSharedPointer<DataBlockProcessor::DataBlock>)
+
+#endif // DATABLOCKPROCESSOR_H
