@@ -273,9 +273,10 @@ void HierarchicalHeaderView::drawCell(QPainter *painter, const QModelIndex &cell
         QTransform m;
         m.rotate(-90);
         painter->setWorldTransform(m, true);
-        QRect rotated(0, 0, cellRect.height(), cellRect.width());
-        rotated.moveCenter(QPoint(-cellRect.center().y(), cellRect.center().x()));
-        option.rect = rotated;
+        // Computed from the edges rather than QRect::center(), whose integer
+        // rounding would shift the label by a pixel or two.
+        option.rect = QRect(-(cellRect.y() + cellRect.height()), cellRect.x(), cellRect.height(),
+                            cellRect.width());
         style()->drawControl(QStyle::CE_HeaderLabel, &option, painter, this);
     } else {
         style()->drawControl(QStyle::CE_Header, &option, painter, this);
