@@ -117,7 +117,10 @@ int validManualOdr(int type, qint64 odr)
 class SettingsReader
 {
 public:
-    explicit SettingsReader(QSettings &settings) : s(settings) {}
+    explicit SettingsReader(QSettings &settings)
+        : s(settings)
+    {
+    }
 
     QStringList corrected;
     QString prefix; // of the array element being read, e.g. "AdcChannels/3/"
@@ -131,8 +134,7 @@ public:
 
     // A value outside lo..hi is brought to the nearer bound; with badAtOrBelowZero
     // a value <= 0 counts as unusable instead (it would be divided by).
-    double real(const QString &key, double def, double lo, double hi,
-                bool badAtOrBelowZero = false)
+    double real(const QString &key, double def, double lo, double hi, bool badAtOrBelowZero = false)
     {
         if (!s.contains(key))
             return def;
@@ -180,25 +182,25 @@ DeviceConfig::DeviceConfig()
 }
 
 DeviceConfig::DeviceConfig(const DeviceConfig &other)
-    : QObject(),
-      iSrcCode(other.iSrcCode),
-      adcFreq(other.adcFreq),
-      swTimeUs(other.swTimeUs),
-      swTimeResultUs(other.swTimeResultUs),
-      measTime(other.measTime),
-      tareCoefEn(other.tareCoefEn),
-      ch16ForUref(other.ch16ForUref),
-      bgMeasGroup(other.bgMeasGroup),
-      bgMeasMask(other.bgMeasMask),
-      shortRThresh(other.shortRThresh),
-      cableLength(other.cableLength),
-      cableCapPerUnit(other.cableCapPerUnit),
-      filterManualEn(other.filterManualEn),
-      filterManualType(other.filterManualType),
-      filterManualOdr(other.filterManualOdr),
-      filterParams(other.filterParams),
-      channels(other.channels),
-      m_singleChMode(other.m_singleChMode)
+    : QObject()
+    , iSrcCode(other.iSrcCode)
+    , adcFreq(other.adcFreq)
+    , swTimeUs(other.swTimeUs)
+    , swTimeResultUs(other.swTimeResultUs)
+    , measTime(other.measTime)
+    , tareCoefEn(other.tareCoefEn)
+    , ch16ForUref(other.ch16ForUref)
+    , bgMeasGroup(other.bgMeasGroup)
+    , bgMeasMask(other.bgMeasMask)
+    , shortRThresh(other.shortRThresh)
+    , cableLength(other.cableLength)
+    , cableCapPerUnit(other.cableCapPerUnit)
+    , filterManualEn(other.filterManualEn)
+    , filterManualType(other.filterManualType)
+    , filterManualOdr(other.filterManualOdr)
+    , filterParams(other.filterParams)
+    , channels(other.channels)
+    , m_singleChMode(other.m_singleChMode)
 {
     registerMetaTypes();
 }
@@ -207,12 +209,13 @@ QList<const DeviceConfig::BgMeasGroup *> DeviceConfig::bgMeasGroups()
 {
     // Built on first use, after main() has installed the translators.
     static const BgMeasGroup presets[] = {
-        {QCoreApplication::translate("DeviceConfig", QT_TRANSLATE_NOOP("DeviceConfig", "Все измерения")),
+        {QCoreApplication::translate("DeviceConfig",
+                                     QT_TRANSLATE_NOOP("DeviceConfig", "Все измерения")),
          GRV480_BG_ALL},
         {QCoreApplication::translate("DeviceConfig",
                                      QT_TRANSLATE_NOOP("DeviceConfig", "Без проверки обрыва")),
-         GRV480_BG_ALL
-             & ~(GRV480_BG_CHECK_OPEN_UREF | GRV480_BG_CHECK_OPEN_UNEG | GRV480_BG_CHECK_OPEN_UX)},
+         GRV480_BG_ALL &
+             ~(GRV480_BG_CHECK_OPEN_UREF | GRV480_BG_CHECK_OPEN_UNEG | GRV480_BG_CHECK_OPEN_UX)},
         {QCoreApplication::translate("DeviceConfig",
                                      QT_TRANSLATE_NOOP("DeviceConfig", "Разбаланс и ноль")),
          GRV480_BG_OFFS},
@@ -415,18 +418,54 @@ void DeviceConfig::setBgMeasBit(quint32 bit, bool en)
     emit frameParamsChanged();
 }
 
-void DeviceConfig::setBgMeasOffs(bool en) { setBgMeasBit(GRV480_BG_OFFS, en); }
-void DeviceConfig::setBgMeasUref(bool en) { setBgMeasBit(GRV480_BG_UREF, en); }
-void DeviceConfig::setBgMeasUrefOffs(bool en) { setBgMeasBit(GRV480_BG_UREF_OFFS, en); }
-void DeviceConfig::setBgMeasVadj(bool en) { setBgMeasBit(GRV480_BG_VADJ, en); }
-void DeviceConfig::setBgMeasUneg(bool en) { setBgMeasBit(GRV480_BG_UNEG, en); }
-void DeviceConfig::setBgMeasCheckShortUref(bool en) { setBgMeasBit(GRV480_BG_CHECK_SHORT_UREF, en); }
-void DeviceConfig::setBgMeasCheckOpenUref(bool en) { setBgMeasBit(GRV480_BG_CHECK_OPEN_UREF, en); }
-void DeviceConfig::setBgMeasCheckOpenUneg(bool en) { setBgMeasBit(GRV480_BG_CHECK_OPEN_UNEG, en); }
-void DeviceConfig::setBgMeasCheckShortUx(bool en) { setBgMeasBit(GRV480_BG_CHECK_SHORT_UX, en); }
-void DeviceConfig::setBgMeasCheckOpenUx(bool en) { setBgMeasBit(GRV480_BG_CHECK_OPEN_UX, en); }
-void DeviceConfig::setBgMeasUx(bool en) { setBgMeasBit(GRV480_BG_UX, en); }
-void DeviceConfig::setBgMeasUcm(bool en) { setBgMeasBit(GRV480_BG_UCM, en); }
+void DeviceConfig::setBgMeasOffs(bool en)
+{
+    setBgMeasBit(GRV480_BG_OFFS, en);
+}
+void DeviceConfig::setBgMeasUref(bool en)
+{
+    setBgMeasBit(GRV480_BG_UREF, en);
+}
+void DeviceConfig::setBgMeasUrefOffs(bool en)
+{
+    setBgMeasBit(GRV480_BG_UREF_OFFS, en);
+}
+void DeviceConfig::setBgMeasVadj(bool en)
+{
+    setBgMeasBit(GRV480_BG_VADJ, en);
+}
+void DeviceConfig::setBgMeasUneg(bool en)
+{
+    setBgMeasBit(GRV480_BG_UNEG, en);
+}
+void DeviceConfig::setBgMeasCheckShortUref(bool en)
+{
+    setBgMeasBit(GRV480_BG_CHECK_SHORT_UREF, en);
+}
+void DeviceConfig::setBgMeasCheckOpenUref(bool en)
+{
+    setBgMeasBit(GRV480_BG_CHECK_OPEN_UREF, en);
+}
+void DeviceConfig::setBgMeasCheckOpenUneg(bool en)
+{
+    setBgMeasBit(GRV480_BG_CHECK_OPEN_UNEG, en);
+}
+void DeviceConfig::setBgMeasCheckShortUx(bool en)
+{
+    setBgMeasBit(GRV480_BG_CHECK_SHORT_UX, en);
+}
+void DeviceConfig::setBgMeasCheckOpenUx(bool en)
+{
+    setBgMeasBit(GRV480_BG_CHECK_OPEN_UX, en);
+}
+void DeviceConfig::setBgMeasUx(bool en)
+{
+    setBgMeasBit(GRV480_BG_UX, en);
+}
+void DeviceConfig::setBgMeasUcm(bool en)
+{
+    setBgMeasBit(GRV480_BG_UCM, en);
+}
 
 void DeviceConfig::roundAdcFreq()
 {
@@ -468,9 +507,9 @@ QStringList DeviceConfig::loadSettings(QSettings &settings)
     double defaultISrcValue = 0;
     GRV480_FindISrcCode(nullptr, DefaultISrcMa, &defaultISrcCode, &defaultISrcValue);
 
-    iSrcCode = qint32(in.integer(QStringLiteral("iSrcCode"), defaultISrcCode,
-                                 std::numeric_limits<qint32>::min(),
-                                 std::numeric_limits<qint32>::max()));
+    iSrcCode =
+        qint32(in.integer(QStringLiteral("iSrcCode"), defaultISrcCode,
+                          std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
     adcFreq = in.real(QStringLiteral("AdcFreq"), DefaultAdcFreq, MinAdcFreq, MaxAdcFreq, true);
     swTimeUs = in.real(QStringLiteral("SwTimeUs"), DefaultSwTimeUs, 0, MaxSwTimeUs);
     measTime = std::trunc(
@@ -486,9 +525,10 @@ QStringList DeviceConfig::loadSettings(QSettings &settings)
         in.note(maskKey);
     const QString groupName = settings.value(QStringLiteral("BgMeasGroup"), QString()).toString();
 
-    shortRThresh = in.real(QStringLiteral("ShortRThreash"), DefaultShortRThresh, 0, MaxShortRThresh);
-    cableLength = in.real(QStringLiteral("CableLength"), DefaultCableLength, MinCableLength,
-                          MaxCableLength);
+    shortRThresh =
+        in.real(QStringLiteral("ShortRThreash"), DefaultShortRThresh, 0, MaxShortRThresh);
+    cableLength =
+        in.real(QStringLiteral("CableLength"), DefaultCableLength, MinCableLength, MaxCableLength);
     cableCapPerUnit = in.real(QStringLiteral("CableCapactiyPerUnit"), DefaultCableCapPerUnit, 0,
                               MaxCableCapPerUnit);
     filterManualEn = in.flag(QStringLiteral("FilterManualEn"), false);

@@ -94,21 +94,21 @@ public:
     // Fields, in the order of the configuration (read them, change them through
     // the slots). Single-channel mode sits between iSrcCode and adcFreq: see
     // singleChMode() and m_singleChMode below.
-    qint32 iSrcCode = 0;           // excitation-current code
-    double adcFreq = 0;            // Hz; in single-channel mode the filter's output rate
-    double swTimeUs = 0;           // requested switching time
-    double swTimeResultUs = 0;     // derived: switching time the frequency and filter leave
-    double measTime = 0;           // ms, whole, at least MinMeasTimeMs
+    qint32 iSrcCode = 0;       // excitation-current code
+    double adcFreq = 0;        // Hz; in single-channel mode the filter's output rate
+    double swTimeUs = 0;       // requested switching time
+    double swTimeResultUs = 0; // derived: switching time the frequency and filter leave
+    double measTime = 0;       // ms, whole, at least MinMeasTimeMs
     bool tareCoefEn = false;
-    bool ch16ForUref = false;      // channel 16 measures Uref; it is never enabled then
+    bool ch16ForUref = false;                 // channel 16 measures Uref; it is never enabled then
     const BgMeasGroup *bgMeasGroup = nullptr; // null: custom set; never owned
-    quint32 bgMeasMask = 0;        // GRV480_BG_* bits
-    double shortRThresh = 0;       // ohms
-    double cableLength = 0;        // metres
-    double cableCapPerUnit = 0;    // pF per metre
+    quint32 bgMeasMask = 0;                   // GRV480_BG_* bits
+    double shortRThresh = 0;                  // ohms
+    double cableLength = 0;                   // metres
+    double cableCapPerUnit = 0;               // pF per metre
     bool filterManualEn = false;
-    qint32 filterManualType = 0;   // GRV480_FILTER_*
-    qint32 filterManualOdr = 0;    // ODR code; the decimation divider for SINC3
+    qint32 filterManualType = 0;        // GRV480_FILTER_*
+    qint32 filterManualOdr = 0;         // ODR code; the decimation divider for SINC3
     TGRV480FilterParams filterParams{}; // derived: the filter that will run
     std::array<ChannelCfg, ChannelCount> channels{};
 

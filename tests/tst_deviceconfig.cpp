@@ -55,11 +55,14 @@ class SignalLog
 public:
     explicit SignalLog(DeviceConfig *c)
     {
-        QObject::connect(c, &DeviceConfig::filterParamsUpdated, [this] { names << "filterParamsUpdated"; });
+        QObject::connect(c, &DeviceConfig::filterParamsUpdated,
+                         [this] { names << "filterParamsUpdated"; });
         QObject::connect(c, &DeviceConfig::adcFreqUpdated, [this] { names << "adcFreqUpdated"; });
-        QObject::connect(c, &DeviceConfig::frameParamsChanged, [this] { names << "frameParamsChanged"; });
+        QObject::connect(c, &DeviceConfig::frameParamsChanged,
+                         [this] { names << "frameParamsChanged"; });
         QObject::connect(c, &DeviceConfig::ch16ModeChanged, [this] { names << "ch16ModeChanged"; });
-        QObject::connect(c, &DeviceConfig::singleChModeChanged, [this] { names << "singleChModeChanged"; });
+        QObject::connect(c, &DeviceConfig::singleChModeChanged,
+                         [this] { names << "singleChModeChanged"; });
     }
     QStringList names;
 };
@@ -210,6 +213,7 @@ void tst_DeviceConfig::bgMeasBitsFollowPresetRule_data()
     QTest::addColumn<BgSlot>("slot");
     QTest::addColumn<BgAccessor>("accessor");
     QTest::addColumn<quint32>("bit");
+    // clang-format off
     QTest::newRow("0 offs") << &DeviceConfig::setBgMeasOffs << &DeviceConfig::bgMeasOffsEn << 0x001u;
     QTest::newRow("1 uref") << &DeviceConfig::setBgMeasUref << &DeviceConfig::bgMeasUrefEn << 0x002u;
     QTest::newRow("2 uref offs") << &DeviceConfig::setBgMeasUrefOffs << &DeviceConfig::bgMeasUrefOffsEn << 0x004u;
@@ -222,6 +226,7 @@ void tst_DeviceConfig::bgMeasBitsFollowPresetRule_data()
     QTest::newRow("9 open ux") << &DeviceConfig::setBgMeasCheckOpenUx << &DeviceConfig::bgMeasCheckOpenUxEn << 0x200u;
     QTest::newRow("10 ux") << &DeviceConfig::setBgMeasUx << &DeviceConfig::bgMeasUxEn << 0x400u;
     QTest::newRow("11 ucm") << &DeviceConfig::setBgMeasUcm << &DeviceConfig::bgMeasUcmEn << 0x800u;
+    // clang-format on
 }
 
 void tst_DeviceConfig::bgMeasBitsFollowPresetRule()
@@ -557,8 +562,9 @@ void tst_DeviceConfig::copyConstructor()
     QObject parent;
     DeviceConfig original;
     original.setParent(&parent);
-    loadSection(original, "SingleChMode=true\nBgMeasGroup=Custom\nBgMeasMask=9\nTareCoefEn=true\n"
-                          "AdcChannels\\size=2\nAdcChannels\\2\\Enabled=true\nAdcChannels\\2\\Range=1\n");
+    loadSection(original,
+                "SingleChMode=true\nBgMeasGroup=Custom\nBgMeasMask=9\nTareCoefEn=true\n"
+                "AdcChannels\\size=2\nAdcChannels\\2\\Enabled=true\nAdcChannels\\2\\Range=1\n");
 
     DeviceConfig copy(original);
     QCOMPARE(snapshot(copy), snapshot(original));
@@ -643,7 +649,8 @@ void tst_DeviceConfig::shortChannelArray()
     c.setChannelEnabled(9, true); // a previous state must not survive the load
     QByteArray keys = "AdcChannels\\size=4\n";
     for (int i = 1; i <= 6; ++i)
-        keys += QString("AdcChannels\\%1\\Enabled=true\nAdcChannels\\%1\\Range=1\n").arg(i).toLatin1();
+        keys +=
+            QString("AdcChannels\\%1\\Enabled=true\nAdcChannels\\%1\\Range=1\n").arg(i).toLatin1();
     loadSection(c, keys);
     for (int i = 0; i < 16; ++i) {
         QCOMPARE(c.channels[i].enabled, i < 4);
@@ -667,10 +674,12 @@ void tst_DeviceConfig::storedGroupName_data()
     QTest::newRow("name from another language")
         << QByteArray("BgMeasGroup=All measurements\nBgMeasMask=4095\n") << -1 << 0xFFFu;
     QTest::newRow("preset name differing in case")
-        << QByteArray("BgMeasGroup=\\x432\\x441\\x435 \\x438\\x437\\x43c\\x435\\x440\\x435\\x43d\\x438\\x44f\nBgMeasMask=7\n")
+        << QByteArray("BgMeasGroup=\\x432\\x441\\x435 "
+                      "\\x438\\x437\\x43c\\x435\\x440\\x435\\x43d\\x438\\x44f\nBgMeasMask=7\n")
         << -1 << 7u;
     QTest::newRow("preset overrides the mask")
-        << QByteArray("BgMeasGroup=\\x420\\x430\\x437\\x431\\x430\\x43b\\x430\\x43d\\x441 \\x438 \\x43d\\x43e\\x43b\\x44c\nBgMeasMask=7\n")
+        << QByteArray("BgMeasGroup=\\x420\\x430\\x437\\x431\\x430\\x43b\\x430\\x43d\\x441 \\x438 "
+                      "\\x43d\\x43e\\x43b\\x44c\nBgMeasMask=7\n")
         << 2 << 1u;
     QTest::newRow("empty name") << QByteArray("BgMeasGroup=\nBgMeasMask=7\n") << 0 << 0xFFFu;
 }
@@ -693,10 +702,15 @@ void tst_DeviceConfig::hasSettings_data()
     QTest::newRow("the group") << QByteArray("[GRV480MonitorDeviceConfig]\nAdcFreq=1000\n") << true;
     // QSettings reports no group without keys; loading such a file still gives the defaults.
     QTest::newRow("empty group") << QByteArray("[GRV480MonitorDeviceConfig]\n") << false;
-    QTest::newRow("among others") << QByteArray("[MainWindow]\nx=1\n[GRV480MonitorDeviceConfig]\nx=1\n") << true;
-    QTest::newRow("lower case") << QByteArray("[grv480monitordeviceconfig]\nAdcFreq=1000\n") << false;
-    QTest::newRow("upper case") << QByteArray("[GRV480MONITORDEVICECONFIG]\nAdcFreq=1000\n") << false;
-    QTest::newRow("nested") << QByteArray("[Other]\nGRV480MonitorDeviceConfig\\AdcFreq=1\n") << false;
+    QTest::newRow("among others") << QByteArray(
+                                         "[MainWindow]\nx=1\n[GRV480MonitorDeviceConfig]\nx=1\n")
+                                  << true;
+    QTest::newRow("lower case") << QByteArray("[grv480monitordeviceconfig]\nAdcFreq=1000\n")
+                                << false;
+    QTest::newRow("upper case") << QByteArray("[GRV480MONITORDEVICECONFIG]\nAdcFreq=1000\n")
+                                << false;
+    QTest::newRow("nested") << QByteArray("[Other]\nGRV480MonitorDeviceConfig\\AdcFreq=1\n")
+                            << false;
     QTest::newRow("other group") << QByteArray("[MainWindow]\nx=1\n") << false;
     QTest::newRow("empty file") << QByteArray() << false;
     QTest::newRow("not an ini file") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11) << false;
@@ -718,7 +732,8 @@ void tst_DeviceConfig::measTimeWrittenAsDouble()
     {
         QSettings out(path, QSettings::IniFormat);
         c.saveSettings(out);
-        QCOMPARE(out.value("GRV480MonitorDeviceConfig/MeasTime").userType(), int(QMetaType::Double));
+        QCOMPARE(out.value("GRV480MonitorDeviceConfig/MeasTime").userType(),
+                 int(QMetaType::Double));
         QCOMPARE(out.value("GRV480MonitorDeviceConfig/MeasTime").toDouble(), 1000.0);
     }
     QSettings in(path, QSettings::IniFormat);
@@ -740,7 +755,15 @@ void tst_DeviceConfig::malformedValues_data()
     QTest::addColumn<int>("tablesStatus");  // the module API's verdict on the loaded configuration
 
     const int iSrc = defaultISrcCode();
-    struct Row { const char *name; const char *keys; const char *field; double expected; const char *corrected; };
+    struct Row
+    {
+        const char *name;
+        const char *keys;
+        const char *field;
+        double expected;
+        const char *corrected;
+    };
+    // clang-format off
     const Row rows[] = {
         {"AdcFreq text", "AdcFreq=abc", "adcFreq", 20000, "AdcFreq"},
         {"AdcFreq empty", "AdcFreq=", "adcFreq", 20000, "AdcFreq"},
@@ -809,9 +832,11 @@ void tst_DeviceConfig::malformedValues_data()
         {"boolean text", "TareCoefEn=yes", "tareCoefEn", 1, ""},
         {"boolean false text", "TareCoefEn=false", "tareCoefEn", 0, ""},
     };
+    // clang-format on
     for (const Row &r : rows) {
         // Kept values are the module's to refuse; everything else is loaded into range.
-        const int status = QByteArray(r.name) == "iSrcCode negative kept" ? GRV480_ERR_CFG_ISRC_CODE : 0;
+        const int status =
+            QByteArray(r.name) == "iSrcCode negative kept" ? GRV480_ERR_CFG_ISRC_CODE : 0;
         QTest::newRow(r.name) << (QByteArray(r.keys) + '\n') << QString(r.field) << r.expected
                               << QString(r.corrected) << status;
     }
