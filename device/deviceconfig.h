@@ -82,10 +82,11 @@ public:
     bool bgMeasUxEn() const { return bgMeasBitEn(GRV480_BG_UX); }
     bool bgMeasUcmEn() const { return bgMeasBitEn(GRV480_BG_UCM); }
 
-    // Reads the group "GRV480MonitorDeviceConfig". Values no module could take
-    // are brought into range or replaced by their default; the result names
-    // the keys so treated (empty for a clean store), e.g. "AdcFreq" or
-    // "AdcChannels/3/Range". Callers may ignore it.
+    // Reads the group "GRV480MonitorDeviceConfig". Unusable or out-of-bounds
+    // values are brought into range or replaced by their default (the table in
+    // deviceconfig.cpp; the excitation code is left for the module to judge).
+    // The result names the keys so treated, e.g. "AdcFreq" or
+    // "AdcChannels/3/Range"; empty for a clean store. Callers may ignore it.
     QStringList loadSettings(QSettings &settings);
     void saveSettings(QSettings &settings) const;
     // True when the store's top level has the group (case-sensitive).
@@ -122,12 +123,12 @@ signals:
 public slots:
     void fillDeviceConfig(TGRV480 *hmodule) const;
     void setISrcValue(double value); // mA
-    void setAdcFreq(double freq);
+    void setAdcFreq(double freq);    // ignores NaN, infinities and values <= 0
     void setSwTimeUs(double us);
     void setMeasTime(int ms);
     void setSingleChMode(bool singleCh);
     void setTareCoefEn(bool en);
-    void setCh16ForUref(bool en);
+    void setCh16ForUref(bool en); // either way channel 16 ends up disabled
     void setFilterManualEnabled(bool en);
     void setFilterManualParams(int type, int odr);
     void setChannelRange(int ch, int range);
