@@ -95,26 +95,27 @@ void DataBlockProcessor::analyse(ChResult &result)
     if (!m_window || !m_fft || m_freqAxis.size() <= 3)
         return;
 
+    // The routines run on powers: the amplitudes are needed only squared, and the
+    // decibels come from the powers as well.
     spectrumApplyWindow(values, m_window, m_fftInput);
     result.spectrum.resize(m_binCount);
     double *spectrum = result.spectrum.data();
-    spectrumAmplitude(m_fft, spectrum);
+    spectrumPower(m_fft, spectrum);
 
     const double df = m_freqAxis.at(1);
     double frequency = 0.0;
     double power = 0.0;
     result.peakValid
-        = spectrumFindLine(spectrum, m_binCount, df, m_window, &frequency, &power) == 0;
+        = spectrumFindLinePower(spectrum, m_binCount, df, m_window, &frequency, &power) == 0;
     if (result.peakValid) {
         result.peakFreq = frequency;
         result.peakAmplitude = std::sqrt(power);
-        result.harmValid = spectrumHarmonics(spectrum, m_binCount, df, result.peakFreq,
-                                             HarmonicLimit, m_window, &result.snr, &result.thd,
-                                             &result.sinad, &result.sfdr, &result.enob)
+        result.harmValid = spectrumHarmonicsPower(spectrum, m_binCount, df, result.peakFreq,
+                                                  HarmonicLimit, m_window, &result.snr,
+                                                  &result.thd, &result.sinad, &result.sfdr,
+                                                  &result.enob)
                            == 0;
     }
 
-    const double range = result.rangeMv;
-    for (int k = 0; k < m_binCount; ++k)
-        spectrum[k] = 20.0 * std::log10(spectrum[k] / range);
+    spectrumPowerToDecibels(spectrum, m_binCount, result.rangeMv);
 }

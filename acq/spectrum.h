@@ -65,16 +65,27 @@ void spectrumApplyWindow(const double *values, const SpectrumWindow *window,
 
 // Runs the transform over fft->input and writes binCount single-sided amplitudes.
 void spectrumAmplitude(SpectrumFft *fft, double *destination);
+// The same as powers (amplitudes squared), which spares a square root per bin.
+void spectrumPower(SpectrumFft *fft, double *destination);
 
 // Finds the main-lobe-wide group of bins with the greatest energy (never centred
 // in the lowest 2h bins, so the DC region is not taken for the line).
 int spectrumFindLine(const double *amplitudes, int binCount, double df,
                      const SpectrumWindow *window, double *frequency, double *power);
+int spectrumFindLinePower(const double *powers, int binCount, double df,
+                          const SpectrumWindow *window, double *frequency, double *power);
 
 // Sine-wave figures around the fundamental f1; harmonics 2 .. harmonicLimit - 1
 // count as distortion, everything else as noise. Any output may be null.
 int spectrumHarmonics(const double *amplitudes, int binCount, double df, double f1,
                       int harmonicLimit, const SpectrumWindow *window, double *snr, double *thd,
                       double *sinad, double *sfdr, double *enob);
+int spectrumHarmonicsPower(const double *powers, int binCount, double df, double f1,
+                           int harmonicLimit, const SpectrumWindow *window, double *snr,
+                           double *thd, double *sinad, double *sfdr, double *enob);
+
+// Replaces every power P by 20 log10(sqrt(P) / referenceAmplitude), the amplitude
+// in dB relative to the reference; 0 becomes -infinity.
+void spectrumPowerToDecibels(double *values, int count, double referenceAmplitude);
 
 #endif // SPECTRUM_H
