@@ -281,7 +281,12 @@ int32_t buildTables(const TGRV480Config &cfg, Tables *t, bool forTablesOnly)
             }
         }
         const uint32_t g7 = 7u << GRV480_ENTRY_GAIN_SHIFT;
-        const uint32_t g3 = 3u << GRV480_ENTRY_GAIN_SHIFT;
+        // The short check runs at the most sensitive gain that still sees the threshold.
+        const double shortLimitV = cfg.shortRThresh * iSrcCodeMa(cfg.iSrcCode) / 1000.0;
+        unsigned shortGain = 3;
+        while (shortGain < 7 && gainFullScaleV(shortGain) * kAbsDivider < 1.5 * shortLimitV)
+            ++shortGain;
+        const uint32_t g3 = shortGain << GRV480_ENTRY_GAIN_SHIFT;
         auto add = [&](uint32_t entry, BgRole role, uint8_t logical) {
             bg.push_back(entry | kDacMid);
             r.bgRoles.push_back(role);

@@ -1,0 +1,294 @@
+#include "clientsession.h"
+
+#include "crbapi.h"
+#include "server.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+using namespace grv480;
+using namespace grv480::proto;
+
+namespace {
+
+constexpr int kHelloTimeoutMs = 5000;
+constexpr int kHeartbeatMs = 500;
+constexpr size_t kMaxWordsPerMessage = 65536;
+
+int64_t nowUs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+} // namespace
+
+ClientSession::ClientSession(CrateServer &s, int f) : server(s), fd(f)
+{
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+ClientSession::~ClientSession()
+{
+    if (module && emu)
+        server.releaseModule(module);
+    ::close(fd);
+}
+
+void ClientSession::run()
+{
+    const int64_t helloDeadline = nowMs() + kHelloTimeoutMs;
+    uint8_t buf[16384];
+    for (;;) {
+        const bool streaming = emu && emu->isStarted();
+        pollfd p{fd, short(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
+        int timeout = streaming ? 10 : 1000;
+        if (!kind)
+            timeout = int(std::max<int64_t>(1, std::min<int64_t>(timeout, helloDeadline - nowMs())));
+        const int pr = ::poll(&p, 1, timeout);
+        if (pr < 0 && errno != EINTR)
+            return;
+        if (p.revents & (POLLERR | POLLNVAL))
+            return;
+        if (p.revents & (POLLIN | POLLHUP)) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n == 0)
+                return;
+            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EWOULDBLOCK)
+                return;
+            if (n > 0) {
+                in.append(buf, size_t(n));
+                Header h;
+                std::vector<uint8_t> payload;
+                int r;
+                while ((r = in.next(&h, &payload, kMaxRequestPayload)) > 0) {
+                    if (!handle(h, payload))
+                        return;
+                }
+                if (r < 0)
+                    return;   // not our protocol, or an oversized message
+            }
+        }
+        if (!kind && nowMs() >= helloDeadline)
+            return;
+        if (emu && emu->isStarted())
+            produce();
+        if (!flush())
+            return;
+    }
+}
+
+void ClientSession::queue(std::vector<uint8_t> msg)
+{
+    outBytes += msg.size();
+    out.push_back(std::move(msg));
+}
+
+void ClientSession::reply(uint16_t type, int32_t status, const void *extra, size_t extraLen)
+{
+    std::vector<uint8_t> payload(sizeof status + extraLen);
+    std::memcpy(payload.data(), &status, sizeof status);
+    if (extraLen)
+        std::memcpy(payload.data() + sizeof status, extra, extraLen);
+    queue(makeMessage(uint16_t(type | kReplyFlag), payload.data(), payload.size()));
+}
+
+bool ClientSession::flush()
+{
+    while (!out.empty()) {
+        const std::vector<uint8_t> &m = out.front();
+        const ssize_t n = ::send(fd, m.data() + outOffset, m.size() - outOffset, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                return true;
+            return false;
+        }
+        outOffset += size_t(n);
+        if (outOffset == m.size()) {
+            outBytes -= m.size();
+            out.pop_front();
+            outOffset = 0;
+        }
+    }
+    return true;
+}
+
+void ClientSession::produce()
+{
+    const double ff = emu->frameFrequency();
+    const uint64_t due = uint64_t(std::floor(double(nowUs() - startUs) * 1e-6 * ff));
+    if (due > emu->framesGenerated()) {
+        scratch.clear();
+        // whole frames per message, at most kMaxWordsPerMessage words
+        const uint64_t perMsg = std::max<uint64_t>(1, kMaxWordsPerMessage / emu->frameWords());
+        while (emu->framesGenerated() < due) {
+            scratch.clear();
+            emu->generate(std::min(due, emu->framesGenerated() + perMsg), &scratch);
+            queue(makeMessage(Data, scratch.data(), scratch.size() * sizeof(uint32_t)));
+        }
+        lastSendMs = nowMs();
+    } else if (nowMs() - lastSendMs >= kHeartbeatMs) {
+        queue(makeMessage(Heartbeat, nullptr, 0));
+        lastSendMs = nowMs();
+    }
+    if (outBytes > backlogCap) {
+        // The client does not keep up: drop what it has not started to read,
+        // tell it, and stop, rather than growing without bound.
+        while (out.size() > (outOffset ? 1u : 0u)) {
+            outBytes -= out.back().size();
+            out.pop_back();
+        }
+        emu->stop();
+        queue(makeMessage(Overflow, nullptr, 0));
+    }
+}
+
+bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
+{
+    if (payload.size() != sizeof(HelloRequest))
+        return false;
+    HelloRequest req;
+    std::memcpy(&req, payload.data(), sizeof req);
+    if (req.version != kVersion)
+        return false;
+    req.crateSerial[sizeof req.crateSerial - 1] = 0;
+    const std::string serial(req.crateSerial);
+    const Scenario &sc = server.scenario();
+    const bool crateKnown = std::find(sc.crates.begin(), sc.crates.end(), serial) != sc.crates.end();
+    switch (req.kind) {
+    case KindService:
+        kind = KindService;
+        reply(Hello, 0);
+        return true;
+    case KindCrate:
+        if (!crateKnown) {
+            reply(Hello, CRB_ERR_CRATE_NOT_FOUND);
+            return true;
+        }
+        kind = KindCrate;
+        crate = serial;
+        reply(Hello, 0);
+        return true;
+    case KindModule: {
+        if (!crateKnown) {
+            reply(Hello, GRV480_ERR_CRATE_NOT_FOUND);
+            return true;
+        }
+        const ModuleSpec *m = sc.module(serial, req.slot);
+        if (!m || m->typeId != GRV480_MODULE_ID) {
+            reply(Hello, GRV480_ERR_NO_MODULE);
+            return true;
+        }
+        if (!server.claimModule(m)) {
+            reply(Hello, GRV480_ERR_MODULE_BUSY);
+            return true;
+        }
+        kind = KindModule;
+        module = m;
+        emu.reset(new ModuleEmulator(*m));
+        const TGRV480ModuleInfo info = emu->info();
+        reply(Hello, 0, &info, sizeof info);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
+{
+    if (!kind)
+        return h.type == Hello && handleHello(payload);
+    if (h.type == Hello)
+        return false;   // one hello per connection
+    if (kind == KindService) {
+        if (h.type != GetCrates || !payload.empty())
+            return false;
+        char serials[CRB_MAX_CRATES][CRB_SERIAL_SIZE] = {};
+        const Scenario &sc = server.scenario();
+        for (size_t i = 0; i < sc.crates.size() && i < CRB_MAX_CRATES; ++i)
+            std::strncpy(serials[i], sc.crates[i].c_str(), CRB_SERIAL_SIZE - 1);
+        reply(GetCrates, 0, serials, sizeof serials);
+        return true;
+    }
+    if (kind == KindCrate) {
+        if (h.type != GetModules || !payload.empty())
+            return false;
+        uint16_t ids[CRB_SLOT_COUNT] = {};
+        for (const ModuleSpec &m : server.scenario().modules) {
+            if (m.crate == crate)
+                ids[m.slot - 1] = m.typeId;
+        }
+        reply(GetModules, 0, ids, sizeof ids);
+        return true;
+    }
+    // module connection
+    switch (h.type) {
+    case SetAdc: {
+        if (payload.size() != sizeof(SetAdcRequest))
+            return false;
+        SetAdcRequest req;
+        std::memcpy(&req, payload.data(), sizeof req);
+        SetAdcReply rep{};
+        rep.status = emu->setAdc(req, &rep);
+        reply(SetAdc, rep.status, &rep.frameWordCount, sizeof rep - sizeof rep.status);
+        return true;
+    }
+    case InitMeas: {
+        if (payload.size() != sizeof(int32_t))
+            return false;
+        int32_t mode;
+        std::memcpy(&mode, payload.data(), sizeof mode);
+        reply(InitMeas, emu->initMeas(mode));
+        return true;
+    }
+    case Start: {
+        if (!payload.empty())
+            return false;
+        const int st = emu->start();
+        if (st == 0) {
+            startUs = nowUs();
+            lastSendMs = nowMs();
+            const double bytesPerSec = emu->frameFrequency() * emu->frameWords() * 4.0;
+            backlogCap = size_t(std::clamp(2.0 * bytesPerSec, 1024.0 * 1024, 8.0 * 1024 * 1024));
+        }
+        reply(Start, st);
+        return true;
+    }
+    case Stop:
+        if (!payload.empty())
+            return false;
+        emu->stop();
+        reply(Stop, 0);
+        return true;
+    case ReadFlash: {
+        if (!payload.empty())
+            return false;
+        TGRV480TareInfo rec[GRV480_CHANNEL_COUNT];
+        std::memset(rec, 0, sizeof rec);
+        const int st = server.flash().read(module->serial, rec);
+        reply(ReadFlash, st, rec, sizeof rec);
+        return true;
+    }
+    case WriteFlash: {
+        if (payload.size() != sizeof(WriteFlashRequest))
+            return false;
+        WriteFlashRequest req;
+        std::memcpy(&req, payload.data(), sizeof req);
+        reply(WriteFlash, server.flash().write(module->serial, req.mask, req.tare));
+        return true;
+    }
+    default:
+        return false;
+    }
+}

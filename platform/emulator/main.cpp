@@ -1,0 +1,154 @@
+// grv480-emulator: a crate server with emulated GRV480 modules.
+#include "scenario.h"
+#include "server.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+CrateServer *g_server = nullptr;
+
+void onSignal(int)
+{
+    if (g_server)
+        g_server->requestStop();
+}
+
+void usage(FILE *f)
+{
+    std::fputs(
+        "Usage: grv480-emulator [options]\n"
+        "Crate server with emulated GRV480 modules.\n\n"
+        "  --port N          TCP port (default 11111; 0 picks a free one)\n"
+        "  --listen ADDR     IPv4 address to listen on (default 127.0.0.1)\n"
+        "  --scenario FILE   crates, modules and bridges (default: the built-in demonstration)\n"
+        "  --state-dir DIR   where the modules' flash memory is kept\n"
+        "                    (default $XDG_STATE_HOME/grv480-emulator or ~/.local/state/grv480-emulator)\n"
+        "  --check           only read the scenario and report errors\n"
+        "  --print-default   print the built-in scenario and exit\n"
+        "  --help            this text\n\n"
+        "On start it prints \"listening on ADDR:PORT\" on standard output.\n",
+        f);
+}
+
+bool makeDirs(const std::string &path)
+{
+    std::string cur;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            if (!cur.empty() && ::mkdir(cur.c_str(), 0755) != 0 && errno != EEXIST)
+                return false;
+        }
+        if (i < path.size())
+            cur += path[i];
+    }
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string defaultStateDir()
+{
+    if (const char *x = std::getenv("XDG_STATE_HOME"); x && *x)
+        return std::string(x) + "/grv480-emulator";
+    if (const char *h = std::getenv("HOME"); h && *h)
+        return std::string(h) + "/.local/state/grv480-emulator";
+    return "/tmp/grv480-emulator";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string address = "127.0.0.1";
+    long port = 11111;
+    std::string scenarioFile;
+    std::string stateDir;
+    bool checkOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char *name) -> const char * {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "grv480-emulator: %s needs a value\n", name);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--port") {
+            const char *v = value("--port");
+            char *end = nullptr;
+            port = std::strtol(v, &end, 10);
+            if (*v == 0 || *end || port < 0 || port > 65535) {
+                std::fprintf(stderr, "grv480-emulator: bad port '%s'\n", v);
+                return 2;
+            }
+        } else if (a == "--listen") {
+            address = value("--listen");
+        } else if (a == "--scenario") {
+            scenarioFile = value("--scenario");
+        } else if (a == "--state-dir") {
+            stateDir = value("--state-dir");
+        } else if (a == "--check") {
+            checkOnly = true;
+        } else if (a == "--print-default") {
+            std::fputs(builtinScenarioText(), stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "grv480-emulator: unknown option '%s'\n", a.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+
+    Scenario scenario;
+    std::string error;
+    const bool ok = scenarioFile.empty()
+                        ? parseScenario(builtinScenarioText(), "built-in scenario", &scenario, &error)
+                        : loadScenarioFile(scenarioFile, &scenario, &error);
+    if (!ok) {
+        std::fprintf(stderr, "grv480-emulator: %s\n", error.c_str());
+        return 3;
+    }
+    if (checkOnly) {
+        std::printf("%zu crates, %zu modules: scenario is valid\n", scenario.crates.size(),
+                    scenario.modules.size());
+        return 0;
+    }
+    if (stateDir.empty())
+        stateDir = defaultStateDir();
+    if (!makeDirs(stateDir)) {
+        std::fprintf(stderr, "grv480-emulator: cannot create the state directory %s: %s\n",
+                     stateDir.c_str(), std::strerror(errno));
+        return 4;
+    }
+
+    std::signal(SIGPIPE, SIG_IGN);
+    CrateServer server(scenario, stateDir);
+    if (!server.listenOn(address, uint16_t(port), &error)) {
+        std::fprintf(stderr, "grv480-emulator: %s\n", error.c_str());
+        return 5;
+    }
+    g_server = &server;
+    struct sigaction sa{};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+
+    std::printf("listening on %s:%u\n", address.c_str(), unsigned(server.port()));
+    std::fflush(stdout);
+    server.run();
+    // Client threads may still be running; the flash files are always
+    // complete on disk, so leave without unwinding them.
+    std::fflush(stdout);
+    std::_Exit(0);
+}
