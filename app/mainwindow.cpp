@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableWidgetItem>
@@ -38,6 +39,7 @@ constexpr int ColumnCount = 18;
 constexpr int ChannelColumnWidth = 60;
 constexpr int LedColumnWidth = 55;
 constexpr int DefaultColumnWidth = 85;
+constexpr int PanelMinimumWidth = 300;
 
 quint16 serverPortFromEnvironment()
 {
@@ -329,10 +331,21 @@ void MainWindow::refreshDevList()
                 ui->modulesList->setCurrentIndex(0);
         }
     }
+    fitPanelWidth();
 
     moduleChanged();
     connect(ui->modulesList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::moduleChanged, Qt::UniqueConnection);
+}
+
+// QScrollArea keeps the size hint of its contents from the first layout, so a
+// list that has grown wider would be cut: widen the panel to the contents.
+void MainWindow::fitPanelWidth()
+{
+    QScrollArea *area = ui->scrollArea;
+    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth()
+            + area->verticalScrollBar()->sizeHint().width();
+    area->setMinimumWidth(std::max(PanelMinimumWidth, width));
 }
 
 void MainWindow::moduleChanged()

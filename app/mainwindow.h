@@ -69,6 +69,7 @@ private:
 
     bool isModuleOpen();
     void buildTableHeader();
+    void fitPanelWidth();
     void addChannelRow(QSettings &settings);
     void removeLastChannelRow(QSettings &settings);
     void saveChannelVisibility(QSettings &settings, int r);

@@ -2,6 +2,10 @@
 # One command to see the monitor: installs what is missing, builds, starts the
 # crate-server emulator on 127.0.0.1:11111 unless a crate server already
 # answers there, and starts the monitor.
+#
+# A first start (no settings file yet) gets the demonstration configuration of
+# scripts/demo-settings.ini, so that channels are acquired at once; settings
+# that exist are never touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -18,8 +22,11 @@ if ! server_answers; then
   for _ in $(seq 50); do server_answers && break; sleep 0.1; done
 fi
 
-if [ -x "$BIN/grv480-monitor" ]; then
-  "$BIN/grv480-monitor" "$@"
-else
-  "$BIN/grv480-cli" list
+SETTINGS="${XDG_CONFIG_HOME:-$HOME/.config}/Norvik/GRV480 Monitor.ini"
+if [ ! -e "$SETTINGS" ]; then
+  mkdir -p "$(dirname "$SETTINGS")"
+  cp scripts/demo-settings.ini "$SETTINGS"
+  echo "First start: demonstration configuration written to $SETTINGS"
 fi
+
+"$BIN/grv480-monitor" "$@"

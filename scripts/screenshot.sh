@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Makes docs/screenshot.png: the monitor acquiring from the emulator under a
+# virtual X server, with a private settings directory seeded with the
+# demonstration configuration. Neither the user's settings nor a running
+# emulator on 11111 are touched.
+#
+#   bash scripts/screenshot.sh [output.png]    (default docs/screenshot.png)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BIN=${BUILD_DIR:-build}/bin
+OUT=${1:-docs/screenshot.png}
+case "$OUT" in /*) ;; *) OUT="$PWD/$OUT" ;; esac
+DELAY_MS=${GRV480_SCREENSHOT_DELAY_MS:-6000}
+
+[ -x "$BIN/grv480-monitor" ] && [ -x "$BIN/grv480-emulator" ] || bash scripts/build.sh
+command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (package xvfb)" >&2; exit 1; }
+
+WORK=$(mktemp -d)
+EMU_PID=
+cleanup() {
+  [ -n "$EMU_PID" ] && kill "$EMU_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+"$BIN/grv480-emulator" --port 0 --state-dir "$WORK/emulator" >"$WORK/emulator.out" &
+EMU_PID=$!
+PORT=
+for _ in $(seq 100); do
+  PORT=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$WORK/emulator.out")
+  [ -n "$PORT" ] && break
+  sleep 0.05
+done
+[ -n "$PORT" ] || { echo "the emulator did not start" >&2; exit 1; }
+
+mkdir -p "$WORK/config/Norvik" "$(dirname "$OUT")"
+cp scripts/demo-settings.ini "$WORK/config/Norvik/GRV480 Monitor.ini"
+# Without a window manager nothing maximises the window: give it the screen.
+cat >>"$WORK/config/Norvik/GRV480 Monitor.ini" <<'INI'
+
+[MainWindow]
+size=@Size(1600 1000)
+pos=@Point(0 0)
+INI
+
+rm -f "$OUT"
+XDG_CONFIG_HOME="$WORK/config" HOME="$WORK" GRV480_SERVER_PORT="$PORT" \
+GRV480_SCREENSHOT="$OUT" GRV480_SCREENSHOT_DELAY_MS="$DELAY_MS" \
+  xvfb-run -a -s "-screen 0 1600x1000x24" "$BIN/grv480-monitor"
+[ -s "$OUT" ] || { echo "no screenshot was written" >&2; exit 1; }
+echo "written: $OUT"
