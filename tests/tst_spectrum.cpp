@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -64,6 +65,10 @@ private slots:
     void lineSearch();
     void harmonics_data();
     void harmonics();
+    void powerRoutinesAgreeWithAmplitudes_data();
+    void powerRoutinesAgreeWithAmplitudes();
+    void decibels_data();
+    void decibels();
 };
 
 void TestSpectrum::windowTypes_data()
@@ -351,6 +356,100 @@ void TestSpectrum::harmonics()
     for (int i = 0; i < 5; ++i) {
         QVERIFY2(out[i] == expected[i] || std::abs(out[i] - expected[i]) < 1e-9,
                  qPrintable(QStringLiteral("output %1: %2").arg(i).arg(out[i])));
+    }
+}
+
+void TestSpectrum::powerRoutinesAgreeWithAmplitudes_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<double>("cycles");
+
+    QTest::newRow("even") << 4096 << 301.25;
+    QTest::newRow("odd") << 4097 << 45.0;
+    QTest::newRow("short") << 30 << 9.5;
+}
+
+// The processor works on powers; the figures must be those of the amplitudes.
+void TestSpectrum::powerRoutinesAgreeWithAmplitudes()
+{
+    QFETCH(int, length);
+    QFETCH(double, cycles);
+
+    std::mt19937 gen(7);
+    std::normal_distribution<double> noise(0.0, 0.01);
+    std::vector<double> x = sine(length, cycles, 3.0, 0.2);
+    for (int i = 0; i < length; ++i)
+        x[size_t(i)] += 0.05 * std::sin(2 * Pi * 2 * cycles * i / length) + noise(gen);
+
+    WindowPtr w(spectrumWindowCreate(SpectrumWindowBlackmanHarris4, length));
+    FftPtr fft(spectrumFftCreate(length));
+    QVERIFY(w && fft);
+    const int bins = spectrumFftBinCount(fft.get());
+    std::vector<double> a(static_cast<size_t>(bins)), p(static_cast<size_t>(bins));
+    spectrumApplyWindow(x.data(), w.get(), spectrumFftInput(fft.get()));
+    spectrumAmplitude(fft.get(), a.data());
+    spectrumPower(fft.get(), p.data());
+    for (int k = 0; k < bins; ++k)
+        QVERIFY(std::abs(p[size_t(k)] - a[size_t(k)] * a[size_t(k)]) <= 1e-12 * p[size_t(k)]);
+
+    const double df = 0.25;
+    double fa = 0, pa = 0, fp = 0, pp = 0;
+    const int ra = spectrumFindLine(a.data(), bins, df, w.get(), &fa, &pa);
+    QCOMPARE(spectrumFindLinePower(p.data(), bins, df, w.get(), &fp, &pp), ra);
+    QVERIFY(std::abs(fa - fp) < 1e-9 && std::abs(pa - pp) < 1e-12 * pa);
+    if (ra != 0)
+        return;
+    QVERIFY(std::abs(fa - cycles * df) < 0.05);
+
+    double ha[5], hp[5];
+    const int rh = spectrumHarmonics(a.data(), bins, df, fa, 6, w.get(), &ha[0], &ha[1], &ha[2],
+                                     &ha[3], &ha[4]);
+    QCOMPARE(spectrumHarmonicsPower(p.data(), bins, df, fp, 6, w.get(), &hp[0], &hp[1], &hp[2],
+                                    &hp[3], &hp[4]),
+             rh);
+    for (int i = 0; i < 5; ++i)
+        QVERIFY2(std::abs(ha[i] - hp[i]) < 1e-9, qPrintable(QString::number(ha[i] - hp[i])));
+    if (2 * cycles < bins) // THD of the second harmonic, where it fits
+        QVERIFY(std::abs(ha[1] - 20 * std::log10(0.05 / 3.0)) < 0.1);
+}
+
+void TestSpectrum::decibels_data()
+{
+    QTest::addColumn<QVector<double>>("powers");
+    QTest::addColumn<double>("reference");
+
+    QTest::newRow("unit") << QVector<double>{1.0, 1.0} << 1.0;
+    QTest::newRow("odd count") << QVector<double>{4.0, 0.01, 1e-6} << 35.0;
+    QTest::newRow("zero") << QVector<double>{0.0, 2.0, 2.0, 0.0} << 70.0;
+    QTest::newRow("subnormal and huge") << QVector<double>{1e-310, 1e300, 5e-324, 1.5} << 35.0;
+    QTest::newRow("mantissa edges")
+        << QVector<double>{1.0, std::nextafter(1.0, 2.0), std::nextafter(2.0, 1.0), 2.0,
+                           1.00390625, std::nextafter(1.00390625, 1.0)}
+        << 1200.0;
+    QVector<double> random;
+    std::mt19937 gen(99);
+    std::uniform_real_distribution<double> exponent(-40.0, 10.0);
+    for (int i = 0; i < 10001; ++i)
+        random.append(std::pow(10.0, exponent(gen)));
+    QTest::newRow("random over 50 decades") << random << 35.0;
+}
+
+void TestSpectrum::decibels()
+{
+    QFETCH(QVector<double>, powers);
+    QFETCH(double, reference);
+
+    QVector<double> db = powers;
+    spectrumPowerToDecibels(db.data(), db.size(), reference);
+    for (int k = 0; k < powers.size(); ++k) {
+        const double expected = 20.0 * std::log10(std::sqrt(powers[k]) / reference);
+        if (std::isinf(expected)) {
+            QCOMPARE(db[k], expected);
+            continue;
+        }
+        QVERIFY2(std::abs(db[k] - expected) <= 1e-12 * (1.0 + std::abs(expected)),
+                 qPrintable(QStringLiteral("%1: %2 for %3").arg(powers[k]).arg(db[k], 0, 'g', 17)
+                                .arg(expected, 0, 'g', 17)));
     }
 }
 
