@@ -113,6 +113,12 @@ ClientConnection::Result ClientConnection::connectTo(uint32_t addrHostOrder, uin
     return Ok;
 }
 
+void ClientConnection::setReceiveBuffer(int bytes)
+{
+    if (fd >= 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 ClientConnection::Result ClientConnection::send(uint16_t type, const void *payload, size_t length,
                                                 int timeoutMs)
 {

@@ -118,6 +118,7 @@ public:
     void close();
     bool isOpen() const { return fd >= 0; }
     int descriptor() const { return fd; }
+    void setReceiveBuffer(int bytes);
     int64_t lastReceiveMs() const { return lastRx; }
 
 private:

@@ -195,6 +195,10 @@ bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
         }
         kind = KindModule;
         module = m;
+        // A small kernel buffer keeps the backlog of a client that does not
+        // read within what the session itself counts and caps.
+        const int sndbuf = 256 * 1024;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sndbuf, sizeof sndbuf);
         emu.reset(new ModuleEmulator(*m));
         const TGRV480ModuleInfo info = emu->info();
         reply(Hello, 0, &info, sizeof info);

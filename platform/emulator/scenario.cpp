@@ -102,7 +102,7 @@ bool parseScenario(const std::string &text, const std::string &name, Scenario *o
     std::string line;
     int lineNo = 0;
     auto fail = [&](const std::string &why) {
-        *error = name + ":" + std::to_string(lineNo) + ": " + why;
+        *error = lineNo ? name + ":" + std::to_string(lineNo) + ": " + why : name + ": " + why;
         return false;
     };
     while (std::getline(in, line)) {

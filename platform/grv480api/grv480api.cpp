@@ -37,6 +37,7 @@ struct ModuleState
     BlockDecoder decoder;
     std::vector<uint32_t> pending;
     size_t pendingPos = 0;
+    int64_t silentMs = 0;   // time waited inside Recv since the last byte arrived
 };
 
 bool validHandle(const TGRV480 *h)
@@ -168,6 +169,7 @@ INT doStart(ModuleState *s)
     s->pending.clear();
     s->pendingPos = 0;
     s->overflow = false;
+    s->silentMs = 0;
     const INT st = request(s, proto::Start, nullptr, 0);
     if (st == 0) {
         s->started = true;
@@ -207,13 +209,18 @@ INT doRecv(ModuleState *s, uint32_t *words, uint32_t wordCount, uint32_t timeout
             return GRV480_ERR_OVERFLOW;
         if (s->lost)
             return GRV480_ERR_CONNECTION_LOST;
-        const int64_t now = proto::nowMs();
-        if (now - s->conn.lastReceiveMs() >= kSilenceLimitMs)
+        if (s->silentMs >= kSilenceLimitMs)
             return GRV480_ERR_TIMEOUT;   // neither data nor heartbeat: the server stalls
-        const int64_t until = std::min(deadline, s->conn.lastReceiveMs() + kSilenceLimitMs);
+        const int64_t now = proto::nowMs();
         if (now >= deadline)
             return 0;
+        const int64_t until = std::min(deadline, now + kSilenceLimitMs - s->silentMs);
+        const int64_t lastRx = s->conn.lastReceiveMs();
         const ClientConnection::Result r = s->conn.readMessage(&hd, &payload, int(until - now));
+        if (s->conn.lastReceiveMs() != lastRx)
+            s->silentMs = 0;
+        else
+            s->silentMs += proto::nowMs() - now;
         if (r == ClientConnection::TimedOut)
             continue;
         if (r != ClientConnection::Ok) {
@@ -276,6 +283,8 @@ GRV480API_EXPORT INT GRV480_Open(TGRV480 *h, uint32_t serverAddr, uint16_t port,
         return GRV480_ERR_NO_MEMORY;
     ClientConnection::Result r = s->conn.connectTo(serverAddr, port, kConnectTimeoutMs);
     INT st = connError(r);
+    if (st == 0)
+        s->conn.setReceiveBuffer(1024 * 1024);
     if (st == 0) {
         proto::HelloRequest hello;
         std::memset(&hello, 0, sizeof hello);
@@ -431,7 +440,7 @@ GRV480API_EXPORT INT GRV480_WriteTareInfo(TGRV480 *h, uint32_t chMask)
 } // extern "C"
 
 // Used by the tare operations (tare.cpp).
-INT grv480TareAcquire(TGRV480 *h, int measMode, std::vector<double> *mean,
+INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<double> *mean,
                       std::vector<uint8_t> *ok, uint32_t *configuredMask)
 {
     ModuleState *s;
@@ -448,7 +457,7 @@ INT grv480TareAcquire(TGRV480 *h, int measMode, std::vector<double> *mean,
         if (original.logicalChannels[i].channelIndex < GRV480_CHANNEL_COUNT)
             *configuredMask |= 1u << original.logicalChannels[i].channelIndex;
     }
-    if (n == 0)
+    if (!(*configuredMask & chMask))
         return GRV480_ERR_TARE_NO_CHANNELS;
     // The raw values are measured: no coefficients, no DAC compensation.
     TGRV480Config cfg = original;

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-INT grv480TareAcquire(TGRV480 *h, int measMode, std::vector<double> *mean,
+INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<double> *mean,
                       std::vector<uint8_t> *ok, uint32_t *configuredMask);
 
 namespace {
@@ -30,7 +30,7 @@ GRV480API_EXPORT INT GRV480_TareOffset(TGRV480 *h, uint32_t chMask, uint32_t *ok
     std::vector<double> mean;
     std::vector<uint8_t> ok;
     uint32_t configured = 0;
-    const INT st = grv480TareAcquire(h, GRV480_MEAS_MODE_ACQUISITION, &mean, &ok, &configured);
+    const INT st = grv480TareAcquire(h, GRV480_MEAS_MODE_ACQUISITION, chMask, &mean, &ok, &configured);
     if (st != 0)
         return st;
     const uint32_t wanted = configured & chMask & GRV480_ALL_CHANNELS_MASK;
@@ -64,7 +64,7 @@ GRV480API_EXPORT INT GRV480_TareScale(TGRV480 *h, uint32_t chMask, uint32_t *okC
     std::vector<double> mean;
     std::vector<uint8_t> ok;
     uint32_t configured = 0;
-    const INT st = grv480TareAcquire(h, GRV480_MEAS_MODE_SCALE_TARE, &mean, &ok, &configured);
+    const INT st = grv480TareAcquire(h, GRV480_MEAS_MODE_SCALE_TARE, chMask, &mean, &ok, &configured);
     if (st != 0)
         return st;
     const uint32_t wanted = configured & chMask & GRV480_ALL_CHANNELS_MASK;

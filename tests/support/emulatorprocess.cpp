@@ -1,0 +1,115 @@
+#include "emulatorprocess.h"
+
+#include <QDebug>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QRegularExpression>
+
+EmulatorProcess::EmulatorProcess(const QString &scenario, const QString &stateDir)
+    : m_scenario(scenario), m_stateDir(stateDir)
+{
+    if (m_stateDir.isEmpty()) {
+        m_tempDir.reset(new QTemporaryDir);
+        m_stateDir = m_tempDir->path();
+    }
+}
+
+EmulatorProcess::~EmulatorProcess()
+{
+    kill();
+}
+
+QString EmulatorProcess::scenarioPath(const QString &name)
+{
+    return QDir(QStringLiteral(GRV480_SCENARIO_DIR)).filePath(name);
+}
+
+bool EmulatorProcess::isRunning() const
+{
+    return m_process && m_process->state() != QProcess::NotRunning;
+}
+
+qint64 EmulatorProcess::pid() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+bool EmulatorProcess::start()
+{
+    return launch(0);
+}
+
+bool EmulatorProcess::launch(quint16 port)
+{
+#ifndef GRV480_EMULATOR_PATH
+    Q_UNUSED(port)
+    qWarning("EmulatorProcess: the emulator was not built");
+    return false;
+#else
+    kill();
+    m_process.reset(new QProcess);
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    QStringList args{QStringLiteral("--port"), QString::number(port), QStringLiteral("--state-dir"),
+                     m_stateDir};
+    if (!m_scenario.isEmpty())
+        args << QStringLiteral("--scenario") << m_scenario;
+    m_process->start(QStringLiteral(GRV480_EMULATOR_PATH), args);
+    if (!m_process->waitForStarted(5000)) {
+        qWarning() << "EmulatorProcess: cannot start" << GRV480_EMULATOR_PATH << m_process->errorString();
+        m_process.reset();
+        return false;
+    }
+    static const QRegularExpression re(QStringLiteral("listening on [0-9.]+:(\\d+)"));
+    QByteArray out;
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        if (!m_process->canReadLine() && !m_process->waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        while (m_process->canReadLine()) {
+            out = m_process->readLine();
+            const QRegularExpressionMatch m = re.match(QString::fromUtf8(out));
+            if (m.hasMatch()) {
+                m_port = quint16(m.captured(1).toUInt());
+                return true;
+            }
+        }
+    }
+    qWarning() << "EmulatorProcess: no listening line; stderr:" << m_process->readAllStandardError();
+    kill();
+    return false;
+#endif
+}
+
+void EmulatorProcess::kill()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+    }
+    m_process.reset();
+}
+
+void EmulatorProcess::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(5000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+    m_process.reset();
+}
+
+bool EmulatorProcess::restart()
+{
+    const quint16 old = m_port;
+    kill();
+    if (old && launch(old))
+        return true;
+    return launch(0);
+}
