@@ -297,9 +297,19 @@ void TestGallery::languageActions()
     bar.setIconSize(QSize(24, 24));
     bar.addActions(sw->actions());
     save(&bar, "language_actions");
+
+    // Forms already on screen retranslate themselves.
+    PlotAxesConfig axes;
+    PlotConfigDialog dialog(nullptr, axes, 5, 5);
+    MesValStateWidget value;
+    dialog.show();
+    value.show();
     sw->setLanguage("en");
     QTest::qWait(20);
     save(&bar, "language_actions_en");
+    save(&dialog, "plotconfigdialog_en");
+    save(&value, "mesvalstatewidget_en");
+    sw->setLanguage("ru");
 }
 
 QTEST_MAIN(TestGallery)

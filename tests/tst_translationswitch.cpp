@@ -130,10 +130,15 @@ void TestTranslationSwitch::loadsTheTranslations()
     sw->setLanguage("ru");
     QCOMPARE(sw->actions().at(1)->text(), QString("Русский"));
     QCOMPARE(sw->actions().at(2)->toolTip(), QString("Установить английский язык"));
+    // The shared components' texts travel in the same family.
+    QCOMPARE(QCoreApplication::translate("TableCopyAction", "&Copy"), QString("&Копировать"));
+    QCOMPARE(QCoreApplication::translate("GraphConfigDialog", "Ось X"), QString("Ось X"));
 
     sw->setLanguage("en");
     QCOMPARE(sw->actions().at(1)->text(), QString("Russian"));
     QCOMPARE(sw->actions().at(0)->toolTip(), QString("Set system language"));
+    QCOMPARE(QCoreApplication::translate("GraphConfigDialog", "Ось X"), QString("X axis"));
+    QCOMPARE(QCoreApplication::translate("MesValStateWidget", "Обрыв"), QString("Open circuit"));
 }
 
 void TestTranslationSwitch::loadsQtsOwnTranslation()
