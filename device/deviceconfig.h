@@ -22,7 +22,7 @@
  * QSettings store: the caller does.
  */
 
-#include "api/grv480api.h"
+#include "grv480api.h"
 
 #include <QMetaType>
 #include <QObject>
