@@ -109,15 +109,18 @@ MainWindow::MainWindow(QWidget *parent)
 
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
-    if (settings.contains(QStringLiteral("state")))
+    const bool firstStart = !settings.contains(QStringLiteral("state"));
+    if (!firstStart)
         restoreState(settings.value(QStringLiteral("state")).toByteArray(), 0);
-    else
-        setWindowState(Qt::WindowMaximized);
     QSize size = settings.value(QStringLiteral("size"), QSize(700, 700)).toSize();
     if (!size.isValid() || size.isEmpty())
         size = QSize(700, 700);
     resize(size);
     move(settings.value(QStringLiteral("pos"), QPoint(200, 100)).toPoint());
+    // After the geometry, which would otherwise undo it; the size becomes the
+    // normal geometry that un-maximising returns to.
+    if (firstStart)
+        setWindowState(windowState() | Qt::WindowMaximized);
     if (settings.contains(QStringLiteral("ChSplitState")))
         ui->splitter->restoreState(settings.value(QStringLiteral("ChSplitState")).toByteArray());
     else
@@ -404,12 +407,14 @@ void MainWindow::startDevice()
     // Two runs must never share the handle.
     stopDevice();
 
-    if (isModuleOpen()) {
+    // Without an enabled channel nothing runs; the module API refuses such a
+    // configuration, so it is not written either (no error box on a first start).
+    if (isModuleOpen() && config->enabledChannelCount() > 0) {
         config->fillDeviceConfig(&handle);
         const INT err = GRV480_SetADC(&handle);
         if (err != 0) {
             showError(QStringLiteral("Не удалось записать конфигурацию модуля"), err);
-        } else if (config->enabledChannelCount() > 0) {
+        } else {
             const unsigned blockTimeMs = unsigned(std::max(0.0, config->measTime));
             clearData();
             recvThread = new GRV480RecvThread(&handle, blockTimeMs);

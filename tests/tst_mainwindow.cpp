@@ -1,0 +1,629 @@
+// The main window against the crate-server emulator: start-up, discovery,
+// acquisition control and its failures, rows and their visibility, and the
+// display rules applied to hand-made blocks.
+
+#include "condledindicator.h"
+#include "deviceconfig.h"
+#include "emulatorprocess.h"
+#include "mainwindow.h"
+#include "mesvalstatewidget.h"
+#include "plot.h"
+#include "qledindicator.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Closes every modal box as soon as it shows and keeps its text.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser()
+    {
+        connect(&timer, &QTimer::timeout, this, [this]() {
+            QWidget *w = QApplication::activeModalWidget();
+            if (!w)
+                return;
+            if (auto *box = qobject_cast<QMessageBox *>(w)) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            } else {
+                texts << QStringLiteral("<%1>").arg(w->metaObject()->className());
+                w->close();
+            }
+        });
+        timer.start(10);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer;
+};
+
+// A port that nothing listens on (taken from the system, then released).
+quint16 deadPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+void writeConfig(const QList<int> &channelIndexes,
+                 const std::function<void(DeviceConfig &)> &tweak = {})
+{
+    QSettings settings;
+    DeviceConfig cfg;
+    cfg.loadSettings(settings);
+    for (int i : channelIndexes)
+        cfg.setChannelEnabled(i, true);
+    if (tweak)
+        tweak(cfg);
+    cfg.saveSettings(settings);
+    settings.sync();
+}
+
+TGRV480MeasValue mv(int state, double value)
+{
+    TGRV480MeasValue v{};
+    v.state = quint8(state);
+    v.valid = state == GRV480_MV_VALID ? 1 : 0;
+    v.value = value;
+    return v;
+}
+
+// A block with n channels whose statuses are all valid and unremarkable.
+QSharedPointer<DataBlockProcessor::DataBlock> plainBlock(int n)
+{
+    auto block = QSharedPointer<DataBlockProcessor::DataBlock>::create();
+    block->status.uref = mv(1, 2.5);
+    block->status.urefR = mv(1, 2.5);
+    block->status.vadj = mv(1, 1.6);
+    block->status.uneg = mv(1, -0.05);
+    for (int i = 0; i < n; ++i) {
+        auto c = QSharedPointer<DataBlockProcessor::ChResult>::create();
+        c->status.ux = mv(1, 2.501);
+        c->status.ucm = mv(1, 1.25);
+        c->status.ucmMin = 0.5;
+        c->status.ucmMax = 3.0;
+        c->rangeMv = 35.0;
+        c->timeAxis = {0.0, 1.0, 2.0};
+        c->values = {1.0, 2.0, 3.0};
+        c->dc = 2.0;
+        c->ac = 0.5;
+        block->channels.append(c);
+    }
+    return block;
+}
+
+} // namespace
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void firstStartWithoutSettings();
+    void discoveryOpensFirstAndAcquires();
+    void selectingAnotherModuleRestarts();
+    void refreshStopsBeforeAskingServer();
+    void serverAbsent();
+    void refusedConfigurationKeepsResults();
+    void closeDuringAcquisition();
+    void serverKilledMidRun();
+    void rowsFollowConfiguration();
+    void visibilitySurvivesRemovalAndRestart();
+    void lineLeds_data();
+    void lineLeds();
+    void udiffCells_data();
+    void udiffCells();
+    void statusPanelWithoutCurrent_data();
+    void statusPanelWithoutCurrent();
+    void singleChannelModeGreysBackground();
+
+private:
+    // Friend access, kept in one place.
+    static QList<ChannelRow *> &rows(MainWindow &w) { return w.rows; }
+    static GRV480RecvThread *recvThread(MainWindow &w) { return w.recvThread; }
+    static bool moduleOpen(MainWindow &w) { return GRV480_IsOpened(&w.handle) == 0; }
+    static DeviceConfig &config(MainWindow &w) { return *w.config; }
+    static bool processingRuns(MainWindow &w) { return w.procThread.isRunning(); }
+
+    template<typename T>
+    static T *child(MainWindow &w, const char *name)
+    {
+        T *c = w.findChild<T *>(QLatin1String(name));
+        Q_ASSERT(c);
+        return c;
+    }
+    static QString cellText(MainWindow &w, int row, int col)
+    {
+        QTableWidgetItem *item = child<QTableWidget>(w, "paramsTable")->item(row, col);
+        return item ? item->text() : QString();
+    }
+    static int ledState(MainWindow &w, int row, int col)
+    {
+        auto *led = qobject_cast<CondLedIndicator *>(
+                child<QTableWidget>(w, "paramsTable")->cellWidget(row, col));
+        return led ? led->state() : -1;
+    }
+    bool waitForBlock(MainWindow &w, int row = 0)
+    {
+        return QTest::qWaitFor([&]() { return !cellText(w, row, 1).isEmpty(); }, 15000);
+    }
+    void useServer(quint16 port) { qputenv("GRV480_SERVER_PORT", QByteArray::number(port)); }
+
+    std::unique_ptr<EmulatorProcess> emulator;
+};
+
+void tst_MainWindow::initTestCase()
+{
+    emulator.reset(new EmulatorProcess);
+    if (!emulator->start())
+        QSKIP("the crate-server emulator cannot be started");
+}
+
+void tst_MainWindow::init()
+{
+    QSettings settings;
+    settings.clear();
+    settings.sync();
+    QLocale::setDefault(QLocale::c());
+    useServer(emulator->port());
+}
+
+void tst_MainWindow::cleanupTestCase()
+{
+    if (emulator)
+        emulator->stop();
+}
+
+void tst_MainWindow::firstStartWithoutSettings()
+{
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(w.windowState() & Qt::WindowMaximized);
+    // The pane sizes are kept until the window is laid out; compare them as stored.
+    QSplitter reference(Qt::Vertical);
+    reference.addWidget(new QWidget);
+    reference.addWidget(new QWidget);
+    reference.setChildrenCollapsible(false);
+    reference.setSizes({700, 200});
+    QCOMPARE(child<QSplitter>(w, "splitter")->saveState(), reference.saveState());
+
+    const PlotAxesConfig time = child<Plot>(w, "timePlot")->axesConfig();
+    QVERIFY(time.x.autoscale && time.y.autoscale);
+    QCOMPARE(time.x.min, 0.0);
+    QCOMPARE(time.x.max, 1000.0);
+    QCOMPARE(time.y.max, 25.0);
+    const PlotAxesConfig fft = child<Plot>(w, "fftPlot")->axesConfig();
+    QVERIFY(fft.x.autoscale && !fft.y.autoscale);
+    QCOMPARE(fft.x.max, 50000.0);
+    QCOMPARE(child<Plot>(w, "fftPlot")->yAxis->range(), QCPRange(-150.0, 0.0));
+
+    // No channel configured yet: the module is opened but nothing runs.
+    QVERIFY(moduleOpen(w));
+    QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
+    QVERIFY(!recvThread(w));
+    QCOMPARE(child<QTableWidget>(w, "paramsTable")->rowCount(), 0);
+    QCOMPARE(child<QTableWidget>(w, "paramsTable")->columnCount(), 18);
+    QVERIFY(!child<QAction>(w, "actionClearSamples")->isEnabled());
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+}
+
+void tst_MainWindow::discoveryOpensFirstAndAcquires()
+{
+    writeConfig({0, 1, 2});
+    BoxCloser boxes;
+    MainWindow w;
+
+    auto *list = child<QComboBox>(w, "modulesList");
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    // Slot 5 of the first crate holds another module type.
+    QCOMPARE(items, QStringList({QStringLiteral("Крейт CR16-0417, Слот 3"),
+                                 QStringLiteral("Крейт CR16-0417, Слот 7"),
+                                 QStringLiteral("Крейт CR16-0522, Слот 2")}));
+    QCOMPARE(list->currentIndex(), 0);
+    QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
+    QCOMPARE(child<QLineEdit>(w, "serial")->text(), QStringLiteral("480-21-0103"));
+    QCOMPARE(child<QLineEdit>(w, "fpgaVer")->text(), QStringLiteral("12"));
+    QVERIFY(!child<QLineEdit>(w, "isrcSet")->text().isEmpty());
+    QVERIFY(recvThread(w));
+
+    QVERIFY(waitForBlock(w, 0));
+    QVERIFY(waitForBlock(w, 2));
+    QVERIFY(child<QAction>(w, "actionClearSamples")->isEnabled());
+    QVERIFY(!child<QLineEdit>(w, "rref")->text().isEmpty());
+    QVERIFY(!rows(w).at(0)->timeGraph->data()->isEmpty());
+    QCOMPARE(ledState(w, 0, 3), int(CondLedIndicator::Green));
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+}
+
+void tst_MainWindow::selectingAnotherModuleRestarts()
+{
+    writeConfig({0, 1});
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(waitForBlock(w));
+    GRV480RecvThread *first = recvThread(w);
+    QVERIFY(first);
+
+    child<QComboBox>(w, "modulesList")->setCurrentIndex(1);
+    QCOMPARE(child<QLineEdit>(w, "serial")->text(), QStringLiteral("480-21-0117"));
+    QCOMPARE(child<QLineEdit>(w, "fpgaVer")->text(), QStringLiteral("13"));
+    QVERIFY(moduleOpen(w));
+    QVERIFY(recvThread(w));
+    QVERIFY(recvThread(w) != first);
+    QVERIFY(recvThread(w)->isRunning());
+    // The restart cleared the results; the new module fills them again.
+    QVERIFY(waitForBlock(w));
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+}
+
+void tst_MainWindow::refreshStopsBeforeAskingServer()
+{
+    writeConfig({0});
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(waitForBlock(w));
+
+    // The list is emptied right before the server is asked: by then the
+    // acquisition must have ended and the module must be closed.
+    bool checked = false, threadGone = false, closed = false;
+    QAbstractItemModel *model = child<QComboBox>(w, "modulesList")->model();
+    auto record = [&]() {
+        if (checked)
+            return;
+        checked = true;
+        threadGone = !recvThread(w);
+        closed = !moduleOpen(w);
+    };
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, record);
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, record);
+
+    child<QAction>(w, "actionRefreshDeviceList")->trigger();
+    QVERIFY(checked);
+    QVERIFY(threadGone);
+    QVERIFY(closed);
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+    QCOMPARE(child<QComboBox>(w, "modulesList")->count(), 3);
+    QVERIFY(moduleOpen(w));
+    QVERIFY(recvThread(w));
+    QVERIFY(waitForBlock(w));
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+}
+
+void tst_MainWindow::serverAbsent()
+{
+    writeConfig({0});
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+
+    QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY2(boxes.texts.at(0).startsWith(
+                     QStringLiteral("Не удалось установить связь с сервером. Ошибка -")),
+             qPrintable(boxes.texts.at(0)));
+    QCOMPARE(child<QComboBox>(w, "modulesList")->count(), 0);
+    QVERIFY(!moduleOpen(w));
+    QVERIFY(!child<QLedIndicator>(w, "moduleLed")->isChecked());
+    QVERIFY(child<QLineEdit>(w, "isrcSet")->text().isEmpty());
+    QVERIFY(!recvThread(w));
+}
+
+void tst_MainWindow::refusedConfigurationKeepsResults()
+{
+    writeConfig({0, 1});
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(waitForBlock(w));
+
+    // A cable longer than the module can compensate.
+    config(w).setCableLengt(500.0);
+    w.configure();
+    QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY2(boxes.texts.at(0).startsWith(
+                     QStringLiteral("Не удалось записать конфигурацию модуля. Ошибка -")),
+             qPrintable(boxes.texts.at(0)));
+    const QString dc = cellText(w, 0, 1);
+    QVERIFY(!dc.isEmpty());
+    QVERIFY(!recvThread(w));
+    QVERIFY(moduleOpen(w));
+    QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
+    QTest::qWait(300); // blocks still on their way may land; nothing clears them
+    QVERIFY(!cellText(w, 0, 1).isEmpty());
+}
+
+void tst_MainWindow::closeDuringAcquisition()
+{
+    writeConfig({0, 1, 2, 3});
+    BoxCloser boxes;
+    MainWindow w;
+    w.show();
+    QVERIFY(waitForBlock(w));
+    QVERIFY(recvThread(w));
+
+    QVERIFY(w.close());
+    // A module closed under a running thread would end it with an error box.
+    QVERIFY(!recvThread(w));
+    QVERIFY(!moduleOpen(w));
+    QVERIFY(!processingRuns(w));
+    int changes = 0;
+    connect(child<QTableWidget>(w, "paramsTable"), &QTableWidget::itemChanged, this,
+            [&changes]() { ++changes; });
+    QTest::qWait(1500);
+    QCOMPARE(changes, 0);
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+
+    QSettings settings;
+    QVERIFY(settings.contains(QStringLiteral("MainWindow/state")));
+    QVERIFY(settings.contains(QStringLiteral("MainWindow/ChSplitState")));
+    QVERIFY(settings.contains(QStringLiteral("TimePlot/x/autoscale")));
+    QCOMPARE(settings.value(QStringLiteral("GRV480MonitorDeviceConfig/AdcChannels/size")).toInt(),
+             16);
+}
+
+void tst_MainWindow::serverKilledMidRun()
+{
+    writeConfig({0});
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(waitForBlock(w));
+
+    emulator->kill();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 15000);
+    QVERIFY2(boxes.texts.at(0).startsWith(QStringLiteral("Ошибка приема данных. Ошибка -")),
+             qPrintable(boxes.texts.at(0)));
+    QTRY_VERIFY(!recvThread(w));
+    QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
+    QVERIFY(!cellText(w, 0, 1).isEmpty());
+    QVERIFY(emulator->restart());
+}
+
+void tst_MainWindow::rowsFollowConfiguration()
+{
+    writeConfig({1, 4, 15});
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+
+    auto *table = child<QTableWidget>(w, "paramsTable");
+    QCOMPARE(table->rowCount(), 3);
+    const QStringList numbers = {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("16")};
+    const QList<QColor> colors = {Qt::blue, Qt::red, Qt::darkGreen};
+    for (int r = 0; r < 3; ++r) {
+        QCOMPARE(table->item(r, 0)->text(), numbers.at(r));
+        QCOMPARE(table->item(r, 0)->foreground().color(), colors.at(r));
+        QCOMPARE(rows(w).at(r)->timeGraph->pen().color(), colors.at(r));
+        QCOMPARE(rows(w).at(r)->fftGraph->pen().color(), colors.at(r));
+        QCOMPARE(table->item(r, 0)->checkState(), Qt::Checked);
+    }
+    QCOMPARE(table->columnWidth(0), 60);
+    QCOMPARE(table->columnWidth(3), 55);
+    QCOMPARE(table->columnWidth(7), 55);
+    QCOMPARE(table->columnWidth(8), 85);
+    QCOMPARE(child<Plot>(w, "timePlot")->graphCount(), 3);
+
+    // Fewer channels: surplus rows and graphs go, the survivors are renumbered.
+    config(w).setChannelEnabled(1, false);
+    w.updateConfigUi();
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("5"));
+    QCOMPARE(table->item(1, 0)->text(), QStringLiteral("16"));
+    QCOMPARE(child<Plot>(w, "fftPlot")->graphCount(), 2);
+}
+
+void tst_MainWindow::visibilitySurvivesRemovalAndRestart()
+{
+    writeConfig({1, 4, 15});
+    useServer(deadPort());
+    {
+        BoxCloser boxes;
+        MainWindow w;
+        ChannelRow *second = rows(w).at(1);
+        second->channelCell->setCheckState(Qt::Unchecked);
+        QVERIFY(!second->timeGraph->visible());
+        QVERIFY(!second->fftGraph->visible());
+        QVERIFY(rows(w).at(0)->timeGraph->visible());
+
+        config(w).setChannelEnabled(4, false);
+        config(w).setChannelEnabled(15, false);
+        w.updateConfigUi();
+        QCOMPARE(rows(w).size(), 1);
+        QCOMPARE(QSettings().value(QStringLiteral("MainWindow/Channels/Ch1/Visible")).toBool(),
+                 false);
+
+        config(w).setChannelEnabled(4, true);
+        config(w).setChannelEnabled(15, true);
+        w.updateConfigUi();
+        QCOMPARE(rows(w).size(), 3);
+        QCOMPARE(rows(w).at(1)->channelCell->checkState(), Qt::Unchecked);
+        QVERIFY(!rows(w).at(1)->timeGraph->visible());
+        QCOMPARE(rows(w).at(2)->channelCell->checkState(), Qt::Checked);
+        w.close();
+    }
+    BoxCloser boxes;
+    MainWindow again;
+    QCOMPARE(rows(again).size(), 3);
+    QCOMPARE(rows(again).at(1)->channelCell->checkState(), Qt::Unchecked);
+    QVERIFY(!rows(again).at(1)->fftGraph->visible());
+    QCOMPARE(rows(again).at(0)->channelCell->checkState(), Qt::Checked);
+    QVERIFY(!(again.windowState() & Qt::WindowMaximized));
+}
+
+void tst_MainWindow::lineLeds_data()
+{
+    QTest::addColumn<int>("uxState");
+    QTest::addColumn<bool>("checks");
+    QTest::addColumn<int>("shortLed");
+    QTest::addColumn<int>("openLed");
+
+    QTest::newRow("open circuit") << 5 << true << int(CondLedIndicator::Blue)
+                                  << int(CondLedIndicator::Red);
+    QTest::newRow("short circuit") << 4 << true << int(CondLedIndicator::Red)
+                                   << int(CondLedIndicator::Green);
+    QTest::newRow("valid") << 1 << true << int(CondLedIndicator::Green)
+                           << int(CondLedIndicator::Green);
+    QTest::newRow("checks off: grey whatever the state")
+            << 4 << false << int(CondLedIndicator::Grey) << int(CondLedIndicator::Grey);
+}
+
+void tst_MainWindow::lineLeds()
+{
+    QFETCH(int, uxState);
+    QFETCH(bool, checks);
+    QFETCH(int, shortLed);
+    QFETCH(int, openLed);
+
+    writeConfig({0}, [checks](DeviceConfig &cfg) {
+        if (!checks) {
+            cfg.setBgMeasGroup(nullptr);
+            cfg.setBgMeasCheckShortUx(false);
+            cfg.setBgMeasCheckOpenUx(false);
+        }
+    });
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+    w.clearData();
+    auto block = plainBlock(1);
+    block->channels[0]->status.ux = mv(uxState, 2.5);
+    w.showBlock(block);
+    QCOMPARE(ledState(w, 0, 4), shortLed);
+    QCOMPARE(ledState(w, 0, 5), openLed);
+}
+
+void tst_MainWindow::udiffCells_data()
+{
+    QTest::addColumn<int>("urefState");
+    QTest::addColumn<double>("ux");
+    QTest::addColumn<QString>("udiffText");
+    QTest::addColumn<bool>("red");
+    QTest::addColumn<int>("udiffLed");
+    QTest::addColumn<bool>("boundsShown");
+
+    QTest::newRow("within range") << 1 << 2.51 << QStringLiteral("0.010000") << false
+                                  << int(CondLedIndicator::Green) << true;
+    QTest::newRow("0.2 V on 35 mV") << 1 << 2.7 << QStringLiteral("0.200000") << true
+                                    << int(CondLedIndicator::Red) << true;
+    QTest::newRow("uref faulty") << 3 << 2.51 << QString() << true << int(CondLedIndicator::Blue)
+                                 << false;
+}
+
+void tst_MainWindow::udiffCells()
+{
+    QFETCH(int, urefState);
+    QFETCH(double, ux);
+    QFETCH(QString, udiffText);
+    QFETCH(bool, red);
+    QFETCH(int, udiffLed);
+    QFETCH(bool, boundsShown);
+
+    writeConfig({0});
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+    auto block = plainBlock(1);
+    block->status.uref = mv(urefState, 2.5);
+    block->status.uref.valid = 1;
+    block->channels[0]->status.ux = mv(1, ux);
+    w.showBlock(block);
+
+    QCOMPARE(cellText(w, 0, 9), udiffText);
+    const QTableWidgetItem *cell = child<QTableWidget>(w, "paramsTable")->item(0, 9);
+    QCOMPARE(cell->data(Qt::ForegroundRole).value<QBrush>().color() == QColor(Qt::red), red);
+    QCOMPARE(ledState(w, 0, 6), udiffLed);
+    QCOMPARE(cellText(w, 0, 8), QStringLiteral("%1").arg(ux, 0, 'f', 6));
+    QCOMPARE(cellText(w, 0, 11).isEmpty(), !boundsShown);
+    QCOMPARE(cellText(w, 0, 12).isEmpty(), !boundsShown);
+    QCOMPARE(cellText(w, 0, 1), QStringLiteral("2.000000"));
+    QCOMPARE(ledState(w, 0, 3), int(CondLedIndicator::Green));
+}
+
+void tst_MainWindow::statusPanelWithoutCurrent_data()
+{
+    QTest::addColumn<double>("currentMa");
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("25 mA") << 25.0 << true;
+    QTest::newRow("0 mA") << 0.0 << false;
+}
+
+void tst_MainWindow::statusPanelWithoutCurrent()
+{
+    QFETCH(double, currentMa);
+    QFETCH(bool, shown);
+
+    writeConfig({0}, [currentMa](DeviceConfig &cfg) {
+        cfg.setCh16ForUref(true);
+        cfg.setISrcValue(currentMa);
+    });
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+    w.showBlock(plainBlock(1));
+
+    for (const char *name : {"rref", "rrefPow", "rref_r", "pref_r", "isrcRec"}) {
+        const QString text = child<QLineEdit>(w, name)->text();
+        QVERIFY2(text.isEmpty() != shown, qPrintable(QStringLiteral("%1: '%2'").arg(name, text)));
+        QVERIFY2(!text.contains(QLatin1String("inf")) && !text.contains(QLatin1String("nan")),
+                 name);
+    }
+    QCOMPARE(child<MesValStateWidget>(w, "uref")->text(), QStringLiteral("2.500"));
+    QCOMPARE(child<MesValStateWidget>(w, "uneg")->text(), QStringLiteral("-50.000"));
+    QVERIFY(child<QAction>(w, "actionClearSamples")->isEnabled());
+    QCOMPARE(child<CondLedIndicator>(w, "loadPowExcLed")->state(), int(CondLedIndicator::Green));
+}
+
+void tst_MainWindow::singleChannelModeGreysBackground()
+{
+    writeConfig({0}, [](DeviceConfig &cfg) { cfg.setSingleChMode(true); });
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+    w.clearData();
+
+    auto *table = child<QTableWidget>(w, "paramsTable");
+    for (int col = 8; col <= 12; ++col)
+        QCOMPARE(table->item(0, col)->background().color(), QColor(Qt::darkGray));
+    for (int col = 4; col <= 7; ++col)
+        QCOMPARE(ledState(w, 0, col), int(CondLedIndicator::Grey));
+    QCOMPARE(ledState(w, 0, 3), int(CondLedIndicator::Off));
+    QVERIFY(!child<QLineEdit>(w, "rref_r")->isEnabled());
+
+    // A block does not bring the background measurements back.
+    w.showBlock(plainBlock(1));
+    QVERIFY(cellText(w, 0, 8).isEmpty());
+    QCOMPARE(ledState(w, 0, 4), int(CondLedIndicator::Grey));
+}
+
+int main(int argc, char *argv[])
+{
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Norvik"));
+    QCoreApplication::setApplicationName(QStringLiteral("GRV480 Monitor"));
+    tst_MainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindow.moc"
