@@ -1,0 +1,370 @@
+// The emulator as a server: it survives what clients send, releases a module
+// when its client dies, refuses bad scenarios, and keeps its flash safely.
+#include "emulatorprocess.h"
+#include "moduletestutil.h"
+
+#include "crbapi.h"
+#include "grv480api.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace moduletest;
+
+namespace {
+
+// The wire format, as a foreign client would write it.
+constexpr uint32_t kMagic = 0x34385647u;
+
+QByteArray message(uint16_t type, const QByteArray &payload)
+{
+    QByteArray m(12, 0);
+    const uint32_t len = uint32_t(payload.size());
+    std::memcpy(m.data(), &kMagic, 4);
+    std::memcpy(m.data() + 4, &type, 2);
+    std::memcpy(m.data() + 8, &len, 4);
+    return m + payload;
+}
+
+QByteArray hello(uint32_t kind, const char *crate = "", uint16_t slot = 0, uint32_t version = 1)
+{
+    char p[28] = {};
+    std::memcpy(p, &version, 4);
+    std::memcpy(p + 4, &kind, 4);
+    std::strncpy(p + 8, crate, 15);
+    std::memcpy(p + 24, &slot, 2);
+    return message(1, QByteArray(p, sizeof p));
+}
+
+bool listingWorks(quint16 port)
+{
+    TCRB c;
+    CRB_Init(&c);
+    if (CRB_OpenSvcControl(&c, kLoopback, port) != 0)
+        return false;
+    char serials[CRB_MAX_CRATES][CRB_SERIAL_SIZE];
+    const bool ok = CRB_GetCrates(&c, serials) == 0 && serials[0][0] != 0;
+    CRB_Close(&c);
+    return ok;
+}
+
+struct Handle
+{
+    Handle() : h(new TGRV480) { GRV480_Init(h.get()); }
+    ~Handle() { GRV480_Close(h.get()); }
+    TGRV480 *get() { return h.get(); }
+    TGRV480 *operator->() { return h.get(); }
+    std::unique_ptr<TGRV480> h;
+};
+
+QByteArray runEmulator(const QStringList &args, int *exitCode)
+{
+    QProcess p;
+    p.start(QStringLiteral(GRV480_EMULATOR_PATH), args);
+    p.waitForFinished(5000);
+    *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return p.readAllStandardOutput() + p.readAllStandardError();
+}
+
+} // namespace
+
+class TestEmulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void survivesBadClients_data();
+    void survivesBadClients();
+    void silentClientDropped();
+    void serverValidatesToo();
+    void killedClientReleasesModule();
+    void twoModulesAtOnce();
+    void stalledDuringAcquisition();
+    void damagedFlash();
+    void commandLine_data();
+    void commandLine();
+    void defaultScenarioIsBuiltIn();
+    void replaysIdentically();
+
+private:
+    EmulatorProcess emu;
+};
+
+void TestEmulator::initTestCase()
+{
+    QVERIFY(emu.start());
+    QVERIFY(listingWorks(emu.port()));
+}
+
+void TestEmulator::survivesBadClients_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("dropped");   // the server closes this connection itself
+    QByteArray noise(4096, 0);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char(i * 131 + 7);
+    QTest::newRow("noise") << noise << true;
+    QTest::newRow("wrong magic") << QByteArray("GET / HTTP/1.0\r\n\r\n") << true;
+    QByteArray huge = message(1, QByteArray());
+    const uint32_t len = 0x7FFFFFFF;
+    std::memcpy(huge.data() + 8, &len, 4);
+    QTest::newRow("length beyond the cap") << huge << true;
+    QTest::newRow("hello of the wrong size") << message(1, QByteArray(5, 'x')) << true;
+    QTest::newRow("wrong protocol version") << hello(1, "", 0, 99) << true;
+    QTest::newRow("request before hello") << message(2, QByteArray()) << true;
+    QTest::newRow("unknown request") << hello(1) + message(77, QByteArray()) << true;
+    QTest::newRow("second hello") << hello(1) + hello(1) << true;
+    QTest::newRow("module request on a crate connection") << hello(2, "CR16-0417") + message(12, QByteArray()) << true;
+    QTest::newRow("set-adc of the wrong size") << hello(3, "CR16-0522", 2) + message(10, QByteArray(100, 0)) << true;
+    QTest::newRow("truncated message") << hello(1) + message(2, QByteArray()).left(7) << false;
+}
+
+void TestEmulator::survivesBadClients()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, dropped);
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, emu.port());
+    QVERIFY(s.waitForConnected(3000));
+    s.write(bytes);
+    QVERIFY(s.waitForBytesWritten(3000));
+    if (dropped) {
+        QElapsedTimer t;
+        t.start();
+        while (s.state() == QAbstractSocket::ConnectedState && t.elapsed() < 3000) {
+            s.waitForReadyRead(100);
+            s.readAll();
+        }
+        QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
+    } else {
+        s.abort();   // gone in the middle of a message
+    }
+    QVERIFY(listingWorks(emu.port()));
+    // a module a dropped client may have opened is free again
+    Handle h;
+    int st = -1;
+    for (int i = 0; i < 50 && st != 0; ++i) {
+        st = GRV480_Open(h.get(), kLoopback, emu.port(), "CR16-0522", 2);
+        if (st)
+            QTest::qWait(20);
+    }
+    QCOMPARE(st, 0);
+}
+
+void TestEmulator::silentClientDropped()
+{
+    // a client that connects and says nothing does not hold a thread forever
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, emu.port());
+    QVERIFY(s.waitForConnected(3000));
+    QElapsedTimer t;
+    t.start();
+    while (s.state() == QAbstractSocket::ConnectedState && t.elapsed() < 8000)
+        s.waitForReadyRead(200);
+    QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(t.elapsed() < 7000);
+}
+
+void TestEmulator::serverValidatesToo()
+{
+    // a client that skips the library's own checks gets the module's refusal
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, emu.port());
+    QVERIFY(s.waitForConnected(3000));
+    s.write(hello(3, "CR16-0522", 2));
+    TGRV480Config cfg;
+    fillConfig(&cfg, {3, 1});
+    QByteArray req(reinterpret_cast<const char *>(&cfg), sizeof cfg);
+    req += QByteArray(32, 0);
+    s.write(message(10, req));
+    QByteArray in;
+    QElapsedTimer t;
+    t.start();
+    // hello reply: header + status + module info; then the set-adc reply
+    const int helloLen = 12 + 4 + int(sizeof(TGRV480ModuleInfo));
+    while (in.size() < helloLen + 12 + 4 && t.elapsed() < 3000) {
+        s.waitForReadyRead(100);
+        in += s.readAll();
+    }
+    QVERIFY(in.size() >= helloLen + 16);
+    int32_t helloStatus, status;
+    std::memcpy(&helloStatus, in.constData() + 12, 4);
+    std::memcpy(&status, in.constData() + helloLen + 12, 4);
+    QCOMPARE(helloStatus, 0);
+    QCOMPARE(status, int32_t(GRV480_ERR_CFG_CHANNEL_ORDER));
+}
+
+void TestEmulator::killedClientReleasesModule()
+{
+#ifndef GRV480_CLI_PATH
+    QSKIP("the command-line client was not built");
+#else
+    QProcess cli;
+    cli.start(QStringLiteral(GRV480_CLI_PATH),
+              {"acquire", "--crate", "CR16-0417", "--slot", "7", "--seconds", "60", "--port",
+               QString::number(emu.port())});
+    QVERIFY(cli.waitForStarted(3000));
+    // it prints the filter line once the module is configured
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (!out.contains("SPS") && t.elapsed() < 5000) {
+        cli.waitForReadyRead(100);
+        out += cli.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("SPS"), out.constData());
+    Handle h;
+    int st = GRV480_Open(h.get(), kLoopback, emu.port(), "CR16-0417", 7);
+    QCOMPARE(st, int(GRV480_ERR_MODULE_BUSY));
+    QTest::qWait(300);
+    cli.kill();
+    cli.waitForFinished(3000);
+    for (int i = 0; i < 100 && st != 0; ++i) {
+        st = GRV480_Open(h.get(), kLoopback, emu.port(), "CR16-0417", 7);
+        if (st)
+            QTest::qWait(20);
+    }
+    QCOMPARE(st, 0);
+    QVERIFY(listingWorks(emu.port()));
+#endif
+}
+
+void TestEmulator::twoModulesAtOnce()
+{
+    Handle a, b;
+    QCOMPARE(GRV480_Open(a.get(), kLoopback, emu.port(), "CR16-0417", 3), 0);
+    QCOMPARE(GRV480_Open(b.get(), kLoopback, emu.port(), "CR16-0417", 7), 0);
+    QCOMPARE(QByteArray(a->info.moduleSerial), QByteArray("480-21-0103"));
+    QCOMPARE(QByteArray(b->info.moduleSerial), QByteArray("480-21-0117"));
+    fillConfig(&a->cfg, {0, 1});
+    fillConfig(&b->cfg, {0, 1, 2, 3});
+    QCOMPARE(GRV480_SetADC(a.get()), 0);
+    QCOMPARE(GRV480_SetADC(b.get()), 0);
+    QCOMPARE(GRV480_Start(a.get()), 0);
+    QCOMPARE(GRV480_Start(b.get()), 0);
+    QVector<uint32_t> wa, wb;
+    QCOMPARE(receiveFrames(a.get(), 500, &wa), 0);
+    QCOMPARE(receiveFrames(b.get(), 500, &wb), 0);
+    QCOMPARE(GRV480_Stop(a.get()), 0);
+    QCOMPARE(GRV480_Stop(b.get()), 0);
+}
+
+void TestEmulator::stalledDuringAcquisition()
+{
+    EmulatorProcess own;
+    QVERIFY(own.start());
+    Handle h;
+    QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "CR16-0417", 3), 0);
+    fillConfig(&h->cfg, {0});
+    QCOMPARE(GRV480_SetADC(h.get()), 0);
+    QCOMPARE(GRV480_Start(h.get()), 0);
+    QVector<uint32_t> w;
+    QCOMPARE(receiveFrames(h.get(), 100, &w), 0);
+    ::kill(pid_t(own.pid()), SIGSTOP);   // alive, connected, silent
+    QVector<uint32_t> buf(1 << 20);
+    int r = 0;
+    QElapsedTimer t;
+    t.start();
+    // the caller asks with short timeouts: 0 for a while, then an error, never 0 forever
+    while (r >= 0 && t.elapsed() < 15000)
+        r = GRV480_Recv(h.get(), buf.data(), nullptr, uint32_t(buf.size()), 700);
+    ::kill(pid_t(own.pid()), SIGCONT);
+    QCOMPARE(r, int(GRV480_ERR_TIMEOUT));
+    QVERIFY(t.elapsed() < 8000);
+}
+
+void TestEmulator::damagedFlash()
+{
+    EmulatorProcess own;
+    QVERIFY(own.start());
+    Handle h;
+    QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "CR16-0522", 2), 0);
+    h->tare[3].offsetValid = 1;
+    h->tare[3].offsetCoef = 0.001;
+    QCOMPARE(GRV480_WriteTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
+    const QString file = QDir(own.stateDir()).filePath("480-22-0009.tare");
+    QVERIFY(QFile::exists(file));
+    // nothing of the write is left lying about
+    QCOMPARE(QDir(own.stateDir()).entryList(QDir::Files).size(), 1);
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    f.seek(100);
+    f.write("damaged");
+    f.close();
+    QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), int(GRV480_ERR_FLASH_READ));
+    QCOMPARE(h->tare[3].offsetCoef, 0.001);   // the handle keeps its records
+    // writing again replaces the damaged file
+    QCOMPARE(GRV480_WriteTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
+    QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
+    QCOMPARE(h->tare[3].offsetCoef, 0.001);
+}
+
+void TestEmulator::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--scenario";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "unknown option";
+    QTest::newRow("bad port") << QStringList{"--port", "70000"} << 2 << "bad port";
+    QTest::newRow("missing file") << QStringList{"--check", "--scenario", "/nonexistent.ini"} << 3
+                                  << "cannot open";
+    QTest::newRow("misspelt key") << QStringList{"--check", "--scenario", EmulatorProcess::scenarioPath("bad-unknown-key.ini")}
+                                  << 3 << "bad-unknown-key.ini:9: unknown key 'resistence'";
+    QTest::newRow("module of an unknown crate") << QStringList{"--check", "--scenario", EmulatorProcess::scenarioPath("bad-crate.ini")}
+                                                << 3 << "not listed";
+    QTest::newRow("test scenario is valid") << QStringList{"--check", "--scenario", EmulatorProcess::scenarioPath("test-signals.ini")}
+                                            << 0 << "valid";
+    QTest::newRow("bad listen address") << QStringList{"--listen", "no.such", "--port", "0"} << 5 << "not an IPv4";
+}
+
+void TestEmulator::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    int code = -2;
+    const QByteArray out = runEmulator(args, &code);
+    QCOMPARE(code, exitCode);
+    QVERIFY2(out.contains(output.toUtf8()), out.constData());
+}
+
+void TestEmulator::defaultScenarioIsBuiltIn()
+{
+    int code = -1;
+    const QByteArray builtIn = runEmulator({"--print-default"}, &code);
+    QCOMPARE(code, 0);
+    QFile f(EmulatorProcess::scenarioPath("default.ini"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(builtIn, f.readAll());
+}
+
+void TestEmulator::replaysIdentically()
+{
+    QVector<uint32_t> first;
+    for (int run = 0; run < 2; ++run) {
+        Handle h;
+        QCOMPARE(GRV480_Open(h.get(), kLoopback, emu.port(), "CR16-0417", 3), 0);
+        fillConfig(&h->cfg, {0, 1, 2});
+        QCOMPARE(GRV480_SetADC(h.get()), 0);
+        QCOMPARE(GRV480_Start(h.get()), 0);
+        QVector<uint32_t> w;
+        QCOMPARE(receiveFrames(h.get(), 300, &w), 0);
+        QCOMPARE(GRV480_Stop(h.get()), 0);
+        if (run == 0)
+            first = w;
+        else
+            QVERIFY(w == first);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestEmulator)
+#include "tst_emulator.moc"
