@@ -5,6 +5,7 @@
 #include "condledindicator.h"
 #include "deviceconfig.h"
 #include "emulatorprocess.h"
+#include "grv480recvthread.h"
 #include "mainwindow.h"
 #include "mesvalstatewidget.h"
 #include "plot.h"
@@ -361,14 +362,23 @@ void tst_MainWindow::closeDuringAcquisition()
     QVERIFY(waitForBlock(w));
     QVERIFY(recvThread(w));
 
-    QVERIFY(w.close());
+    // Close while a frame is on its way through the processor: its block reaches
+    // the window's queue during the close sequence, and must not be shown.
+    int changes = 0;
+    connect(child<QTableWidget>(w, "paramsTable"), &QTableWidget::itemChanged, this,
+            [&changes, &w]() {
+                if (!processingRuns(w))
+                    ++changes;
+            });
+    connect(recvThread(w), &GRV480RecvThread::dataReceived, [&w]() {
+        QMetaObject::invokeMethod(&w, "close", Qt::QueuedConnection);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!processingRuns(w), 15000);
+    QVERIFY(!w.isVisible());
     // A module closed under a running thread would end it with an error box.
     QVERIFY(!recvThread(w));
     QVERIFY(!moduleOpen(w));
     QVERIFY(!processingRuns(w));
-    int changes = 0;
-    connect(child<QTableWidget>(w, "paramsTable"), &QTableWidget::itemChanged, this,
-            [&changes]() { ++changes; });
     QTest::qWait(1500);
     QCOMPARE(changes, 0);
     QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
@@ -395,6 +405,20 @@ void tst_MainWindow::serverKilledMidRun()
     QTRY_VERIFY(!recvThread(w));
     QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
     QVERIFY(!cellText(w, 0, 1).isEmpty());
+
+    // Another module cannot be opened now; the last module's data stay shown.
+    child<QComboBox>(w, "modulesList")->setCurrentIndex(1);
+    QCOMPARE(boxes.texts.size(), 2);
+    QVERIFY2(boxes.texts.at(1).startsWith(
+                     QStringLiteral("Не удалось установить связь с модулем. Ошибка -")),
+             qPrintable(boxes.texts.at(1)));
+    QVERIFY(!moduleOpen(w));
+    QVERIFY(!child<QLedIndicator>(w, "moduleLed")->isChecked());
+    QCOMPARE(child<QComboBox>(w, "modulesList")->currentIndex(), 1);
+    QCOMPARE(child<QLineEdit>(w, "serial")->text(), QStringLiteral("480-21-0103"));
+    QCOMPARE(child<QLineEdit>(w, "fpgaVer")->text(), QStringLiteral("12"));
+    QVERIFY(child<QLineEdit>(w, "isrcSet")->text().isEmpty());
+
     QVERIFY(emulator->restart());
 }
 
