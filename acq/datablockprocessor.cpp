@@ -3,8 +3,49 @@
 #include "spectrum.h"
 
 #include <cmath>
+#include <mutex>
+#include <vector>
 
-DataBlockProcessor::DataBlockProcessor(QObject *parent) : QObject(parent)
+// Spectrum buffers of results that nobody holds any more, for the next blocks.
+// Each block needs one per channel; taking them from the allocator anew every
+// time costs more than some of the analysis (fresh pages, zero-filled by the
+// system). Results may die on any thread, hence the lock.
+class DataBlockProcessor::SpectrumPool
+{
+public:
+    void give(QVector<double> &&buffer)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (buffers.size() < MaxBuffers)
+            buffers.push_back(std::move(buffer));
+    }
+
+    // A buffer of the given size; its contents are stale.
+    QVector<double> take(int size)
+    {
+        QVector<double> buffer;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            while (!buffers.empty() && buffer.isEmpty()) {
+                if (buffers.back().size() == size)
+                    buffer = std::move(buffers.back());
+                buffers.pop_back();
+            }
+        }
+        // Still shared by a consumer that kept a copy? Then resize() detaches
+        // and this block gets a buffer of its own.
+        buffer.resize(size);
+        return buffer;
+    }
+
+private:
+    static constexpr size_t MaxBuffers = 4 * GRV480_CHANNEL_COUNT;
+    std::mutex mutex;
+    std::vector<QVector<double>> buffers;
+};
+
+DataBlockProcessor::DataBlockProcessor(QObject *parent)
+    : QObject(parent), m_spectrumPool(std::make_shared<SpectrumPool>())
 {
     qRegisterMetaType<QSharedPointer<DataBlockProcessor::DataBlock>>(
         "QSharedPointer<DataBlockProcessor::DataBlock>");
@@ -30,7 +71,13 @@ void DataBlockProcessor::processFrame(QSharedPointer<GRV480RecvThread::Frame> fr
     block->status = frame->status;
     block->channels.reserve(frame->channels.size());
     for (const QSharedPointer<GRV480RecvThread::ChData> &channel : qAsConst(frame->channels)) {
-        auto result = QSharedPointer<ChResult>::create();
+        // The result's spectrum goes back to the pool when its last holder lets go.
+        QSharedPointer<ChResult> result(new ChResult,
+                                        [pool = m_spectrumPool](ChResult *r) {
+                                            if (!r->spectrum.isEmpty())
+                                                pool->give(std::move(r->spectrum));
+                                            delete r;
+                                        });
         if (channel) {
             result->status = channel->status;
             result->timeAxis = m_timeAxis;
@@ -70,7 +117,6 @@ void DataBlockProcessor::setUp(int length, double interval, int type)
     for (int i = 0; i < length; ++i)
         timeAxis[i] = i * 1000.0 * interval;
     m_timeAxis = timeAxis;
-    m_work = QVector<double>(length);
 
     m_window = spectrumWindowCreate(type, length);
     m_fft = spectrumFftCreate(length);
@@ -89,16 +135,19 @@ void DataBlockProcessor::setUp(int length, double interval, int type)
 void DataBlockProcessor::analyse(ChResult &result)
 {
     const double *values = result.values.constData();
-    spectrumStatistics(values, m_window, m_work.data(), &result.dc, &result.ac);
-
-    // Without a window (a type that has no window function) there is no spectrum.
-    if (!m_window || !m_fft || m_freqAxis.size() <= 3)
+    // Without a window (a type that has no window function) there are no
+    // statistics and no spectrum.
+    if (!m_window)
+        return;
+    const bool withSpectrum = m_fft && m_freqAxis.size() > 3;
+    spectrumWindowedStatistics(values, m_window, withSpectrum ? m_fftInput : nullptr, &result.dc,
+                               &result.ac);
+    if (!withSpectrum)
         return;
 
     // The routines run on powers: the amplitudes are needed only squared, and the
     // decibels come from the powers as well.
-    spectrumApplyWindow(values, m_window, m_fftInput);
-    result.spectrum.resize(m_binCount);
+    result.spectrum = m_spectrumPool->take(m_binCount);
     double *spectrum = result.spectrum.data();
     spectrumPower(m_fft, spectrum);
 

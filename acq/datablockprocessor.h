@@ -10,6 +10,8 @@
 #include <QSharedPointer>
 #include <QVector>
 
+#include <memory>
+
 struct SpectrumWindow;
 struct SpectrumFft;
 
@@ -71,6 +73,8 @@ signals:
     void newBlock(QSharedPointer<DataBlockProcessor::DataBlock> block);
 
 private:
+    class SpectrumPool;
+
     void setUp(int length, double interval, int type);
     void analyse(ChResult &result);
 
@@ -79,11 +83,11 @@ private:
     SpectrumWindow *m_window = nullptr;
     SpectrumFft *m_fft = nullptr;
     double *m_fftInput = nullptr;
-    QVector<double> m_work;
     int m_binCount = 0;
     int m_blockLen = 0;
     double m_sampleInterval = 0.0;
     int m_winType = DefaultWindowType;
+    std::shared_ptr<SpectrumPool> m_spectrumPool; // shared with the results, which may outlive us
 
     Q_DISABLE_COPY(DataBlockProcessor)
 };

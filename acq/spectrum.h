@@ -58,6 +58,12 @@ double spectrumFftFreqStep(const SpectrumFft *fft, double sampleInterval);
 int spectrumStatistics(const double *values, const SpectrumWindow *window, double *scratch,
                        double *dc, double *ac);
 
+// The statistics above and, if destination is given, the window application
+// below in one go, without a scratch buffer: what the block processor needs
+// per channel, for one pass over the values fewer.
+int spectrumWindowedStatistics(const double *values, const SpectrumWindow *window,
+                               double *destination, double *dc, double *ac);
+
 // destination(i) = w(i) * values(i) / coherentGain, so that a sine centred on a
 // bin shows its own amplitude in the spectrum.
 void spectrumApplyWindow(const double *values, const SpectrumWindow *window,
