@@ -127,6 +127,7 @@ private slots:
     void serverAbsent();
     void refusedConfigurationKeepsResults();
     void closeDuringAcquisition();
+    void closeWhileMinimisedKeepsGeometry();
     void serverKilledMidRun();
     void rowsFollowConfiguration();
     void visibilitySurvivesRemovalAndRestart();
@@ -389,6 +390,35 @@ void tst_MainWindow::closeDuringAcquisition()
     QVERIFY(settings.contains(QStringLiteral("TimePlot/x/autoscale")));
     QCOMPARE(settings.value(QStringLiteral("GRV480MonitorDeviceConfig/AdcChannels/size")).toInt(),
              16);
+}
+
+void tst_MainWindow::closeWhileMinimisedKeepsGeometry()
+{
+    {
+        QSettings settings;
+        settings.setValue(QStringLiteral("MainWindow/size"), QSize(640, 480));
+        settings.setValue(QStringLiteral("MainWindow/pos"), QPoint(10, 20));
+        // Not a state Qt can restore: ignored, and the window is not maximised.
+        settings.setValue(QStringLiteral("MainWindow/state"), QByteArray("stale"));
+    }
+    useServer(deadPort());
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(!(w.windowState() & Qt::WindowMaximized));
+    QCOMPARE(w.size(), QSize(640, 480));
+    w.showMinimized();
+    QVERIFY(w.isMinimized());
+    w.resize(900, 700);
+    QVERIFY(w.close());
+
+    QSettings settings;
+    QCOMPARE(settings.value(QStringLiteral("MainWindow/size")).toSize(), QSize(640, 480));
+    QCOMPARE(settings.value(QStringLiteral("MainWindow/pos")).toPoint(), QPoint(10, 20));
+    QCOMPARE(settings.value(QStringLiteral("MainWindow/state")).toByteArray(), QByteArray("stale"));
+    QVERIFY(!settings.contains(QStringLiteral("MainWindow/ChSplitState")));
+    // The plots and the configuration are saved all the same.
+    QVERIFY(settings.contains(QStringLiteral("FftPlot/y/min")));
+    QVERIFY(settings.contains(QStringLiteral("GRV480MonitorDeviceConfig/MeasTime")));
 }
 
 void tst_MainWindow::serverKilledMidRun()
