@@ -29,6 +29,7 @@ enum MsgType : uint16_t {
     Stop = 13,        // -> status
     ReadFlash = 14,   // -> status + 16 x TGRV480TareInfo
     WriteFlash = 15,  // uint32 mask + 16 x TGRV480TareInfo -> status
+    Release = 16,     // -> status; the module is free for other clients once this is answered
     Data = 20,        // server -> client: uint32 data words
     Heartbeat = 21,   // server -> client while started and nothing else was sent
     Overflow = 22,    // server -> client: the backlog overflowed, streaming stopped

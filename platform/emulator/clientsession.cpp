@@ -19,6 +19,7 @@ using namespace grv480::proto;
 
 namespace {
 
+constexpr uint32_t KindReleased = 0xFF;
 constexpr int kHelloTimeoutMs = 5000;
 constexpr int kHeartbeatMs = 500;
 constexpr size_t kMaxWordsPerMessage = 65536;
@@ -50,7 +51,7 @@ void ClientSession::run()
     const int64_t helloDeadline = nowMs() + kHelloTimeoutMs;
     uint8_t buf[16384];
     for (;;) {
-        const bool streaming = emu && emu->isStarted();
+        const bool streaming = emu && module && emu->isStarted();
         pollfd p{fd, short(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
         int timeout = streaming ? 10 : 1000;
         if (!kind)
@@ -81,7 +82,7 @@ void ClientSession::run()
         }
         if (!kind && nowMs() >= helloDeadline)
             return;
-        if (emu && emu->isStarted())
+        if (emu && module && emu->isStarted())
             produce();
         if (!flush())
             return;
@@ -213,8 +214,8 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
 {
     if (!kind)
         return h.type == Hello && handleHello(payload);
-    if (h.type == Hello)
-        return false;   // one hello per connection
+    if (h.type == Hello || kind == KindReleased)
+        return false;   // one hello per connection, nothing after the release
     if (kind == KindService) {
         if (h.type != GetCrates || !payload.empty())
             return false;
@@ -284,6 +285,15 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
         reply(ReadFlash, st, rec, sizeof rec);
         return true;
     }
+    case Release:
+        if (!payload.empty())
+            return false;
+        emu->stop();
+        server.releaseModule(module);
+        module = nullptr;
+        kind = KindReleased;
+        reply(Release, 0);
+        return true;
     case WriteFlash: {
         if (payload.size() != sizeof(WriteFlashRequest))
             return false;

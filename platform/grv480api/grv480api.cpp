@@ -327,6 +327,10 @@ GRV480API_EXPORT INT GRV480_Close(TGRV480 *h)
         return GRV480_OK;
     if (s->started && !s->lost)
         doStop(s);
+    // Wait until the server has let go of the module, so that this or another
+    // client can open it again at once.
+    if (!s->lost)
+        request(s, proto::Release, nullptr, 0);
     s->opened.store(false);
     s->conn.close();
     h->priv = nullptr;
