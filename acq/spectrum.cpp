@@ -10,24 +10,42 @@
 
 namespace {
 
-// Two doubles processed as one (SSE2 on x86-64, NEON on ARM, plain pairs elsewhere).
-typedef double Lanes __attribute__((vector_size(2 * sizeof(double))));
+// The loops over every value and every bin run four lanes at a time: one AVX2
+// register where the processor has it (the hot functions are built twice and
+// the better one is picked at load time), two SSE2 registers otherwise. Both
+// builds do the same operations in the same order, with no fused multiply-add,
+// so they give the same results.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define SPECTRUM_HOT __attribute__((target_clones("avx2", "default")))
+#else
+#define SPECTRUM_HOT
+#endif
+#define SPECTRUM_INLINE inline __attribute__((always_inline))
 
-inline Lanes loadLanes(const double *p)
+constexpr int LaneCount = 4;
+typedef double Lanes __attribute__((vector_size(LaneCount * sizeof(double))));
+typedef int64_t Index __attribute__((vector_size(LaneCount * sizeof(int64_t))));
+
+// Vectors travel by reference: passed by value they would change the calling
+// convention between the two builds.
+SPECTRUM_INLINE void loadLanes(Lanes &v, const double *p)
 {
-    Lanes v;
     std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
-inline void storeLanes(double *p, Lanes v)
+SPECTRUM_INLINE void storeLanes(double *p, const Lanes &v)
 {
     std::memcpy(p, &v, sizeof v);
 }
 
-inline double laneSum(Lanes v)
+SPECTRUM_INLINE double laneSum(const Lanes &v)
 {
-    return v[0] + v[1];
+    return (v[0] + v[1]) + (v[2] + v[3]);
+}
+
+SPECTRUM_INLINE double laneMax(const Lanes &v)
+{
+    return std::max(std::max(v[0], v[1]), std::max(v[2], v[3]));
 }
 
 // 2*pi to ten significant digits: the window tables of the instrument were
@@ -171,20 +189,26 @@ namespace {
 
 // The statistics, and optionally the scratch values and the window application,
 // in two passes over the values.
-void windowedStatistics(const double *values, const SpectrumWindow *window, double *scratch,
-                        double *destination, double *dc, double *ac)
+SPECTRUM_INLINE void windowedStatistics(const double *values, const SpectrumWindow *window,
+                                        double *scratch, double *destination, double *dc,
+                                        double *ac)
 {
     const int n = window->length;
     const double *w = window->coefs;
+    constexpr int Step = 2 * LaneCount;
 
-    // Partial sums in two lanes twice over: one running sum would be bound by
-    // the latency of an add per value.
-    Lanes s0 = {0.0, 0.0};
-    Lanes s1 = {0.0, 0.0};
+    // Partial sums in two vectors: one running sum would be bound by the
+    // latency of an add per value.
+    Lanes s0 = {}, s1 = {};
+    Lanes w0, w1, x0, x1;
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        s0 += loadLanes(w + i) * loadLanes(values + i);
-        s1 += loadLanes(w + i + 2) * loadLanes(values + i + 2);
+    for (; i + Step <= n; i += Step) {
+        loadLanes(w0, w + i);
+        loadLanes(w1, w + i + LaneCount);
+        loadLanes(x0, values + i);
+        loadLanes(x1, values + i + LaneCount);
+        s0 += w0 * x0;
+        s1 += w1 * x1;
     }
     double weighted = laneSum(s0 + s1);
     for (; i < n; ++i)
@@ -192,23 +216,21 @@ void windowedStatistics(const double *values, const SpectrumWindow *window, doub
     const double mean = weighted / (n * window->coherentGain);
 
     const double scale = 1.0 / window->coherentGain;
-    const Lanes meanLanes = {mean, mean};
-    const Lanes scaleLanes = {scale, scale};
-    s0 = s1 = Lanes{0.0, 0.0};
-    for (i = 0; i + 4 <= n; i += 4) {
-        const Lanes w0 = loadLanes(w + i);
-        const Lanes w1 = loadLanes(w + i + 2);
-        const Lanes x0 = loadLanes(values + i);
-        const Lanes x1 = loadLanes(values + i + 2);
-        const Lanes d0 = w0 * (x0 - meanLanes);
-        const Lanes d1 = w1 * (x1 - meanLanes);
+    s0 = s1 = Lanes{};
+    for (i = 0; i + Step <= n; i += Step) {
+        loadLanes(w0, w + i);
+        loadLanes(w1, w + i + LaneCount);
+        loadLanes(x0, values + i);
+        loadLanes(x1, values + i + LaneCount);
+        const Lanes d0 = w0 * (x0 - mean);
+        const Lanes d1 = w1 * (x1 - mean);
         if (scratch) {
             storeLanes(scratch + i, d0);
-            storeLanes(scratch + i + 2, d1);
+            storeLanes(scratch + i + LaneCount, d1);
         }
         if (destination) {
-            storeLanes(destination + i, w0 * x0 * scaleLanes);
-            storeLanes(destination + i + 2, w1 * x1 * scaleLanes);
+            storeLanes(destination + i, w0 * x0 * scale);
+            storeLanes(destination + i + LaneCount, w1 * x1 * scale);
         }
         s0 += d0 * d0;
         s1 += d1 * d1;
@@ -230,6 +252,7 @@ void windowedStatistics(const double *values, const SpectrumWindow *window, doub
 
 } // namespace
 
+SPECTRUM_HOT
 int spectrumStatistics(const double *values, const SpectrumWindow *window, double *scratch,
                        double *dc, double *ac)
 {
@@ -239,6 +262,7 @@ int spectrumStatistics(const double *values, const SpectrumWindow *window, doubl
     return 0;
 }
 
+SPECTRUM_HOT
 int spectrumWindowedStatistics(const double *values, const SpectrumWindow *window,
                                double *destination, double *dc, double *ac)
 {
@@ -248,15 +272,19 @@ int spectrumWindowedStatistics(const double *values, const SpectrumWindow *windo
     return 0;
 }
 
+SPECTRUM_HOT
 void spectrumApplyWindow(const double *values, const SpectrumWindow *window, double *destination)
 {
     const int n = window->length;
     const double *w = window->coefs;
     const double scale = 1.0 / window->coherentGain;
-    const Lanes scaleLanes = {scale, scale};
+    Lanes wv, xv;
     int i = 0;
-    for (; i + 2 <= n; i += 2)
-        storeLanes(destination + i, loadLanes(w + i) * loadLanes(values + i) * scaleLanes);
+    for (; i + LaneCount <= n; i += LaneCount) {
+        loadLanes(wv, w + i);
+        loadLanes(xv, values + i);
+        storeLanes(destination + i, wv * xv * scale);
+    }
     for (; i < n; ++i)
         destination[i] = w[i] * values[i] * scale;
 }
@@ -268,14 +296,30 @@ namespace {
 // where it is not the Nyquist bin: the instrument's spectra have always been
 // scaled so.
 template<bool Power>
-void singleSided(const SpectrumFft *fft, double *destination)
+SPECTRUM_INLINE void singleSided(const SpectrumFft *fft, double *destination)
 {
     const int bins = fft->binCount;
     const double n = fft->size;
     const fftw_complex *x = fft->output;
     const double inner = Power ? 4.0 / (n * n) : 2.0 / n;
     const double outer = Power ? 1.0 / (n * n) : 1.0 / n;
-    for (int k = 0; k < bins; ++k) {
+    int k = 0;
+    if (Power) {
+        // Four bins (eight doubles) per step, regrouped into real and imaginary parts.
+        const Index reals = {0, 2, 4, 6};
+        const Index imaginaries = {1, 3, 5, 7};
+        Lanes lo, hi;
+        for (; k + LaneCount <= bins; k += LaneCount) {
+            loadLanes(lo, x[k]);
+            loadLanes(hi, x[k + 2]);
+            lo *= lo;
+            hi *= hi;
+            const Lanes squared = __builtin_shuffle(lo, hi, reals)
+                                  + __builtin_shuffle(lo, hi, imaginaries);
+            storeLanes(destination + k, squared * inner);
+        }
+    }
+    for (; k < bins; ++k) {
         const double squared = x[k][0] * x[k][0] + x[k][1] * x[k][1];
         destination[k] = (Power ? squared : std::sqrt(squared)) * inner;
     }
@@ -284,30 +328,24 @@ void singleSided(const SpectrumFft *fft, double *destination)
         destination[bins - 1] *= outer / inner;
 }
 
-typedef int64_t Index __attribute__((vector_size(2 * sizeof(int64_t))));
-
-// Energies of the 9-bin lobes starting at a[0] and a[1], each summed in ascending order.
+// Energies of the 9-bin lobes starting at a[0] .. a[3], each summed in ascending order.
 template<bool Power>
-inline Lanes lobeEnergy(const double *a)
+SPECTRUM_INLINE void lobeEnergy(Lanes &e, const double *a)
 {
-    const auto sq = [](Lanes v) { return Power ? v : v * v; };
-    Lanes e = sq(loadLanes(a));
-    e += sq(loadLanes(a + 1));
-    e += sq(loadLanes(a + 2));
-    e += sq(loadLanes(a + 3));
-    e += sq(loadLanes(a + 4));
-    e += sq(loadLanes(a + 5));
-    e += sq(loadLanes(a + 6));
-    e += sq(loadLanes(a + 7));
-    e += sq(loadLanes(a + 8));
-    return e;
+    Lanes v;
+    loadLanes(v, a);
+    e = Power ? v : v * v;
+    for (int j = 1; j < MainLobeBins; ++j) {
+        loadLanes(v, a + j);
+        e += Power ? v : v * v;
+    }
 }
 
-inline double squareOf(double a, std::true_type /*power*/) { return a; }
-inline double squareOf(double a, std::false_type /*amplitude*/) { return a * a; }
+SPECTRUM_INLINE double squareOf(double a, std::true_type /*power*/) { return a; }
+SPECTRUM_INLINE double squareOf(double a, std::false_type /*amplitude*/) { return a * a; }
 
 template<bool Power>
-int findLine(const double *spectrum, int binCount, double df, const SpectrumWindow *window,
+SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df, const SpectrumWindow *window,
              double *frequency, double *power)
 {
     if (!spectrum || !window || (!frequency && !power) || !(df > 0.0)
@@ -326,34 +364,27 @@ int findLine(const double *spectrum, int binCount, double df, const SpectrumWind
         // own bins in ascending order, as the plain loop below does.
         const int last = n - h - 1;
         int k = 2 * h;
-        if (k + 3 <= last) {
-            // Each of the four lanes keeps the first greatest of its own centres;
-            // the lanes are merged below. No branch, and no chain across lanes.
-            Lanes bestLo = {0.0, 0.0}, bestHi = {0.0, 0.0};
-            Index idxLo = {-1, -1}, idxHi = {-1, -1};
-            Index kLo = {k, k + 1}, kHi = {k + 2, k + 3};
-            const Index step = {4, 4};
-            for (; k + 3 <= last; k += 4) {
-                const double *a = spectrum + k - 4;
-                const Lanes eLo = lobeEnergy<Power>(a);
-                const Lanes eHi = lobeEnergy<Power>(a + 2);
-                const Index gtLo = eLo > bestLo;
-                const Index gtHi = eHi > bestHi;
-                bestLo = gtLo ? eLo : bestLo;
-                bestHi = gtHi ? eHi : bestHi;
-                idxLo = gtLo ? kLo : idxLo;
-                idxHi = gtHi ? kHi : idxHi;
-                kLo += step;
-                kHi += step;
+        if (k + LaneCount - 1 <= last) {
+            // Each lane keeps the first greatest of its own centres; the lanes are
+            // merged below. No branch, and no chain across lanes.
+            Lanes bestLanes = {};
+            Index bestIndex = {-1, -1, -1, -1};
+            Index centre = {k, k + 1, k + 2, k + 3};
+            Lanes energy;
+            for (; k + LaneCount - 1 <= last; k += LaneCount) {
+                lobeEnergy<Power>(energy, spectrum + k - h);
+                const Index greater = energy > bestLanes;
+                bestLanes = greater ? energy : bestLanes;
+                bestIndex = greater ? centre : bestIndex;
+                centre += LaneCount;
             }
-            const double energies[4] = {bestLo[0], bestLo[1], bestHi[0], bestHi[1]};
-            const int64_t indices[4] = {idxLo[0], idxLo[1], idxHi[0], idxHi[1]};
-            for (int c = 0; c < 4; ++c) {
-                if (indices[c] < 0)
+            for (int c = 0; c < LaneCount; ++c) {
+                if (bestIndex[c] < 0)
                     continue;
-                if (energies[c] > bestEnergy || (energies[c] == bestEnergy && indices[c] < best)) {
-                    bestEnergy = energies[c];
-                    best = int(indices[c]);
+                if (bestLanes[c] > bestEnergy
+                    || (bestLanes[c] == bestEnergy && bestIndex[c] < best)) {
+                    bestEnergy = bestLanes[c];
+                    best = int(bestIndex[c]);
                 }
             }
         }
@@ -398,19 +429,20 @@ struct BinGroup
 
 // Adds the bins [begin, end) to a group.
 template<bool Power>
-void accumulate(const double *spectrum, int begin, int end, BinGroup &group)
+SPECTRUM_INLINE void accumulate(const double *spectrum, int begin, int end, BinGroup &group)
 {
     const std::integral_constant<bool, Power> kind;
-    Lanes sums = {0.0, 0.0};
-    Lanes maxima = {group.max, group.max};
+    Lanes sums = {};
+    Lanes maxima = {group.max, group.max, group.max, group.max};
+    Lanes v;
     int i = begin;
-    for (; i + 2 <= end; i += 2) {
-        const Lanes v = loadLanes(spectrum + i);
+    for (; i + LaneCount <= end; i += LaneCount) {
+        loadLanes(v, spectrum + i);
         sums += Power ? v : v * v;
         maxima = v > maxima ? v : maxima;
     }
     double sum = group.sum + laneSum(sums);
-    double max = std::max(maxima[0], maxima[1]);
+    double max = laneMax(maxima);
     for (; i < end; ++i) {
         sum += squareOf(spectrum[i], kind);
         max = spectrum[i] > max ? spectrum[i] : max;
@@ -420,7 +452,7 @@ void accumulate(const double *spectrum, int begin, int end, BinGroup &group)
 }
 
 template<bool Power>
-int harmonics(const double *spectrum, int binCount, double df, double f1, int harmonicLimit,
+SPECTRUM_INLINE int harmonics(const double *spectrum, int binCount, double df, double f1, int harmonicLimit,
               const SpectrumWindow *window, double *snr, double *thd, double *sinad,
               double *sfdr, double *enob)
 {
@@ -524,49 +556,57 @@ public:
     }
 
     // 10 log10(p) - offset for every value.
-    void convert(double *values, int count, double offset) const
+    SPECTRUM_INLINE void convert(double *values, int count, double offset) const
     {
         // Exponent bits or'ed into the mantissa of 2^52 give 2^52 + e exactly.
-        const Lanes exponentBias = {4503599627370496.0 + 1023.0, 4503599627370496.0 + 1023.0};
-        const Bits exponentTag = {0x4330000000000000ull, 0x4330000000000000ull};
-        const Bits mantissaMask = {MantissaMask, MantissaMask};
-        const Bits oneBits = {OneBits, OneBits};
-        const Bits indexMask = {TableSize - 1, TableSize - 1};
+        const double bias = 4503599627370496.0 + 1023.0;
+        const Wide exponentBias = {bias, bias, bias, bias};
+        const uint64_t tag = 0x4330000000000000ull;
+        const WideBits exponentTag = {tag, tag, tag, tag};
+        const WideBits mantissaMask = {MantissaMask, MantissaMask, MantissaMask, MantissaMask};
+        const WideBits oneBits = {OneBits, OneBits, OneBits, OneBits};
+        const uint64_t im = TableSize - 1;
+        const WideBits indexMask = {im, im, im, im};
         int k = 0;
-        for (; k + 2 <= count; k += 2) {
-            const Lanes p = loadLanes(values + k);
-            Bits bits;
+        for (; k + 4 <= count; k += 4) {
+            Wide p;
+            std::memcpy(&p, values + k, sizeof p);
+            WideBits bits;
             std::memcpy(&bits, &p, sizeof bits);
-            const Bits biased = bits >> 52; // the sign bit makes negatives too large
+            const WideBits biased = bits >> 52; // the sign bit makes negatives too large
             // Zero, subnormal, negative, infinite or NaN: the library handles them.
-            const Bits special = (biased - 1) > 2045;
-            if (special[0] | special[1]) {
-                values[k] = slow(values[k], offset);
-                values[k + 1] = slow(values[k + 1], offset);
+            const WideBits special = (biased - 1) > 2045;
+            if (special[0] | special[1] | special[2] | special[3]) {
+                for (int i = 0; i < 4; ++i)
+                    values[k + i] = slow(values[k + i], offset);
                 continue;
             }
-            const Bits j = (bits >> (52 - TableBits)) & indexMask;
-            const Bits mantissaBits = (bits & mantissaMask) | oneBits;
-            const Bits exponentBits = biased | exponentTag;
-            Lanes m, e;
+            const WideBits j = (bits >> (52 - TableBits)) & indexMask;
+            const WideBits mantissaBits = (bits & mantissaMask) | oneBits;
+            const WideBits exponentBits = biased | exponentTag;
+            Wide m, e;
             std::memcpy(&m, &mantissaBits, sizeof m);
             std::memcpy(&e, &exponentBits, sizeof e);
             e -= exponentBias;
             const Entry &t0 = table[j[0]];
             const Entry &t1 = table[j[1]];
-            const Lanes inv = {t0.inv, t1.inv};
-            const Lanes db = {t0.db, t1.db};
-            const Lanes r = m * inv - 1.0;
+            const Entry &t2 = table[j[2]];
+            const Entry &t3 = table[j[3]];
+            const Wide inv = {t0.inv, t1.inv, t2.inv, t3.inv};
+            const Wide db = {t0.db, t1.db, t2.db, t3.db};
+            const Wide r = m * inv - 1.0;
             // ln(1 + r) = r (1 - r/2 + r^2/3) within r^4/4.
-            const Lanes series = r * (1.0 - r * (0.5 - r * (1.0 / 3)));
-            storeLanes(values + k, (db - offset) + (e * DbPerOctave + DbPerNeper * series));
+            const Wide series = r * (1.0 - r * (0.5 - r * (1.0 / 3)));
+            const Wide result = (db - offset) + (e * DbPerOctave + DbPerNeper * series);
+            std::memcpy(values + k, &result, sizeof result);
         }
         for (; k < count; ++k)
             values[k] = slow(values[k], offset);
     }
 
 private:
-    typedef uint64_t Bits __attribute__((vector_size(2 * sizeof(uint64_t))));
+    typedef Lanes Wide;
+    typedef uint64_t WideBits __attribute__((vector_size(LaneCount * sizeof(uint64_t))));
     struct Entry
     {
         double inv; // 1 / c, c the centre of the mantissa interval
@@ -586,30 +626,35 @@ private:
 
 } // namespace
 
+SPECTRUM_HOT
 void spectrumAmplitude(SpectrumFft *fft, double *destination)
 {
     fftw_execute(fft->plan);
     singleSided<false>(fft, destination);
 }
 
+SPECTRUM_HOT
 void spectrumPower(SpectrumFft *fft, double *destination)
 {
     fftw_execute(fft->plan);
     singleSided<true>(fft, destination);
 }
 
+SPECTRUM_HOT
 int spectrumFindLine(const double *amplitudes, int binCount, double df,
                      const SpectrumWindow *window, double *frequency, double *power)
 {
     return findLine<false>(amplitudes, binCount, df, window, frequency, power);
 }
 
+SPECTRUM_HOT
 int spectrumFindLinePower(const double *powers, int binCount, double df,
                           const SpectrumWindow *window, double *frequency, double *power)
 {
     return findLine<true>(powers, binCount, df, window, frequency, power);
 }
 
+SPECTRUM_HOT
 int spectrumHarmonics(const double *amplitudes, int binCount, double df, double f1,
                       int harmonicLimit, const SpectrumWindow *window, double *snr, double *thd,
                       double *sinad, double *sfdr, double *enob)
@@ -618,6 +663,7 @@ int spectrumHarmonics(const double *amplitudes, int binCount, double df, double 
                             sfdr, enob);
 }
 
+SPECTRUM_HOT
 int spectrumHarmonicsPower(const double *powers, int binCount, double df, double f1,
                            int harmonicLimit, const SpectrumWindow *window, double *snr,
                            double *thd, double *sinad, double *sfdr, double *enob)
@@ -626,6 +672,7 @@ int spectrumHarmonicsPower(const double *powers, int binCount, double df, double
                            sfdr, enob);
 }
 
+SPECTRUM_HOT
 void spectrumPowerToDecibels(double *values, int count, double referenceAmplitude)
 {
     // 10 log10(P) - 20 log10(ref) = 20 log10(sqrt(P) / ref), with no division per bin.
