@@ -23,6 +23,13 @@ struct SpectrumFft;
 // The analysis set-up (axes, window, FFT plan) is kept while the block length
 // and the sample interval stay the same. Blocks already emitted keep the axis
 // vectors they were given; a new set-up builds new ones.
+//
+// A window type without a window function (3 to 6, above 8) leaves dc, ac and
+// the spectrum empty/zero; the block is still emitted. Spectrum buffers of
+// results nobody holds any more are reused for later blocks.
+//
+// Usage: move to a thread of its own, connect GRV480RecvThread::dataReceived to
+// processFrame (queued) and newBlock to the consumer (queued).
 class DataBlockProcessor : public QObject
 {
     Q_OBJECT
