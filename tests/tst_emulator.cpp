@@ -13,7 +13,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <memory>
 
 using namespace moduletest;
@@ -89,6 +91,7 @@ private slots:
     void twoModulesAtOnce();
     void stalledDuringAcquisition();
     void damagedFlash();
+    void killDuringFlashWrites();
     void commandLine_data();
     void commandLine();
     void defaultScenarioIsBuiltIn();
@@ -305,6 +308,44 @@ void TestEmulator::damagedFlash()
     QCOMPARE(GRV480_WriteTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
     QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
     QCOMPARE(h->tare[3].offsetCoef, 0.001);
+}
+
+void TestEmulator::killDuringFlashWrites()
+{
+    EmulatorProcess own;
+    QVERIFY(own.start());
+    for (int round = 0; round < 5; ++round) {
+        std::atomic<bool> stop{false};
+        std::atomic<int> writes{0};
+        const quint16 port = own.port();
+        std::thread writer([&] {
+            Handle h;
+            if (GRV480_Open(h.get(), kLoopback, port, "CR16-0522", 2) != 0)
+                return;
+            for (int i = 1; !stop; ++i) {
+                for (int ch = 0; ch < GRV480_CHANNEL_COUNT; ++ch) {
+                    h->tare[ch].offsetValid = 1;
+                    h->tare[ch].offsetCoef = i;
+                }
+                if (GRV480_WriteTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK) != 0)
+                    break;
+                ++writes;
+            }
+        });
+        QTest::qWait(150 + 37 * round);
+        own.kill();
+        stop = true;
+        writer.join();
+        QVERIFY(writes > 0);
+        QVERIFY(own.restart());
+        Handle h;
+        QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "CR16-0522", 2), 0);
+        QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
+        // one whole write, never a mixture of two
+        for (int ch = 1; ch < GRV480_CHANNEL_COUNT; ++ch)
+            QCOMPARE(h->tare[ch].offsetCoef, h->tare[0].offsetCoef);
+        QVERIFY(h->tare[0].offsetCoef >= writes);
+    }
 }
 
 void TestEmulator::commandLine_data()
