@@ -45,7 +45,8 @@ private:
 };
 
 DataBlockProcessor::DataBlockProcessor(QObject *parent)
-    : QObject(parent), m_spectrumPool(std::make_shared<SpectrumPool>())
+    : QObject(parent)
+    , m_spectrumPool(std::make_shared<SpectrumPool>())
 {
     qRegisterMetaType<QSharedPointer<DataBlockProcessor::DataBlock>>(
         "QSharedPointer<DataBlockProcessor::DataBlock>");
@@ -72,12 +73,11 @@ void DataBlockProcessor::processFrame(QSharedPointer<GRV480RecvThread::Frame> fr
     block->channels.reserve(frame->channels.size());
     for (const QSharedPointer<GRV480RecvThread::ChData> &channel : qAsConst(frame->channels)) {
         // The result's spectrum goes back to the pool when its last holder lets go.
-        QSharedPointer<ChResult> result(new ChResult,
-                                        [pool = m_spectrumPool](ChResult *r) {
-                                            if (!r->spectrum.isEmpty())
-                                                pool->give(std::move(r->spectrum));
-                                            delete r;
-                                        });
+        QSharedPointer<ChResult> result(new ChResult, [pool = m_spectrumPool](ChResult *r) {
+            if (!r->spectrum.isEmpty())
+                pool->give(std::move(r->spectrum));
+            delete r;
+        });
         if (channel) {
             result->status = channel->status;
             result->timeAxis = m_timeAxis;
@@ -154,16 +154,14 @@ void DataBlockProcessor::analyse(ChResult &result)
     const double df = m_freqAxis.at(1);
     double frequency = 0.0;
     double power = 0.0;
-    result.peakValid
-        = spectrumFindLinePower(spectrum, m_binCount, df, m_window, &frequency, &power) == 0;
+    result.peakValid =
+        spectrumFindLinePower(spectrum, m_binCount, df, m_window, &frequency, &power) == 0;
     if (result.peakValid) {
         result.peakFreq = frequency;
         result.peakAmplitude = std::sqrt(power);
         result.harmValid = spectrumHarmonicsPower(spectrum, m_binCount, df, result.peakFreq,
-                                                  HarmonicLimit, m_window, &result.snr,
-                                                  &result.thd, &result.sinad, &result.sfdr,
-                                                  &result.enob)
-                           == 0;
+                                                  HarmonicLimit, m_window, &result.snr, &result.thd,
+                                                  &result.sinad, &result.sfdr, &result.enob) == 0;
     }
 
     spectrumPowerToDecibels(spectrum, m_binCount, result.rangeMv);

@@ -6,7 +6,9 @@
 #include <new>
 
 GRV480RecvThread::GRV480RecvThread(TGRV480 *handle, unsigned blockTimeMs)
-    : QThread(nullptr), m_handle(handle), m_blockTimeMs(blockTimeMs)
+    : QThread(nullptr)
+    , m_handle(handle)
+    , m_blockTimeMs(blockTimeMs)
 {
     qRegisterMetaType<QSharedPointer<GRV480RecvThread::Frame>>(
         "QSharedPointer<GRV480RecvThread::Frame>");
@@ -38,8 +40,8 @@ void GRV480RecvThread::run()
     const quint32 frameWords = m_handle->frameWordCount;
 
     int error = 0;
-    if (channelCount == 0 || channelCount > GRV480_CHANNEL_COUNT
-        || !(frameFrequency > 0.0) || !std::isfinite(frameFrequency) || frameWords == 0) {
+    if (channelCount == 0 || channelCount > GRV480_CHANNEL_COUNT || !(frameFrequency > 0.0) ||
+        !std::isfinite(frameFrequency) || frameWords == 0) {
         error = GRV480_ERR_NOT_CONFIGURED;
     } else {
         // In doubles first: a long block time at a high rate must not wrap around.
@@ -47,12 +49,12 @@ void GRV480RecvThread::run()
         if (frames < 1.0) {
             frames = 1.0;
             const double periodMs = std::floor(1000.0 / frameFrequency + 0.5);
-            m_blockTimeMs = periodMs < double(UINT_MAX - 1000u) ? unsigned(periodMs)
-                                                                 : UINT_MAX - 1000u;
+            m_blockTimeMs =
+                periodMs < double(UINT_MAX - 1000u) ? unsigned(periodMs) : UINT_MAX - 1000u;
         }
-        const double bytes = frames * frameWords * sizeof(quint32)
-                             + frames * channelCount * sizeof(double)
-                             + double(channelCount) * sizeof(TGRV480ChStatus);
+        const double bytes = frames * frameWords * sizeof(quint32) +
+                             frames * channelCount * sizeof(double) +
+                             double(channelCount) * sizeof(TGRV480ChStatus);
         if (bytes > double(MaxBlockBytes)) {
             error = GRV480_ERR_BLOCK_TOO_LARGE;
         } else {
@@ -77,8 +79,7 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
     std::unique_ptr<quint32[]> words(new (std::nothrow) quint32[wordsPerBlock]);
     std::unique_ptr<double[]> values(
         new (std::nothrow) double[size_t(framesPerBlock) * channelCount]);
-    std::unique_ptr<TGRV480ChStatus[]> statuses(new (std::nothrow)
-                                                    TGRV480ChStatus[channelCount]());
+    std::unique_ptr<TGRV480ChStatus[]> statuses(new (std::nothrow) TGRV480ChStatus[channelCount]());
     if (!words || !values || !statuses)
         return GRV480_ERR_NO_MEMORY;
 
@@ -87,8 +88,8 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
             quint32 received = 0;
             while (!m_stopRequested && received < wordsPerBlock) {
                 const quint32 missing = wordsPerBlock - received;
-                const INT r = GRV480_Recv(m_handle, words.get() + received, nullptr, missing,
-                                          timeoutMs);
+                const INT r =
+                    GRV480_Recv(m_handle, words.get() + received, nullptr, missing, timeoutMs);
                 if (r < 0)
                     return r;
                 if (quint32(r) > missing)

@@ -40,7 +40,7 @@ public:
         double sampleInterval = 0.0; // seconds between frames
         double rangeMv = 0.0;        // full scale of the channel's range
         TGRV480ChStatus status{};
-        QVector<double> values;      // mV, oldest first
+        QVector<double> values; // mV, oldest first
     };
 
     struct Frame

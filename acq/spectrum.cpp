@@ -82,14 +82,14 @@ double windowValue(int type, double x)
     case SpectrumWindowHamming:
         return 0.54 - 0.46 * std::cos(x);
     case SpectrumWindowBlackmanHarris4:
-        return 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2.0 * x)
-               - 0.01168 * std::cos(3.0 * x);
+        return 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2.0 * x) -
+               0.01168 * std::cos(3.0 * x);
     case SpectrumWindowBlackmanHarris7:
-        return 0.27105140069342415 - 0.43329793923448606 * std::cos(x)
-               + 0.21812299954311062 * std::cos(2.0 * x) - 0.0659254463880309 * std::cos(3.0 * x)
-               + 0.010811742098372268 * std::cos(4.0 * x)
-               - 0.0007765848252250934 * std::cos(5.0 * x)
-               + 0.000013887217350903198 * std::cos(6.0 * x);
+        return 0.27105140069342415 - 0.43329793923448606 * std::cos(x) +
+               0.21812299954311062 * std::cos(2.0 * x) - 0.0659254463880309 * std::cos(3.0 * x) +
+               0.010811742098372268 * std::cos(4.0 * x) -
+               0.0007765848252250934 * std::cos(5.0 * x) +
+               0.000013887217350903198 * std::cos(6.0 * x);
     default:
         return 1.0;
     }
@@ -295,8 +295,7 @@ namespace {
 // and the last carries its mirror too. The last bin keeps gain 1 even for odd N,
 // where it is not the Nyquist bin: the instrument's spectra have always been
 // scaled so.
-template<bool Power>
-SPECTRUM_INLINE void singleSided(const SpectrumFft *fft, double *destination)
+template <bool Power> SPECTRUM_INLINE void singleSided(const SpectrumFft *fft, double *destination)
 {
     const int bins = fft->binCount;
     const double n = fft->size;
@@ -314,8 +313,8 @@ SPECTRUM_INLINE void singleSided(const SpectrumFft *fft, double *destination)
             loadLanes(hi, x[k + 2]);
             lo *= lo;
             hi *= hi;
-            const Lanes squared = __builtin_shuffle(lo, hi, reals)
-                                  + __builtin_shuffle(lo, hi, imaginaries);
+            const Lanes squared =
+                __builtin_shuffle(lo, hi, reals) + __builtin_shuffle(lo, hi, imaginaries);
             storeLanes(destination + k, squared * inner);
         }
     }
@@ -329,8 +328,7 @@ SPECTRUM_INLINE void singleSided(const SpectrumFft *fft, double *destination)
 }
 
 // Energies of the 9-bin lobes starting at a[0] .. a[3], each summed in ascending order.
-template<bool Power>
-SPECTRUM_INLINE void lobeEnergy(Lanes &e, const double *a)
+template <bool Power> SPECTRUM_INLINE void lobeEnergy(Lanes &e, const double *a)
 {
     Lanes v;
     loadLanes(v, a);
@@ -341,15 +339,20 @@ SPECTRUM_INLINE void lobeEnergy(Lanes &e, const double *a)
     }
 }
 
-SPECTRUM_INLINE double squareOf(double a, std::true_type /*power*/) { return a; }
-SPECTRUM_INLINE double squareOf(double a, std::false_type /*amplitude*/) { return a * a; }
-
-template<bool Power>
-SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df, const SpectrumWindow *window,
-             double *frequency, double *power)
+SPECTRUM_INLINE double squareOf(double a, std::true_type /*power*/)
 {
-    if (!spectrum || !window || (!frequency && !power) || !(df > 0.0)
-        || window->mainLobeBins < 1)
+    return a;
+}
+SPECTRUM_INLINE double squareOf(double a, std::false_type /*amplitude*/)
+{
+    return a * a;
+}
+
+template <bool Power>
+SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df,
+                             const SpectrumWindow *window, double *frequency, double *power)
+{
+    if (!spectrum || !window || (!frequency && !power) || !(df > 0.0) || window->mainLobeBins < 1)
         return ERR_SPEC_BADARG;
     const std::integral_constant<bool, Power> kind;
     const int h = window->mainLobeBins / 2;
@@ -381,8 +384,8 @@ SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df, co
             for (int c = 0; c < LaneCount; ++c) {
                 if (bestIndex[c] < 0)
                     continue;
-                if (bestLanes[c] > bestEnergy
-                    || (bestLanes[c] == bestEnergy && bestIndex[c] < best)) {
+                if (bestLanes[c] > bestEnergy ||
+                    (bestLanes[c] == bestEnergy && bestIndex[c] < best)) {
                     bestEnergy = bestLanes[c];
                     best = int(bestIndex[c]);
                 }
@@ -428,7 +431,7 @@ struct BinGroup
 };
 
 // Adds the bins [begin, end) to a group.
-template<bool Power>
+template <bool Power>
 SPECTRUM_INLINE void accumulate(const double *spectrum, int begin, int end, BinGroup &group)
 {
     const std::integral_constant<bool, Power> kind;
@@ -451,10 +454,10 @@ SPECTRUM_INLINE void accumulate(const double *spectrum, int begin, int end, BinG
     group.max = max;
 }
 
-template<bool Power>
-SPECTRUM_INLINE int harmonics(const double *spectrum, int binCount, double df, double f1, int harmonicLimit,
-              const SpectrumWindow *window, double *snr, double *thd, double *sinad,
-              double *sfdr, double *enob)
+template <bool Power>
+SPECTRUM_INLINE int harmonics(const double *spectrum, int binCount, double df, double f1,
+                              int harmonicLimit, const SpectrumWindow *window, double *snr,
+                              double *thd, double *sinad, double *sfdr, double *enob)
 {
     for (double *out : {snr, thd, sinad, sfdr, enob}) {
         if (out)
@@ -485,8 +488,7 @@ SPECTRUM_INLINE int harmonics(const double *spectrum, int binCount, double df, d
         BinGroup *group;
         if (r <= 2 * h) {
             end = i + std::min(2 * h - r, k1 - 1 - r) + 1;
-            group = (m >= 1 && m < harmonicLimit) ? (m == 1 ? &fundamental : &distortion)
-                                                   : &noise;
+            group = (m >= 1 && m < harmonicLimit) ? (m == 1 ? &fundamental : &distortion) : &noise;
         } else {
             end = i + (k1 - r);
             group = &noise;
@@ -616,7 +618,7 @@ private:
     static constexpr uint64_t TableSize = 1u << TableBits;
     static constexpr uint64_t MantissaMask = 0x000FFFFFFFFFFFFFull;
     static constexpr uint64_t OneBits = 0x3FF0000000000000ull;
-    static constexpr double DbPerNeper = 4.3429448190325182765; // 10 / ln 10
+    static constexpr double DbPerNeper = 4.3429448190325182765;  // 10 / ln 10
     static constexpr double DbPerOctave = 3.0102999566398119521; // 10 log10(2)
 
     static double slow(double p, double offset) { return 10.0 * std::log10(p) - offset; }
@@ -668,8 +670,8 @@ int spectrumHarmonicsPower(const double *powers, int binCount, double df, double
                            int harmonicLimit, const SpectrumWindow *window, double *snr,
                            double *thd, double *sinad, double *sfdr, double *enob)
 {
-    return harmonics<true>(powers, binCount, df, f1, harmonicLimit, window, snr, thd, sinad,
-                           sfdr, enob);
+    return harmonics<true>(powers, binCount, df, f1, harmonicLimit, window, snr, thd, sinad, sfdr,
+                           enob);
 }
 
 SPECTRUM_HOT

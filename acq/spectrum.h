@@ -66,8 +66,7 @@ int spectrumWindowedStatistics(const double *values, const SpectrumWindow *windo
 
 // destination(i) = w(i) * values(i) / coherentGain, so that a sine centred on a
 // bin shows its own amplitude in the spectrum.
-void spectrumApplyWindow(const double *values, const SpectrumWindow *window,
-                         double *destination);
+void spectrumApplyWindow(const double *values, const SpectrumWindow *window, double *destination);
 
 // Runs the transform over fft->input and writes binCount single-sided amplitudes.
 void spectrumAmplitude(SpectrumFft *fft, double *destination);

@@ -43,16 +43,15 @@ QSharedPointer<GRV480RecvThread::Frame> makeFrame(const Case &c, double sampleIn
         data->values.resize(c.length);
         const double freq = 50.0 + 10.0 * ch;
         for (int i = 0; i < c.length; ++i)
-            data->values[i] = 1.0 + 10.0 * std::sin(6.283185307179586 * freq * i * sampleInterval)
-                              + noise(gen);
+            data->values[i] =
+                1.0 + 10.0 * std::sin(6.283185307179586 * freq * i * sampleInterval) + noise(gen);
         frame->channels.append(data);
     }
     return frame;
 }
 
 // Seconds per call of f, repeated until the measurement is long enough.
-template<typename F>
-double secondsPerCall(F f)
+template <typename F> double secondsPerCall(F f)
 {
     f(); // warm-up: first set-up, page faults
     QElapsedTimer timer;
@@ -103,10 +102,9 @@ int main(int argc, char *argv[])
 
         DataBlockProcessor processor;
         QSharedPointer<DataBlockProcessor::DataBlock> last;
-        QObject::connect(&processor, &DataBlockProcessor::newBlock,
-                         [&last](const QSharedPointer<DataBlockProcessor::DataBlock> &b) {
-                             last = b;
-                         });
+        QObject::connect(
+            &processor, &DataBlockProcessor::newBlock,
+            [&last](const QSharedPointer<DataBlockProcessor::DataBlock> &b) { last = b; });
         const double process = secondsPerCall([&] { processor.processFrame(frame); });
         const double bare = bareTransformSeconds(c.length) * c.channels;
         const double ratio = process / bare;

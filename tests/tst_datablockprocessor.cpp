@@ -94,7 +94,8 @@ void TestDataBlockProcessor::centredSine()
     QFETCH(double, rangeMv);
 
     DataBlockProcessor p;
-    const BlockPtr block = process(p, makeFrame({sine(length, bin, amplitude, offset)}, dt, rangeMv));
+    const BlockPtr block =
+        process(p, makeFrame({sine(length, bin, amplitude, offset)}, dt, rangeMv));
     QVERIFY(block);
     QCOMPARE(block->channels.size(), 1);
     const DataBlockProcessor::ChResult &r = *block->channels.first();
@@ -158,8 +159,8 @@ void TestDataBlockProcessor::channelsKeepOrderAndStatus()
 {
     DataBlockProcessor p;
     const int n = 1000;
-    FramePtr frame = makeFrame({sine(n, 40, 1.0), sine(n, 60, 2.0, 1.0), sine(n, 80, 3.0, -1.0)},
-                               0.001);
+    FramePtr frame =
+        makeFrame({sine(n, 40, 1.0), sine(n, 60, 2.0, 1.0), sine(n, 80, 3.0, -1.0)}, 0.001);
     frame->status.bgCycleCount = 77;
     const BlockPtr block = process(p, frame);
     QVERIFY(block);

@@ -117,8 +117,8 @@ bool TestGRV480RecvThread::configure(const QVector<int> &channels, int range)
     cfg.fillDeviceConfig(&h);
     if (GRV480_SetADC(&h) != 0)
         return false;
-    return GRV480_InitMeasParams(&h, GRV480_MEAS_MODE_ACQUISITION, 0, 0) == 0
-           && h.frameFrequency > 0.0;
+    return GRV480_InitMeasParams(&h, GRV480_MEAS_MODE_ACQUISITION, 0, 0) == 0 &&
+           h.frameFrequency > 0.0;
 }
 
 void TestGRV480RecvThread::constructionState()
@@ -157,8 +157,7 @@ void TestGRV480RecvThread::blocksAtTheConfiguredCadence()
     FrameCollector collector(&thread);
     thread.start(QThread::InheritPriority);
     const int blocks = 5;
-    QTRY_VERIFY_WITH_TIMEOUT(collector.frames.size() >= blocks,
-                             int(blocks * blockTimeMs + 3000));
+    QTRY_VERIFY_WITH_TIMEOUT(collector.frames.size() >= blocks, int(blocks * blockTimeMs + 3000));
     thread.requestStop();
     QVERIFY(thread.wait(blockTimeMs + 3000));
     QCOMPARE(thread.lastError(), 0);
@@ -192,8 +191,9 @@ void TestGRV480RecvThread::valuesMatchTheScenario()
     FrameCollector collector(&thread);
     DataBlockProcessor processor;
     QList<QSharedPointer<DataBlockProcessor::DataBlock>> blocks;
-    connect(&processor, &DataBlockProcessor::newBlock,
-            [&blocks](const QSharedPointer<DataBlockProcessor::DataBlock> &b) { blocks.append(b); });
+    connect(
+        &processor, &DataBlockProcessor::newBlock,
+        [&blocks](const QSharedPointer<DataBlockProcessor::DataBlock> &b) { blocks.append(b); });
     thread.start(QThread::InheritPriority);
     QTRY_VERIFY_WITH_TIMEOUT(collector.frames.size() >= 2, 5000);
     thread.requestStop();
@@ -206,17 +206,23 @@ void TestGRV480RecvThread::valuesMatchTheScenario()
     const auto &results = blocks.first()->channels;
     QCOMPARE(results.size(), 3);
 
-    struct Expected { double offset, amplitude, freq; };
+    struct Expected
+    {
+        double offset, amplitude, freq;
+    };
     const Expected expected[] = {{0.5, 10.0, 50.0}, {-3.0, 20.0, 17.0}, {12.5, 0.0, 0.0}};
     for (int i = 0; i < 3; ++i) {
         const DataBlockProcessor::ChResult &r = *results.at(i);
         const QString what = QStringLiteral("channel %1: dc %2, amplitude %3 at %4 Hz")
-                                 .arg(i).arg(r.dc).arg(r.peakAmplitude).arg(r.peakFreq);
+                                 .arg(i)
+                                 .arg(r.dc)
+                                 .arg(r.peakAmplitude)
+                                 .arg(r.peakFreq);
         QVERIFY2(std::abs(mean(r.values) - expected[i].offset) < 0.1, qPrintable(what));
         QVERIFY2(std::abs(r.dc - expected[i].offset) < 0.1, qPrintable(what));
         if (expected[i].amplitude > 0.0) {
-            QVERIFY2(std::abs(r.peakAmplitude - expected[i].amplitude)
-                         < 0.02 * expected[i].amplitude,
+            QVERIFY2(std::abs(r.peakAmplitude - expected[i].amplitude) <
+                         0.02 * expected[i].amplitude,
                      qPrintable(what));
             QVERIFY2(std::abs(r.peakFreq - expected[i].freq) < 0.5, qPrintable(what));
             QVERIFY2(std::abs(r.ac - expected[i].amplitude / std::sqrt(2.0)) < 0.2,
@@ -234,13 +240,14 @@ void TestGRV480RecvThread::shortBlockTimeGivesOneFramePerBlock()
     // Stopped from the thread itself after 20 frames, so the count is exact.
     int count = 0;
     int longest = 0;
-    connect(&thread, &GRV480RecvThread::dataReceived, &thread,
-            [&](const FramePtr &frame) {
-                longest = std::max(longest, frame->channels.first()->values.size());
-                if (++count == 20)
-                    thread.requestStop();
-            },
-            Qt::DirectConnection);
+    connect(
+        &thread, &GRV480RecvThread::dataReceived, &thread,
+        [&](const FramePtr &frame) {
+            longest = std::max(longest, frame->channels.first()->values.size());
+            if (++count == 20)
+                thread.requestStop();
+        },
+        Qt::DirectConnection);
     thread.start(QThread::InheritPriority);
     QVERIFY(thread.wait(10000));
     QCOMPARE(thread.lastError(), 0);

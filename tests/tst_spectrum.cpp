@@ -39,8 +39,8 @@ struct LineSpectrum
     WindowPtr window;
     std::vector<double> a;
     explicit LineSpectrum(int bins)
-        : window(spectrumWindowCreate(SpectrumWindowRectangular, 2 * (bins - 1))),
-          a(size_t(bins), 0.0)
+        : window(spectrumWindowCreate(SpectrumWindowRectangular, 2 * (bins - 1)))
+        , a(size_t(bins), 0.0)
     {
     }
 };
@@ -222,11 +222,12 @@ void TestSpectrum::statistics()
     WindowPtr w(spectrumWindowCreate(type, n));
     double outDc = 0.0;
     double outAc = 0.0;
-    const int rc = spectrumStatistics(missing == 1 ? nullptr : x.data(),
-                                      missing == 2 ? nullptr : w.get(),
-                                      missing == 3 ? nullptr : missing == 4 ? x.data()
-                                                                            : scratch.data(),
-                                      &outDc, &outAc);
+    const int rc =
+        spectrumStatistics(missing == 1 ? nullptr : x.data(), missing == 2 ? nullptr : w.get(),
+                           missing == 3   ? nullptr
+                           : missing == 4 ? x.data()
+                                          : scratch.data(),
+                           &outDc, &outAc);
     QCOMPARE(rc, result);
     QVERIFY(std::abs(outDc - dc) < 1e-9);
     QVERIFY(std::abs(outAc - ac) < 1e-6);
@@ -254,15 +255,15 @@ void TestSpectrum::lineSearch_data()
     // Bins 0..3 never fall inside any lobe.
     QTest::newRow("DC region ignored")
         << 100 << Lines{{0, 100.0}, {3, 50.0}, {60, 0.1}} << 1.0 << true << 0 << 60.0 << 0.01;
-    QTest::newRow("13 bins: one centre") << 13 << Lines{{10, 1.0}} << 1.0 << true << 0 << 10.0
-                                         << 1.0;
-    QTest::newRow("12 bins") << 12 << Lines{{8, 1.0}} << 1.0 << true << ERR_SPEC_NORESULT
-                             << 0.0 << 0.0;
+    QTest::newRow("13 bins: one centre")
+        << 13 << Lines{{10, 1.0}} << 1.0 << true << 0 << 10.0 << 1.0;
+    QTest::newRow("12 bins") << 12 << Lines{{8, 1.0}} << 1.0 << true << ERR_SPEC_NORESULT << 0.0
+                             << 0.0;
     QTest::newRow("all zero") << 100 << Lines{} << 1.0 << true << ERR_SPEC_NORESULT << 0.0 << 0.0;
     QTest::newRow("zero df") << 100 << Lines{{30, 1.0}} << 0.0 << true << ERR_SPEC_BADARG << 0.0
                              << 0.0;
-    QTest::newRow("no output wanted") << 100 << Lines{{30, 1.0}} << 1.0 << false
-                                      << ERR_SPEC_BADARG << 0.0 << 0.0;
+    QTest::newRow("no output wanted")
+        << 100 << Lines{{30, 1.0}} << 1.0 << false << ERR_SPEC_BADARG << 0.0 << 0.0;
 }
 
 void TestSpectrum::lineSearch()
@@ -281,15 +282,14 @@ void TestSpectrum::lineSearch()
         s.a[size_t(line.first)] = line.second;
     double outFreq = 0.0;
     double outPower = 0.0;
-    const int rc = spectrumFindLine(s.a.data(), bins, df, s.window.get(),
-                                    wantOutputs ? &outFreq : nullptr,
-                                    wantOutputs ? &outPower : nullptr);
+    const int rc =
+        spectrumFindLine(s.a.data(), bins, df, s.window.get(), wantOutputs ? &outFreq : nullptr,
+                         wantOutputs ? &outPower : nullptr);
     QCOMPARE(rc, result);
     QVERIFY2(std::abs(outFreq - frequency) < 1e-9, qPrintable(QString::number(outFreq)));
     QVERIFY(std::abs(outPower - power) < 1e-9);
 
-    QCOMPARE(spectrumFindLine(s.a.data(), bins, 1.0, nullptr, &outFreq, nullptr),
-             ERR_SPEC_BADARG);
+    QCOMPARE(spectrumFindLine(s.a.data(), bins, 1.0, nullptr, &outFreq, nullptr), ERR_SPEC_BADARG);
     QCOMPARE(spectrumFindLine(nullptr, bins, 1.0, s.window.get(), &outFreq, nullptr),
              ERR_SPEC_BADARG);
 }
@@ -317,18 +317,17 @@ void TestSpectrum::harmonics_data()
     QTest::newRow("frequency rounded to the bin")
         << Lines{{20, 1.0}, {40, 0.1}} << 19.6 << 0 << 0.0 << -20.0 << 20.0 << 20.0;
     // With no spur at all the spurious-free range is unbounded.
-    QTest::newRow("noise-free") << Lines{{19, 0.5}, {20, 1.0}, {21, 0.5}} << 20.0 << 0 << 0.0
-                                << 0.0 << 0.0 << qInf();
-    QTest::newRow("weak fundamental")
-        << Lines{{20, 0.1}, {70, 1.0}} << 20.0 << ERR_SPEC_NORESULT << 0.0 << 0.0 << 0.0
-        << 20 * std::log10(0.1);
+    QTest::newRow("noise-free") << Lines{{19, 0.5}, {20, 1.0}, {21, 0.5}} << 20.0 << 0 << 0.0 << 0.0
+                                << 0.0 << qInf();
+    QTest::newRow("weak fundamental") << Lines{{20, 0.1}, {70, 1.0}} << 20.0 << ERR_SPEC_NORESULT
+                                      << 0.0 << 0.0 << 0.0 << 20 * std::log10(0.1);
     QTest::newRow("distortion above the fundamental")
         << Lines{{20, 0.1}, {40, 1.0}} << 20.0 << ERR_SPEC_NORESULT << 0.0 << 0.0 << 0.0
         << 20 * std::log10(0.1);
-    QTest::newRow("nothing at the fundamental") << Lines{{70, 1.0}} << 20.0 << 0 << 0.0 << 0.0
-                                                << 0.0 << 0.0;
-    QTest::newRow("fundamental below bin 4") << full << 3.0 << ERR_SPEC_BADARG << 0.0 << 0.0
-                                             << 0.0 << 0.0;
+    QTest::newRow("nothing at the fundamental")
+        << Lines{{70, 1.0}} << 20.0 << 0 << 0.0 << 0.0 << 0.0 << 0.0;
+    QTest::newRow("fundamental below bin 4")
+        << full << 3.0 << ERR_SPEC_BADARG << 0.0 << 0.0 << 0.0 << 0.0;
     QTest::newRow("fundamental beyond the spectrum")
         << full << 1e12 << 0 << 0.0 << 0.0 << 0.0 << 0.0;
 }
@@ -348,8 +347,8 @@ void TestSpectrum::harmonics()
     for (const auto &line : lines)
         s.a[size_t(line.first)] = line.second;
     double out[5] = {-1, -1, -1, -1, -1};
-    const int rc = spectrumHarmonics(s.a.data(), 201, 1.0, f1, 6, s.window.get(), &out[0],
-                                     &out[1], &out[2], &out[3], &out[4]);
+    const int rc = spectrumHarmonics(s.a.data(), 201, 1.0, f1, 6, s.window.get(), &out[0], &out[1],
+                                     &out[2], &out[3], &out[4]);
     QCOMPARE(rc, result);
     const double enob = sinad != 0.0 ? (sinad - 1.76) / 6.02 : 0.0;
     const double expected[5] = {snr, thd, sinad, sfdr, enob};
@@ -422,10 +421,13 @@ void TestSpectrum::decibels_data()
     QTest::newRow("odd count") << QVector<double>{4.0, 0.01, 1e-6} << 35.0;
     QTest::newRow("zero") << QVector<double>{0.0, 2.0, 2.0, 0.0} << 70.0;
     QTest::newRow("subnormal and huge") << QVector<double>{1e-310, 1e300, 5e-324, 1.5} << 35.0;
-    QTest::newRow("mantissa edges")
-        << QVector<double>{1.0, std::nextafter(1.0, 2.0), std::nextafter(2.0, 1.0), 2.0,
-                           1.00390625, std::nextafter(1.00390625, 1.0)}
-        << 1200.0;
+    QTest::newRow("mantissa edges") << QVector<double>{1.0,
+                                                       std::nextafter(1.0, 2.0),
+                                                       std::nextafter(2.0, 1.0),
+                                                       2.0,
+                                                       1.00390625,
+                                                       std::nextafter(1.00390625, 1.0)}
+                                    << 1200.0;
     QVector<double> random;
     std::mt19937 gen(99);
     std::uniform_real_distribution<double> exponent(-40.0, 10.0);
@@ -448,7 +450,9 @@ void TestSpectrum::decibels()
             continue;
         }
         QVERIFY2(std::abs(db[k] - expected) <= 1e-12 * (1.0 + std::abs(expected)),
-                 qPrintable(QStringLiteral("%1: %2 for %3").arg(powers[k]).arg(db[k], 0, 'g', 17)
+                 qPrintable(QStringLiteral("%1: %2 for %3")
+                                .arg(powers[k])
+                                .arg(db[k], 0, 'g', 17)
                                 .arg(expected, 0, 'g', 17)));
     }
 }
