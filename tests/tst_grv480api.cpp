@@ -10,8 +10,10 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
 #include <memory>
+#include <thread>
 
 using namespace moduletest;
 
@@ -79,6 +81,7 @@ private slots:
     void setAdcValidation();
     void setAdcFillsHandle();
     void timedAcquisition();
+    void isOpenedWhileReceiving();
     void knownSignals();
     void backgroundStates();
     void undeterminedWithoutCurrent();
@@ -520,6 +523,32 @@ void TestGrv480Api::timedAcquisition()
     QVERIFY(words > 0.9 * expected);
     QVERIFY(words < 1.05 * expected);
     QCOMPARE(words % h->frameWordCount, 0);
+}
+
+void TestGrv480Api::isOpenedWhileReceiving()
+{
+    Handle h;
+    QCOMPARE(openSignals(h.get()), 0);
+    fillConfig(&h->cfg, {0});
+    h->cfg.iSrcCode = 1;
+    h->cfg.syncFreqDiv = 1600000000;   // 0.01 Hz: Recv waits, nothing but heartbeats arrive
+    h->cfg.filterOdrCode = 20;
+    QCOMPARE(GRV480_SetADC(h.get()), 0);
+    QCOMPARE(GRV480_Start(h.get()), 0);
+    std::atomic<int> result{1};
+    std::thread receiver([&] {
+        uint32_t w[16];
+        result = GRV480_Recv(h.get(), w, nullptr, 16, 1500);
+    });
+    QTest::qWait(200);
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 1000; ++i)
+        QCOMPARE(GRV480_IsOpened(h.get()), 0);
+    QVERIFY(t.elapsed() < 100);   // never waits for the receiving thread
+    receiver.join();
+    QCOMPARE(result.load(), 0);   // the timeout passed without data, which is not an error
+    QCOMPARE(GRV480_Stop(h.get()), 0);
 }
 
 void TestGrv480Api::knownSignals()
