@@ -407,14 +407,13 @@ void MainWindow::startDevice()
     // Two runs must never share the handle.
     stopDevice();
 
-    // Without an enabled channel nothing runs; the module API refuses such a
-    // configuration, so it is not written either (no error box on a first start).
-    if (isModuleOpen() && config->enabledChannelCount() > 0) {
+    if (isModuleOpen()) {
         config->fillDeviceConfig(&handle);
         const INT err = GRV480_SetADC(&handle);
         if (err != 0) {
             showError(QStringLiteral("Не удалось записать конфигурацию модуля"), err);
-        } else {
+        } else if (config->enabledChannelCount() > 0) {
+            // without an enabled channel the module stays configured and idle
             const unsigned blockTimeMs = unsigned(std::max(0.0, config->measTime));
             clearData();
             recvThread = new GRV480RecvThread(&handle, blockTimeMs);

@@ -419,7 +419,7 @@ void TestGrv480Api::setAdcValidation_data()
     QTest::newRow("channel index 16") << "index16" << int(GRV480_ERR_CFG_CHANNEL_INDEX);
     QTest::newRow("descending channels") << "descending" << int(GRV480_ERR_CFG_CHANNEL_ORDER);
     QTest::newRow("repeated channel") << "repeat" << int(GRV480_ERR_CFG_CHANNEL_ORDER);
-    QTest::newRow("no channel") << "count0" << int(GRV480_ERR_CFG_CHANNEL_COUNT);
+    QTest::newRow("no channel accepted") << "count0" << 0;
     QTest::newRow("17 channels") << "count17" << int(GRV480_ERR_CFG_CHANNEL_COUNT);
     QTest::newRow("single with two channels") << "single2" << int(GRV480_ERR_CFG_SINGLE_CHANNEL);
     QTest::newRow("single with one, divider unset") << "single1" << 0;
@@ -478,6 +478,9 @@ void TestGrv480Api::setAdcValidation()
     // a refused configuration leaves nothing to start
     if (status)
         QCOMPARE(GRV480_Start(h.get()), int(GRV480_ERR_NOT_CONFIGURED));
+    // configured with nothing to measure: the module refuses to start
+    if (change == "count0")
+        QCOMPARE(GRV480_Start(h.get()), int(GRV480_ERR_CFG_CHANNEL_COUNT));
     QVERIFY(QByteArray(GRV480_GetErrorString(status)) != QByteArray(GRV480_GetErrorString(-1)));
 }
 

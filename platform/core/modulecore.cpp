@@ -202,12 +202,13 @@ int32_t validateConfig(const TGRV480Config &cfg, bool forTablesOnly)
 {
     const bool single = cfg.singleChMode != 0;
     const uint32_t n = cfg.logicalChannelCount;
-    const uint32_t minCount = forTablesOnly ? 0 : 1;
+    // A module may be configured with no channel at all (the monitor does so
+    // before the operator has chosen any); it only refuses to start then.
     if (single && n > 1 && n <= GRV480_CHANNEL_COUNT)
         return GRV480_ERR_CFG_SINGLE_CHANNEL;
     if (single && n == 0 && !forTablesOnly)
         return GRV480_ERR_CFG_SINGLE_CHANNEL;
-    if (n < minCount || n > GRV480_CHANNEL_COUNT)
+    if (n > GRV480_CHANNEL_COUNT)
         return GRV480_ERR_CFG_CHANNEL_COUNT;
     for (uint32_t i = 0; i < n; ++i) {
         const TGRV480LogicalChannel &lc = cfg.logicalChannels[i];

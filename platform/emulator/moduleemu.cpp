@@ -120,6 +120,8 @@ int ModuleEmulator::start()
         return GRV480_ERR_NOT_CONFIGURED;
     if (running)
         return GRV480_ERR_ALREADY_STARTED;
+    if (cfg.logicalChannelCount == 0)
+        return GRV480_ERR_CFG_CHANNEL_COUNT;
     prepare();
     running = true;
     return 0;

@@ -166,6 +166,8 @@ INT doStart(ModuleState *s)
         return GRV480_ERR_NOT_CONFIGURED;
     if (s->started)
         return GRV480_ERR_ALREADY_STARTED;
+    if (s->tables.logicalCount == 0)
+        return GRV480_ERR_CFG_CHANNEL_COUNT;
     s->pending.clear();
     s->pendingPos = 0;
     s->overflow = false;
