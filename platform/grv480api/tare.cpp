@@ -12,6 +12,21 @@ INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<dou
 
 namespace {
 
+// Acquires the tare measurement; wanted = the requested channels that the
+// configuration measures.
+INT measure(TGRV480 *h, int measMode, uint32_t chMask, uint32_t *okChMask,
+            std::vector<double> *mean, std::vector<uint8_t> *ok, uint32_t *wanted)
+{
+    if (okChMask)
+        *okChMask = 0;
+    uint32_t configured = 0;
+    const INT st = grv480TareAcquire(h, measMode, chMask, mean, ok, &configured);
+    if (st != 0)
+        return st;
+    *wanted = configured & chMask & GRV480_ALL_CHANNELS_MASK;
+    return *wanted ? GRV480_OK : GRV480_ERR_TARE_NO_CHANNELS;
+}
+
 INT finish(uint32_t wanted, uint32_t good, uint32_t *okChMask)
 {
     if (okChMask)
@@ -25,17 +40,11 @@ extern "C" {
 
 GRV480API_EXPORT INT GRV480_TareOffset(TGRV480 *h, uint32_t chMask, uint32_t *okChMask)
 {
-    if (okChMask)
-        *okChMask = 0;
     std::vector<double> mean;
     std::vector<uint8_t> ok;
-    uint32_t configured = 0;
-    const INT st = grv480TareAcquire(h, GRV480_MEAS_MODE_ACQUISITION, chMask, &mean, &ok, &configured);
-    if (st != 0)
+    uint32_t wanted = 0;
+    if (const INT st = measure(h, GRV480_MEAS_MODE_ACQUISITION, chMask, okChMask, &mean, &ok, &wanted))
         return st;
-    const uint32_t wanted = configured & chMask & GRV480_ALL_CHANNELS_MASK;
-    if (!wanted)
-        return GRV480_ERR_TARE_NO_CHANNELS;
     uint32_t good = 0;
     for (int ch = 0; ch < GRV480_CHANNEL_COUNT; ++ch) {
         if (!(wanted & (1u << ch)) || !ok[size_t(ch)])
@@ -59,17 +68,11 @@ GRV480API_EXPORT INT GRV480_TareOffset(TGRV480 *h, uint32_t chMask, uint32_t *ok
 
 GRV480API_EXPORT INT GRV480_TareScale(TGRV480 *h, uint32_t chMask, uint32_t *okChMask)
 {
-    if (okChMask)
-        *okChMask = 0;
     std::vector<double> mean;
     std::vector<uint8_t> ok;
-    uint32_t configured = 0;
-    const INT st = grv480TareAcquire(h, GRV480_MEAS_MODE_SCALE_TARE, chMask, &mean, &ok, &configured);
-    if (st != 0)
+    uint32_t wanted = 0;
+    if (const INT st = measure(h, GRV480_MEAS_MODE_SCALE_TARE, chMask, okChMask, &mean, &ok, &wanted))
         return st;
-    const uint32_t wanted = configured & chMask & GRV480_ALL_CHANNELS_MASK;
-    if (!wanted)
-        return GRV480_ERR_TARE_NO_CHANNELS;
     uint32_t good = 0;
     for (uint32_t i = 0; i < h->cfg.logicalChannelCount; ++i) {
         const unsigned ch = h->cfg.logicalChannels[i].channelIndex;
