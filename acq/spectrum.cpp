@@ -362,6 +362,19 @@ SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df,
 
     int best = -1;
     double bestEnergy = 0.0;
+    // The plain search over centres first..last: a later centre wins only with
+    // strictly more energy.
+    const auto scanCentres = [&](int first, int last) {
+        for (int k = first; k <= last; ++k) {
+            double energy = 0.0;
+            for (int j = k - h; j <= k + h; ++j)
+                energy += squareOf(spectrum[j], kind);
+            if (energy > bestEnergy) {
+                bestEnergy = energy;
+                best = k;
+            }
+        }
+    };
     if (h == MainLobeBins / 2) {
         // The usual lobe: four neighbouring centres per step, each lane summing its
         // own bins in ascending order, as the plain loop below does.
@@ -391,25 +404,9 @@ SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df,
                 }
             }
         }
-        for (; k <= last; ++k) {
-            double energy = 0.0;
-            for (int j = k - h; j <= k + h; ++j)
-                energy += squareOf(spectrum[j], kind);
-            if (energy > bestEnergy) {
-                bestEnergy = energy;
-                best = k;
-            }
-        }
+        scanCentres(k, last);
     } else {
-        for (int k = 2 * h; k <= n - h - 1; ++k) {
-            double energy = 0.0;
-            for (int j = k - h; j <= k + h; ++j)
-                energy += squareOf(spectrum[j], kind);
-            if (energy > bestEnergy) {
-                bestEnergy = energy;
-                best = k;
-            }
-        }
+        scanCentres(2 * h, n - h - 1);
     }
     if (best < 0)
         return ERR_SPEC_NORESULT;
