@@ -16,7 +16,7 @@ PORT=11111
 server_answers() { (exec 3<>/dev/tcp/127.0.0.1/$PORT) 2>/dev/null; }
 
 if ! server_answers; then
-  "$BIN/grv480-emulator" --port $PORT --state-dir "${XDG_DATA_HOME:-$HOME/.local/share}/grv480-emulator" &
+  "$BIN/grv480-emulator" --port $PORT &
   EMU_PID=$!
   trap 'kill $EMU_PID 2>/dev/null || true' EXIT
   for _ in $(seq 50); do server_answers && break; sleep 0.1; done
