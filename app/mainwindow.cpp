@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "condledindicator.h"
-#include "device/api/crbapi.h"
+#include "crbapi.h"
 #include "device/apierror.h"
 #include "device/deviceconfig.h"
 #include "grv480recvthread.h"

@@ -3,7 +3,7 @@
 
 #include "channelrow.h"
 #include "datablockprocessor.h"
-#include "device/api/grv480api.h"
+#include "grv480api.h"
 
 #include <QList>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #ifndef RESULTRULES_H
 #define RESULTRULES_H
 
-#include "device/api/grv480api.h"
+#include "grv480api.h"
 
 #include <QString>
 #include <Qt>
