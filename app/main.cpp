@@ -1,9 +1,13 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
+#include "startupoptions.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSettings>
 #include <QTimer>
+
+#include <cstdio>
 
 static void initResources()
 {
@@ -30,20 +34,61 @@ void armScreenshot(QWidget *window)
     });
 }
 
+// Prints what the options ask for and gives the exit code, or -1 to go on.
+int answer(const StartupOptions &options)
+{
+    switch (options.action) {
+    case StartupOptions::Run:
+        return -1;
+    case StartupOptions::Fail:
+        std::fputs(qPrintable(options.text), stderr);
+        break;
+    default:
+        std::fputs(qPrintable(options.text), stdout);
+        break;
+    }
+    return options.exitCode();
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/app/grv480-monitor-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QSettings::setDefaultFormat(QSettings::IniFormat);
-    QApplication app(argc, argv);
-    initResources();
     QCoreApplication::setOrganizationName(QStringLiteral("Norvik"));
     QCoreApplication::setApplicationName(QStringLiteral("GRV480 Monitor"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("norvik.local"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.2"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GRV480_VERSION));
+
+    // A terminal without a display still gets the help and the version. A
+    // parse error here may be one of Qt's own options, which QApplication
+    // takes below, so only a clean answer ends the program at this point.
+    if (asksForInformation(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        const StartupOptions options = parseStartupOptions(core.arguments());
+        if (options.action != StartupOptions::Fail)
+            return answer(options);
+    }
+
+    QApplication app(argc, argv);
+    // Qt's own options (-platform, -style ...) are gone from arguments() by now.
+    const int code = answer(parseStartupOptions(app.arguments()));
+    if (code >= 0)
+        return code;
+    initResources();
+    QApplication::setWindowIcon(applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();
-    translations->setTranslationsPath(QStringLiteral("translations"));
+    translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
     translations->setLanguage(QStringLiteral("ru"));
 
     MainWindow window;

@@ -8,6 +8,7 @@ PKGS=(
   qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n
   libqcustomplot-dev libfftw3-dev
   xvfb xauth procps
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

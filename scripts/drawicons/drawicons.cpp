@@ -1,5 +1,5 @@
-// Draws the program's tool-bar icons and the language flags.
-// Usage: drawicons <source dir>; writes icons/*.png and qttrans/lang/*.png.
+// Draws the program's tool-bar icons, the language flags and the application icon.
+// Usage: drawicons <source dir>; writes icons/*.png, icons/app/*.png and qttrans/lang/*.png.
 
 #include <QGuiApplication>
 #include <QImage>
@@ -270,6 +270,54 @@ QImage drawUkFlag()
     return img;
 }
 
+// The application icon: a Wheatstone bridge (four arms around a diamond, the
+// excitation across one diagonal) with the measured trace across the other,
+// drawn on a 256-unit grid so that every size of the hicolor theme is sharp.
+QImage drawAppIcon(int size)
+{
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    begin(p);
+    p.scale(size / 256.0, size / 256.0);
+
+    QLinearGradient bg(0, 0, 0, 256);
+    bg.setColorAt(0, QColor(52, 104, 170));
+    bg.setColorAt(1, QColor(24, 54, 102));
+    p.setPen(QPen(QColor(16, 36, 70), 6));
+    p.setBrush(bg);
+    p.drawRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
+
+    // The four arms, thick enough to survive 16 px.
+    const QPointF top(128, 40), right(216, 128), bottom(128, 216), left(40, 128);
+    QPen arm(QColor(235, 240, 248), size <= 24 ? 22 : 14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(arm);
+    p.setBrush(Qt::NoBrush);
+    p.drawPolygon(QPolygonF({top, right, bottom, left}));
+
+    // The unbalance signal across the measuring diagonal.
+    QPainterPath wave;
+    for (int i = 0; i <= 64; ++i) {
+        const qreal x = 60 + 136.0 * i / 64;
+        const qreal y = 128 - 30 * qSin(2 * M_PI * 1.5 * i / 64);
+        if (i == 0)
+            wave.moveTo(x, y);
+        else
+            wave.lineTo(x, y);
+    }
+    p.setPen(QPen(QColor(255, 176, 40), size <= 24 ? 20 : 12, Qt::SolidLine, Qt::RoundCap,
+                  Qt::RoundJoin));
+    p.drawPath(wave);
+
+    if (size > 24) {
+        p.setPen(QPen(QColor(16, 36, 70), 5));
+        p.setBrush(QColor(120, 220, 120));
+        for (const QPointF &node : {top, right, bottom, left})
+            p.drawEllipse(node, 16, 16);
+    }
+    return img;
+}
+
 bool save(const QImage &img, const QString &path)
 {
     if (!img.save(path, "PNG")) {
@@ -293,5 +341,8 @@ int main(int argc, char **argv)
     ok &= save(drawLoad(), root + "/icons/file_load.png");
     ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru.png");
     ok &= save(drawUkFlag(), root + "/qttrans/lang/en.png");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        ok &= save(drawAppIcon(size),
+                   root + QStringLiteral("/icons/app/grv480-monitor-%1.png").arg(size));
     return ok ? 0 : 1;
 }
