@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
 #include "startupoptions.h"
+#include "terminationwatcher.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -91,7 +92,21 @@ int main(int argc, char *argv[])
     translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
     translations->setLanguage(QStringLiteral("ru"));
 
+    // Watched before the window exists: its construction may already wait in
+    // a message box, which a termination closes like any other dialog.
+    TerminationWatcher termination;
+    MainWindow *windowToClose = nullptr;
+    bool terminating = false;
+    QObject::connect(&termination, &TerminationWatcher::terminationRequested, &app,
+                     [&windowToClose, &terminating] {
+                         terminating = true;
+                         closeApplicationWindows(windowToClose);
+                     });
+
     MainWindow window;
+    windowToClose = &window;
+    if (terminating)
+        closeApplicationWindows(&window);
     window.show();
     armScreenshot(&window);
     return app.exec();

@@ -8,6 +8,7 @@
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
 #include "resultrules.h"
+#include "savedstate.h"
 #include "tablecopyaction.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableWidgetItem>
+#include <QToolBar>
 
 #include <algorithm>
 #include <cmath>
@@ -110,20 +112,21 @@ MainWindow::MainWindow(QWidget *parent)
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
     const bool firstStart = !settings.contains(QStringLiteral("state"));
-    if (!firstStart)
-        restoreState(settings.value(QStringLiteral("state")).toByteArray(), 0);
-    QSize size = settings.value(QStringLiteral("size"), QSize(700, 700)).toSize();
-    if (!size.isValid() || size.isEmpty())
-        size = QSize(700, 700);
+    if (!firstStart) {
+        const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
+        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
+            restoreState(state, 0);
+    }
+    const QSize size = SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
     resize(size);
-    move(settings.value(QStringLiteral("pos"), QPoint(200, 100)).toPoint());
+    move(SavedState::windowPos(settings.value(QStringLiteral("pos")), size, QPoint(200, 100)));
     // After the geometry, which would otherwise undo it; the size becomes the
     // normal geometry that un-maximising returns to.
     if (firstStart)
         setWindowState(windowState() | Qt::WindowMaximized);
-    if (settings.contains(QStringLiteral("ChSplitState")))
-        ui->splitter->restoreState(settings.value(QStringLiteral("ChSplitState")).toByteArray());
-    else
+    const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
+    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
+        || !ui->splitter->restoreState(splitState))
         ui->splitter->setSizes({700, 200});
     settings.endGroup();
 
@@ -274,7 +277,8 @@ void MainWindow::changeEvent(QEvent *event)
 void MainWindow::updateUiState()
 {
     const bool open = isModuleOpen();
-    ui->moduleLed->setChecked(open);
+    ui->moduleLed->setChecked(open && !linkLost);
+    ui->moduleLed->setToolTip(linkLost ? tr("Связь с модулем потеряна") : QString());
     ui->isrcSet->setText(open ? QLocale().toString(config->iSrcValue(), 'f', 3) : QString());
 }
 
@@ -363,6 +367,7 @@ void MainWindow::moduleChanged()
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
         const INT err =
                 GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
+        linkLost = err != 0 && ResultRules::isLinkError(err);
         if (err != 0) {
             showError(QStringLiteral("Не удалось установить связь с модулем"), err);
             GRV480_Close(&handle);
@@ -417,6 +422,9 @@ void MainWindow::startDevice()
             const unsigned blockTimeMs = unsigned(std::max(0.0, config->measTime));
             clearData();
             recvThread = new GRV480RecvThread(&handle, blockTimeMs);
+            // Normally onRecvThreadFinished deletes it; a window that goes away
+            // before that queued call arrives takes its finished threads along.
+            recvThread->setParent(this);
             connect(recvThread, &QThread::finished, this, &MainWindow::onRecvThreadFinished);
             connect(recvThread, &GRV480RecvThread::dataReceived, &processor,
                     &DataBlockProcessor::processFrame);
@@ -456,6 +464,10 @@ void MainWindow::onRecvThreadFinished()
     thread->wait();
 
     const int err = thread->lastError();
+    if (ResultRules::isLinkError(err)) {
+        linkLost = true;
+        updateUiState();  // the lamp goes out before the box holds the window
+    }
     if (err != 0)
         showError(QStringLiteral("Ошибка приема данных"), err);
     // The box runs an event loop: a stop requested meanwhile, or a newer run,

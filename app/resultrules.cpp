@@ -1,5 +1,7 @@
 #include "resultrules.h"
 
+#include "crbapi.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -133,6 +135,25 @@ QString formatFixed(double value, int decimals)
     if (!std::isfinite(value))
         return QString();
     return QLocale().toString(value, 'f', decimals);
+}
+
+bool isLinkError(int err)
+{
+    switch (err) {
+    case GRV480_ERR_CONNECT:
+    case GRV480_ERR_TIMEOUT:
+    case GRV480_ERR_CONNECTION_LOST:
+    case GRV480_ERR_PROTOCOL:
+    case GRV480_ERR_CRATE_NOT_FOUND:
+    case GRV480_ERR_NO_MODULE:
+    case CRB_ERR_CONNECT:
+    case CRB_ERR_TIMEOUT:
+    case CRB_ERR_CONNECTION_LOST:
+    case CRB_ERR_PROTOCOL:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace ResultRules

@@ -24,6 +24,10 @@ enum class CellLook {
 // Pen of both graphs and text colour of the channel cell of a table row.
 Qt::GlobalColor channelColor(int row);
 
+// An error code that says the crate server or the link to it failed, not the
+// module or the request: the connection lamp then shows the link as lost.
+bool isLinkError(int err);
+
 // Short-circuit and open-circuit lamps of a channel from the state of its Ux.
 int shortLedState(int uxState);
 int openLedState(int uxState);

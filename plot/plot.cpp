@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include <cmath>
+
 Plot::Plot(QWidget *parent)
     : QCustomPlot(parent)
 {
@@ -12,14 +14,20 @@ Plot::Plot(QWidget *parent)
 static void readAxis(QSettings *settings, const QString &name, AxisConfig &axis)
 {
     settings->beginGroup(name);
-    // A value that is not a number keeps the default rather than becoming 0.
+    // A value that is not a finite number keeps the default rather than
+    // becoming 0 or NaN; a range that ends up reversed or empty keeps both.
+    const AxisConfig defaults = axis;
     bool ok = false;
     double v = settings->value(QStringLiteral("min")).toDouble(&ok);
-    if (ok)
+    if (ok && std::isfinite(v))
         axis.min = v;
     v = settings->value(QStringLiteral("max")).toDouble(&ok);
-    if (ok)
+    if (ok && std::isfinite(v))
         axis.max = v;
+    if (!(axis.min < axis.max)) {
+        axis.min = defaults.min;
+        axis.max = defaults.max;
+    }
     if (settings->contains(QStringLiteral("autoscale")))
         axis.autoscale = settings->value(QStringLiteral("autoscale")).toBool();
     settings->endGroup();

@@ -17,12 +17,14 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTimer>
 #include <QtTest>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -129,6 +131,8 @@ private slots:
     void closeDuringAcquisition();
     void closeWhileMinimisedKeepsGeometry();
     void serverKilledMidRun();
+    void damagedWindowSettings_data();
+    void damagedWindowSettings();
     void rowsFollowConfiguration();
     void visibilitySurvivesRemovalAndRestart();
     void lineLeds_data();
@@ -421,6 +425,49 @@ void tst_MainWindow::closeWhileMinimisedKeepsGeometry()
     QVERIFY(settings.contains(QStringLiteral("GRV480MonitorDeviceConfig/MeasTime")));
 }
 
+// Each value read back at start-up is damaged on its own; the window must come
+// up with its defaults for it, without aborting or taking the memory.
+void tst_MainWindow::damagedWindowSettings_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+
+    QByteArray hugeSplit(8, '\0');
+    hugeSplit[3] = char(0xff);
+    hugeSplit += QByteArray::fromHex("7fffffff");
+    QByteArray hugeToolBars = QByteArray::fromHex("000000ff00000000fc7fffffff");
+    QTest::newRow("splitter counts") << "MainWindow/ChSplitState" << QVariant(hugeSplit);
+    QTest::newRow("splitter noise") << "MainWindow/ChSplitState" << QVariant(QByteArray(40, '\xee'));
+    QTest::newRow("window state counts") << "MainWindow/state" << QVariant(hugeToolBars);
+    QTest::newRow("size") << "MainWindow/size" << QVariant(QSize(30000, 30000));
+    QTest::newRow("position") << "MainWindow/pos" << QVariant(QPoint(-2000000, 2000000));
+    QTest::newRow("plot range") << "TimePlot/x/min" << QVariant("nan");
+}
+
+void tst_MainWindow::damagedWindowSettings()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    writeConfig({0});
+    {
+        QSettings settings;
+        settings.setValue(key, value);
+    }
+    BoxCloser boxes;
+    MainWindow w;
+    w.show();
+    QVERIFY(waitForBlock(w));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(w.width() <= qMax(700, screen.width()) && w.height() <= qMax(700, screen.height()),
+             qPrintable(QStringLiteral("%1x%2").arg(w.width()).arg(w.height())));
+    QVERIFY(screen.intersects(w.frameGeometry()));
+    const QList<int> split = child<QSplitter>(w, "splitter")->sizes();
+    QCOMPARE(split.size(), 2);
+    QVERIFY(split.at(0) >= 0 && split.at(0) < 100000);
+    QVERIFY(std::isfinite(child<QCustomPlot>(w, "timePlot")->xAxis->range().lower));
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
+}
+
 void tst_MainWindow::serverKilledMidRun()
 {
     writeConfig({0});
@@ -433,7 +480,10 @@ void tst_MainWindow::serverKilledMidRun()
     QVERIFY2(boxes.texts.at(0).startsWith(QStringLiteral("Ошибка приема данных. Ошибка -")),
              qPrintable(boxes.texts.at(0)));
     QTRY_VERIFY(!recvThread(w));
-    QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
+    // The handle still counts as open, but the lamp tells the link is gone;
+    // the last values stay.
+    QVERIFY(moduleOpen(w));
+    QVERIFY(!child<QLedIndicator>(w, "moduleLed")->isChecked());
     QVERIFY(!cellText(w, 0, 1).isEmpty());
 
     // Another module cannot be opened now; the last module's data stay shown.

@@ -85,6 +85,9 @@ void TestPlot::loadSettings_data()
     QTest::newRow("empty min keeps default") << QVariantMap{{"x/min", ""}} << defaults;
     QTest::newRow("missing autoscale keeps the flag")
         << QVariantMap{{"x/min", 1.0}, {"y/min", -100.0}} << axesOf(true, 1, 50000, false, -100, 0);
+    QTest::newRow("non-finite min keeps default") << QVariantMap{{"x/min", "nan"}} << defaults;
+    QTest::newRow("reversed range keeps both defaults")
+        << QVariantMap{{"y/min", 5.0}, {"y/max", -5.0}} << defaults;
     QTest::newRow("autoscale text false") << QVariantMap{{"x/autoscale", "false"}}
                                           << axesOf(false, 0, 50000, false, -150, 0);
 }

@@ -4,8 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 class TestStartup : public QObject
 {
@@ -19,6 +23,8 @@ private slots:
     void translationsDirectory();
     void program_data();
     void program();
+    void terminationClosesNormally_data();
+    void terminationClosesNormally();
 };
 
 void TestStartup::initTestCase()
@@ -140,6 +146,49 @@ void TestStartup::program()
     QCOMPARE(p.exitCode(), exitCode);
     const QString all = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
     QVERIFY2(all.contains(output), qPrintable(all));
+}
+
+// A terminated monitor saves its state like a closed one, also while its
+// start-up waits in the box that says the crate server is absent.
+void TestStartup::terminationClosesNormally_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestStartup::terminationClosesNormally()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    quint16 freePort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        freePort = probe.serverPort();
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", home.path());
+    env.insert("GRV480_SERVER_PORT", QString::number(freePort));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(GRV480_BIN_DIR "/grv480-monitor"), QStringList());
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(1500);
+    QCOMPARE(p.state(), QProcess::Running);
+    ::kill(pid_t(p.processId()), signalNumber);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        QFAIL("the monitor did not end after the signal");
+    }
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QSettings saved(home.filePath("Norvik/GRV480 Monitor.ini"), QSettings::IniFormat);
+    QVERIFY(saved.contains("MainWindow/size"));
+    QVERIFY(saved.contains("GRV480MonitorDeviceConfig/AdcFreq"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -9,6 +9,7 @@
 TableHeightUpdater::TableHeightUpdater(QTableView *view, bool fixedHeight)
     : QObject(view),
       m_view(view),
+      m_viewObject(view),
       m_fixedHeight(fixedHeight)
 {
     // The horizontal bar eats into the rows' space when it appears.
@@ -22,8 +23,15 @@ TableHeightUpdater::TableHeightUpdater(QTableView *view, bool fixedHeight)
 
 bool TableHeightUpdater::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        // ~QWidget hides the scroll bar after ~QTableView has run; from then
+        // on only the QObject part of the view may be touched.
+        if (!m_viewObject->metaObject()->inherits(&QTableView::staticMetaObject)) {
+            watched->removeEventFilter(this);
+            return false;
+        }
         updateHeight();
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -21,6 +21,7 @@ private slots:
 
 private:
     QTableView *m_view;
+    QObject *m_viewObject;  // the same object, safe to ask while it is destroyed
     bool m_fixedHeight;
 };
 
