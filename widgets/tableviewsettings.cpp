@@ -1,5 +1,6 @@
 #include "tableviewsettings.h"
 
+#include "savedstate.h"
 #include "tablecopyaction.h"
 
 #include <QHeaderView>
@@ -46,7 +47,7 @@ void TableViewSettings::restoreHeaderState(QHeaderView *header, QSettings *setti
     if (count == 0 || count != header->count())
         return;
     const QByteArray state = settings->value(name + ColumnsStateKey).toByteArray();
-    if (!state.isEmpty())
+    if (SavedState::isHeaderStateSane(state, header->count()))
         header->restoreState(state);
 }
 
