@@ -15,7 +15,10 @@ namespace {
 // the better one is picked at load time), two SSE2 registers otherwise. Both
 // builds do the same operations in the same order, with no fused multiply-add,
 // so they give the same results.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// GRV480_NO_TARGET_CLONES is for ThreadSanitizer, whose runtime is not ready
+// yet when the clone resolvers run.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) \
+    && !defined(GRV480_NO_TARGET_CLONES)
 #define SPECTRUM_HOT __attribute__((target_clones("avx2", "default")))
 #else
 #define SPECTRUM_HOT

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # The whole test suite under AddressSanitizer, LeakSanitizer and UBSan (which
-# stops at its first finding), in a build directory of its own.
+# stops at its first finding), then the threaded tests under ThreadSanitizer,
+# each in a build directory of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-BUILD_DIR=${SANITIZE_BUILD_DIR:-build-sanitize} bash scripts/build.sh \
-  -DGRV480_SANITIZE=ON -DGRV480_BUILD_BENCH=OFF
-cd "${SANITIZE_BUILD_DIR:-build-sanitize}"
-ctest --output-on-failure -j"$(nproc)" "$@"
+
+asan=${SANITIZE_BUILD_DIR:-build-sanitize}
+BUILD_DIR=$asan bash scripts/build.sh -DGRV480_SANITIZE=ON -DGRV480_BUILD_BENCH=OFF
+(cd "$asan" && ctest --output-on-failure -j"$(nproc)")
+
+threaded=(tst_grv480recvthread tst_datablockprocessor tst_mainwindow tst_grv480api tst_emulator)
+tsan=${TSAN_BUILD_DIR:-build-tsan}
+cmake -S . -B "$tsan" -DGRV480_SANITIZE_THREAD=ON -DGRV480_BUILD_BENCH=OFF >/dev/null
+cmake --build "$tsan" -j"$(nproc)" --target "${threaded[@]}"
+(cd "$tsan" && ctest --output-on-failure -j"$(nproc)" -R "^($(IFS='|'; echo "${threaded[*]}"))\$")
