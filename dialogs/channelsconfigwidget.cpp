@@ -7,7 +7,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QStyle>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -113,8 +115,20 @@ void ChannelsConfigWidget::setConfig(DeviceConfig *config)
         ui->adcAllChannels->setRowCount(1);
         ui->adcAllChannels->setColumnCount(ui->adcChannels->columnCount());
         allCtrls = createRow(ui->adcAllChannels, 0, tr("Все каналы"));
+        // Wide enough for the check box and "Все каналы" as well.
+        const int labelWidth = fontMetrics().horizontalAdvance(allCtrls.item->text()) +
+                               style()->pixelMetric(QStyle::PM_IndicatorWidth) + 16;
+        if (ui->adcChannels->columnWidth(0) < labelWidth)
+            ui->adcChannels->setColumnWidth(0, labelWidth);
         for (int c = 0; c < ui->adcChannels->columnCount(); ++c)
             ui->adcAllChannels->setColumnWidth(c, ui->adcChannels->columnWidth(c));
+        // Both columns in view, without a sideways scroll bar.
+        const int tableWidth =
+            ui->adcChannels->columnWidth(0) +
+            std::max(allCtrls.range->sizeHint().width(), ui->adcChannels->columnWidth(1)) +
+            2 * ui->adcChannels->frameWidth() + 2;
+        ui->adcChannels->setMinimumWidth(tableWidth);
+        ui->adcAllChannels->setMinimumWidth(tableWidth);
         updating = false;
 
         connect(ui->adcChannels->horizontalHeader(), &QHeaderView::sectionResized, this,

@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -114,6 +115,12 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
     for (const DeviceConfig::BgMeasGroup *group : DeviceConfig::bgMeasGroups())
         ui->bgMeasGroup->addItem(group->name, QVariant::fromValue(group));
     ui->bgMeasGroup->addItem(tr("Произвольный набор"), QVariant(0));
+
+    // The background check boxes are never cut off or scrolled sideways.
+    ui->bgMeasScroll->setMinimumWidth(ui->bgMeasContents->sizeHint().width() +
+                                      ui->bgMeasScroll->verticalScrollBar()->sizeHint().width() +
+                                      2 * ui->bgMeasScroll->frameWidth());
+    ui->bgMeasScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     ui->adcFreqBox->setMinimum(0.01);
     ui->adcFreqBox->setMaximum(250000);

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QLocale>
+#include <QScrollBar>
 #include <QSettings>
 
 #include <algorithm>
@@ -78,8 +79,19 @@ TablesViewDialog::TablesViewDialog(QWidget *parent, TGRV480 *hmodule)
         for (int i = 0; i < bgSize; ++i)
             addEntryRow(ui->bgTableWidget, i, raw.bgTable[i], 0, QBrush());
     }
-    ui->mainTableWidget->resizeColumnsToContents();
-    ui->bgTableWidget->resizeColumnsToContents();
+    for (QTableWidget *table : {ui->mainTableWidget, ui->bgTableWidget}) {
+        // The stretched mode column would otherwise get only what the others
+        // leave and elide the mode texts: the table is made wide enough for all.
+        QHeaderView *header = table->horizontalHeader();
+        header->setSectionResizeMode(0, QHeaderView::Interactive);
+        table->resizeColumnsToContents();
+        int width = table->verticalHeader()->sizeHint().width() + 2 * table->frameWidth() +
+                    table->verticalScrollBar()->sizeHint().width();
+        for (int c = 0; c < table->columnCount(); ++c)
+            width += table->columnWidth(c);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        table->setMinimumWidth(width);
+    }
 }
 
 TablesViewDialog::~TablesViewDialog()
