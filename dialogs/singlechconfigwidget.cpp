@@ -5,6 +5,7 @@
 #include "deviceconfig.h"
 
 #include <QEvent>
+#include <QStandardItemModel>
 
 SingleChConfigWidget::SingleChConfigWidget(QWidget *parent)
     : QWidget(parent)
@@ -34,7 +35,12 @@ QComboBox *SingleChConfigWidget::rangeBox() const
 void SingleChConfigWidget::setConfig(DeviceConfig *config)
 {
     const bool first = !cfg;
+    if (cfg)
+        disconnect(cfg, nullptr, this, nullptr);
     cfg = config;
+    if (cfg)
+        connect(cfg, &DeviceConfig::ch16ModeChanged, this, &SingleChConfigWidget::updateCh16Mode);
+    updateCh16Mode();
     if (first) {
         connect(ui->channelBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &SingleChConfigWidget::updateConfig);
@@ -58,6 +64,24 @@ void SingleChConfigWidget::showConfig()
         break;
     }
     updating = false;
+}
+
+void SingleChConfigWidget::updateCh16Mode()
+{
+    // While channel 16 measures Uref it cannot be the one channel: the model
+    // would refuse it and leave no channel at all.
+    auto *model = qobject_cast<QStandardItemModel *>(ui->channelBox->model());
+    QStandardItem *ch16 = model ? model->item(DeviceConfig::ChannelCount - 1) : nullptr;
+    if (!cfg || !ch16)
+        return;
+    ch16->setEnabled(!cfg->ch16ForUref);
+    if (cfg->ch16ForUref && ui->channelBox->currentIndex() == DeviceConfig::ChannelCount - 1) {
+        // Written to the model only while this editor is the one in use, so a
+        // multi-channel selection is never replaced behind the operator's back.
+        updating = !cfg->singleChMode();
+        ui->channelBox->setCurrentIndex(0);
+        updating = false;
+    }
 }
 
 void SingleChConfigWidget::updateConfig()

@@ -34,6 +34,9 @@ public slots:
 protected:
     void changeEvent(QEvent *event) override;
 
+private slots:
+    void updateCh16Mode();
+
 private:
     Ui::SingleChConfigWidget *ui;
     DeviceConfig *cfg = nullptr;

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QComboBox>
+#include <QStandardItemModel>
 #include <QTableWidget>
 
 #include "channelsconfigwidget.h"
@@ -50,6 +51,7 @@ private slots:
     void singleChannel_data();
     void singleChannel();
     void singleChannelKeepsSelectorsWithoutEnabledChannel();
+    void singleChannelAvoidsReservedCh16();
 };
 
 void TestChannelsConfigWidget::summaryRow_data()
@@ -217,6 +219,33 @@ void TestChannelsConfigWidget::singleChannelKeepsSelectorsWithoutEnabledChannel(
     w.showConfig();
     QCOMPARE(w.channelBox()->currentIndex(), 6);
     QCOMPARE(w.rangeBox()->currentIndex(), 1);
+}
+
+void TestChannelsConfigWidget::singleChannelAvoidsReservedCh16()
+{
+    DeviceConfig cfg;
+    cfg.setSingleChMode(true);
+    SingleChConfigWidget w;
+    w.setConfig(&cfg);
+    w.channelBox()->setCurrentIndex(15);
+    QCOMPARE(enabledChannels(cfg), Ints{15});
+    cfg.setCh16ForUref(true);
+    // Channel 16 is out of reach; the editor falls back on channel 1.
+    QCOMPARE(w.channelBox()->currentIndex(), 0);
+    QCOMPARE(enabledChannels(cfg), Ints{0});
+    auto *model = qobject_cast<QStandardItemModel *>(w.channelBox()->model());
+    QVERIFY(!model->item(15)->isEnabled());
+    cfg.setCh16ForUref(false);
+    QVERIFY(model->item(15)->isEnabled());
+
+    // Not in use (multi-channel mode): the selection moves, the model stays.
+    cfg.setSingleChMode(false);
+    w.channelBox()->setCurrentIndex(15);
+    for (int i : {3, 4})
+        cfg.setChannelEnabled(i, true);
+    cfg.setCh16ForUref(true);
+    QCOMPARE(w.channelBox()->currentIndex(), 0);
+    QCOMPARE(enabledChannels(cfg), (Ints{3, 4}));
 }
 
 QTEST_MAIN(TestChannelsConfigWidget)
