@@ -5,6 +5,7 @@
 #include "crbapi.h"
 #include "device/apierror.h"
 #include "device/deviceconfig.h"
+#include "deviceconfigdialog.h"
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
 #include "resultrules.h"
@@ -402,8 +403,15 @@ void MainWindow::showError(QString msg, INT err)
 void MainWindow::configure()
 {
     stopDevice();
-    // The configuration dialog runs here, modally, on the handle and a copy of
-    // the configuration; an accepted copy replaces config, then updateConfigUi().
+    {
+        // The dialog edits its own copy; nothing in the window is connected to
+        // the configuration object, so the accepted copy simply replaces it.
+        DeviceConfigDialog dlg(this, &handle, config.data());
+        if (dlg.exec() == QDialog::Accepted) {
+            config = dlg.config();
+            updateConfigUi();
+        }
+    }
     startDevice();
 }
 

@@ -183,26 +183,31 @@ DeviceConfig::DeviceConfig()
 
 DeviceConfig::DeviceConfig(const DeviceConfig &other)
     : QObject()
-    , iSrcCode(other.iSrcCode)
-    , adcFreq(other.adcFreq)
-    , swTimeUs(other.swTimeUs)
-    , swTimeResultUs(other.swTimeResultUs)
-    , measTime(other.measTime)
-    , tareCoefEn(other.tareCoefEn)
-    , ch16ForUref(other.ch16ForUref)
-    , bgMeasGroup(other.bgMeasGroup)
-    , bgMeasMask(other.bgMeasMask)
-    , shortRThresh(other.shortRThresh)
-    , cableLength(other.cableLength)
-    , cableCapPerUnit(other.cableCapPerUnit)
-    , filterManualEn(other.filterManualEn)
-    , filterManualType(other.filterManualType)
-    , filterManualOdr(other.filterManualOdr)
-    , filterParams(other.filterParams)
-    , channels(other.channels)
-    , m_singleChMode(other.m_singleChMode)
 {
     registerMetaTypes();
+    assignFrom(other);
+}
+
+void DeviceConfig::assignFrom(const DeviceConfig &other)
+{
+    iSrcCode = other.iSrcCode;
+    adcFreq = other.adcFreq;
+    swTimeUs = other.swTimeUs;
+    swTimeResultUs = other.swTimeResultUs;
+    measTime = other.measTime;
+    tareCoefEn = other.tareCoefEn;
+    ch16ForUref = other.ch16ForUref;
+    bgMeasGroup = other.bgMeasGroup;
+    bgMeasMask = other.bgMeasMask;
+    shortRThresh = other.shortRThresh;
+    cableLength = other.cableLength;
+    cableCapPerUnit = other.cableCapPerUnit;
+    filterManualEn = other.filterManualEn;
+    filterManualType = other.filterManualType;
+    filterManualOdr = other.filterManualOdr;
+    filterParams = other.filterParams;
+    channels = other.channels;
+    m_singleChMode = other.m_singleChMode;
 }
 
 QList<const DeviceConfig::BgMeasGroup *> DeviceConfig::bgMeasGroups()

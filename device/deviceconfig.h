@@ -59,6 +59,9 @@ public:
     // Copies every field; the QObject part starts fresh (no parent, no connections).
     DeviceConfig(const DeviceConfig &other);
     ~DeviceConfig() override = default;
+    // Takes every field of other in place (for objects that others hold a
+    // pointer to); emits nothing, so the owner refreshes whatever shows it.
+    void assignFrom(const DeviceConfig &other);
 
     // The four presets, in order: all, no open-wire checks, unbalance and zero,
     // unbalance only. Null (not in this list) means the custom set.

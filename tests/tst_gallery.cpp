@@ -15,13 +15,18 @@
 
 #include "comboboxnowheel.h"
 #include "condledindicator.h"
+#include "deviceconfig.h"
+#include "deviceconfigdialog.h"
 #include "hierarchicalheaderview.h"
 #include "mesvalstatewidget.h"
 #include "plot.h"
 #include "plotconfigdialog.h"
 #include "qledindicator.h"
 #include "qttranslationswitch.h"
+#include "tablesviewdialog.h"
 #include "tableviewsettings.h"
+
+#include <QCheckBox>
 
 static void initIcons()
 {
@@ -40,6 +45,7 @@ private slots:
     void channelTable();
     void plot();
     void plotDialog();
+    void configDialog();
     void icons();
     void languageActions();
 
@@ -269,6 +275,32 @@ void TestGallery::plotDialog()
     axes.y = {false, -150, 0};
     PlotConfigDialog dialog(nullptr, axes, 5, 5);
     save(&dialog, "plotconfigdialog");
+}
+
+void TestGallery::configDialog()
+{
+    TGRV480 handle;
+    QCOMPARE(GRV480_Init(&handle), 0);
+    QSettings empty(dir.filePath("empty.ini"), QSettings::IniFormat);
+    empty.clear();
+    DeviceConfig cfg;
+    cfg.loadSettings(empty);
+    for (int i : {0, 1, 2, 3, 5})
+        cfg.setChannelEnabled(i, true);
+    cfg.setChannelRange(2, GRV480_RANGE_70MV);
+    cfg.setBgMeasGroup(DeviceConfig::bgMeasGroups().at(1));
+
+    DeviceConfigDialog dialog(nullptr, &handle, &cfg);
+    dialog.resize(1000, 640);
+    save(&dialog, "deviceconfigdialog");
+    {
+        // The tables of the configuration just shown.
+        TablesViewDialog tables(&dialog, &handle);
+        save(&tables, "tablesviewdialog");
+    }
+    dialog.findChild<QCheckBox *>("filterManualEn")->setChecked(true);
+    dialog.findChild<QCheckBox *>("singleChMode")->setChecked(true);
+    save(&dialog, "deviceconfigdialog_single");
 }
 
 void TestGallery::icons()
