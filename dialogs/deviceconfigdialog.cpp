@@ -3,6 +3,7 @@
 
 #include "deviceconfig.h"
 #include "tablesviewdialog.h"
+#include "savedstate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,7 +87,7 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
 
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
-    resize(settings.value(QStringLiteral("WidgetSize"), QSize(1000, 600)).toSize());
+    resize(SavedState::windowSize(settings.value(QStringLiteral("WidgetSize")), QSize(1000, 600)));
     lastConfigFile =
         settings.value(QStringLiteral("LastConfigFile"), QCoreApplication::applicationDirPath())
             .toString();

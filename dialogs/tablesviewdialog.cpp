@@ -2,6 +2,7 @@
 #include "ui_tablesviewdialog.h"
 
 #include "condledindicator.h"
+#include "savedstate.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -57,7 +58,7 @@ TablesViewDialog::TablesViewDialog(QWidget *parent, TGRV480 *hmodule)
     ui->setupUi(this);
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
-    resize(settings.value(QStringLiteral("DialogSize"), QSize(850, 600)).toSize());
+    resize(SavedState::windowSize(settings.value(QStringLiteral("DialogSize")), QSize(850, 600)));
     settings.endGroup();
 
     setupTable(ui->mainTableWidget);
