@@ -312,7 +312,8 @@ void TestEmulator::damagedFlash()
 
 void TestEmulator::killDuringFlashWrites()
 {
-    EmulatorProcess own;
+    // a module that writes its flash at once, so that kills land inside writes
+    EmulatorProcess own(EmulatorProcess::scenarioPath("test-signals.ini"));
     QVERIFY(own.start());
     for (int round = 0; round < 5; ++round) {
         std::atomic<bool> stop{false};
@@ -320,7 +321,7 @@ void TestEmulator::killDuringFlashWrites()
         const quint16 port = own.port();
         std::thread writer([&] {
             Handle h;
-            if (GRV480_Open(h.get(), kLoopback, port, "CR16-0522", 2) != 0)
+            if (GRV480_Open(h.get(), kLoopback, port, "TEST-1", 1) != 0)
                 return;
             for (int i = 1; !stop; ++i) {
                 for (int ch = 0; ch < GRV480_CHANNEL_COUNT; ++ch) {
@@ -339,7 +340,7 @@ void TestEmulator::killDuringFlashWrites()
         QVERIFY(writes > 0);
         QVERIFY(own.restart());
         Handle h;
-        QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "CR16-0522", 2), 0);
+        QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "TEST-1", 1), 0);
         QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
         // one whole write, never a mixture of two
         for (int ch = 1; ch < GRV480_CHANNEL_COUNT; ++ch)

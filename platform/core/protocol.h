@@ -33,6 +33,7 @@ enum MsgType : uint16_t {
     Data = 20,        // server -> client: uint32 data words
     Heartbeat = 21,   // server -> client while started and nothing else was sent
     Overflow = 22,    // server -> client: the backlog overflowed, streaming stopped
+    Control = 30,     // service connection: command text -> status + answer text (emulator only)
 };
 
 enum ConnKind : uint32_t { KindService = 1, KindCrate = 2, KindModule = 3 };

@@ -21,6 +21,7 @@ namespace {
 
 constexpr uint32_t kHandleMagic = 0x47523438u;
 constexpr int kConnectTimeoutMs = 3000;
+constexpr double kTareSettleS = 0.02;   // not averaged by a tare: the inputs still settle
 constexpr uint32_t kMaxBlockWords = 64u * 1024 * 1024;
 
 struct ModuleState
@@ -511,8 +512,12 @@ INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<dou
     // 0.3 s, and at least two background cycles so that every line check has run
     double seconds = std::max(0.3, (2.0 * s->tables.raw.bgTableSize + 1) / ff);
     seconds = std::min(seconds, 10.0);
-    uint64_t frames = std::max<uint64_t>(1, uint64_t(seconds * ff));
+    // The inputs settle for a few ms after the start; those frames are
+    // received (the frame count runs on) but not averaged.
+    const uint64_t skip = uint64_t(std::ceil(kTareSettleS * ff));
+    uint64_t frames = std::max<uint64_t>(1, uint64_t(seconds * ff)) + skip;
     frames = std::min<uint64_t>(frames, kMaxBlockWords / frameWords);
+    const uint64_t first = frames > skip ? skip : 0;
     std::vector<uint32_t> words(size_t(frames * frameWords));
     size_t got = 0;
     const uint32_t timeout = uint32_t(2000 + 1000.0 / ff);
@@ -541,10 +546,10 @@ INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<dou
             ok->assign(GRV480_CHANNEL_COUNT, 0);
             for (uint32_t i = 0; i < n; ++i) {
                 double sum = 0;
-                for (uint64_t f = 0; f < frames; ++f)
+                for (uint64_t f = first; f < frames; ++f)
                     sum += values[size_t(f * n + i)];
                 const unsigned ch = cs[i].channelIndex;
-                (*mean)[ch] = sum / double(frames);
+                (*mean)[ch] = sum / double(frames - first);
                 (*ok)[ch] = !(cs[i].flags & GRV480_CH_OUT_OF_RANGE) && cs[i].ux.state != GRV480_MV_OPEN
                             && std::isfinite((*mean)[ch]);
             }
