@@ -15,8 +15,9 @@ constexpr double kBgNoiseV = 50e-6;      // noise of the background measurements
 constexpr double kZeroNoiseV = 0.3e-6;   // noise of the zero measurement
 constexpr double kSaturate = 1e6;        // volts: far beyond every full scale
 constexpr double kOverRangeStep = 1.5;   // of the channel's full scale
-// mains pickup: the fundamental, the 3rd and the 5th harmonic, relative
-constexpr double kMainsShare[3] = {1.0, 0.3, 0.15};
+// mains pickup: the fundamental, the 3rd and the 5th harmonic, relative; the
+// 5th against the others, so that the wave is a slightly flattened sine
+constexpr double kMainsShare[3] = {1.0, 0.1, -0.04};
 constexpr int kMainsOrder[3] = {1, 3, 5};
 
 uint64_t splitmix(uint64_t &x)
@@ -279,7 +280,7 @@ void ModuleEmulator::computePhysics(bool settle)
                 const double f = b.mainsHz * kMainsOrder[k];
                 c.amp[c.harmonics] = b.mainsUv * 1e-6 * kMainsShare[k] * response(f);
                 c.omega[c.harmonics] = 2 * kPi * f;
-                c.phase[c.harmonics] = 0.7 * kMainsOrder[k];
+                c.phase[c.harmonics] = 0.7 * kMainsOrder[k];   // in step with the fundamental
                 ++c.harmonics;
             }
         }
