@@ -227,8 +227,15 @@ INT doRecv(ModuleState *s, uint32_t *words, uint32_t wordCount, uint32_t timeout
             return GRV480_ERR_OVERFLOW;
         if (s->lost)
             return GRV480_ERR_CONNECTION_LOST;
-        if (s->silentMs >= s->stallLimitMs)
-            return GRV480_ERR_TIMEOUT;   // neither data nor heartbeat: the server stalls
+        if (s->silentMs >= s->stallLimitMs) {
+            // Neither data nor heartbeat: the server stalls. The stream cannot
+            // be trusted to resume in step, and waiting for a stop to be
+            // answered would only delay the caller: the connection is given
+            // up (the server releases the module once it sees it closed).
+            s->lost = true;
+            s->conn.close();
+            return GRV480_ERR_TIMEOUT;
+        }
         const int64_t now = proto::nowMs();
         if (now >= deadline)
             return 0;
