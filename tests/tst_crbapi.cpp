@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <fcntl.h>
 
 namespace {
 constexpr uint32_t kLoopback = 0x7F000001u;
@@ -126,7 +127,18 @@ void TestCrbApi::closedAndUninitialised()
     QCOMPARE(CRB_OpenSvcControl(&c, kLoopback, emu.port()), 0);
     QCOMPARE(CRB_OpenSvcControl(&c, kLoopback, emu.port()), 0);
     QCOMPARE(CRB_GetCrates(&c, serials), 0);
-    CRB_Close(&c);
+    // initialising an open record closes its connection instead of leaking it
+    const int fd = c.socket;
+    QVERIFY(fd >= 0);
+    QCOMPARE(CRB_Init(&c), 0);
+    QCOMPARE(::fcntl(fd, F_GETFD), -1);
+    QCOMPARE(CRB_GetCrates(&c, serials), int(CRB_ERR_NOT_OPENED));
+    // bytes that only look like an open record are left alone
+    TCRB junk;
+    std::memset(&junk, 0x5A, sizeof junk);
+    junk.magic = c.magic;
+    QCOMPARE(CRB_Init(&junk), 0);
+    QCOMPARE(CRB_Close(&junk), 0);
 }
 
 void TestCrbApi::absentServer()

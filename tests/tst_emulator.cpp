@@ -11,9 +11,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <thread>
 #include <memory>
@@ -96,6 +98,9 @@ private slots:
     void commandLine();
     void defaultScenarioIsBuiltIn();
     void replaysIdentically();
+    void scheduledEvents_data();
+    void settlesAndTakesItsTime();
+    void scheduledEvents();
 
 private:
     EmulatorProcess emu;
@@ -312,7 +317,8 @@ void TestEmulator::damagedFlash()
 
 void TestEmulator::killDuringFlashWrites()
 {
-    EmulatorProcess own;
+    // a module that writes its flash at once, so that kills land inside writes
+    EmulatorProcess own(EmulatorProcess::scenarioPath("test-signals.ini"));
     QVERIFY(own.start());
     for (int round = 0; round < 5; ++round) {
         std::atomic<bool> stop{false};
@@ -320,7 +326,7 @@ void TestEmulator::killDuringFlashWrites()
         const quint16 port = own.port();
         std::thread writer([&] {
             Handle h;
-            if (GRV480_Open(h.get(), kLoopback, port, "CR16-0522", 2) != 0)
+            if (GRV480_Open(h.get(), kLoopback, port, "TEST-1", 1) != 0)
                 return;
             for (int i = 1; !stop; ++i) {
                 for (int ch = 0; ch < GRV480_CHANNEL_COUNT; ++ch) {
@@ -339,7 +345,7 @@ void TestEmulator::killDuringFlashWrites()
         QVERIFY(writes > 0);
         QVERIFY(own.restart());
         Handle h;
-        QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "CR16-0522", 2), 0);
+        QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "TEST-1", 1), 0);
         QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), 0);
         // one whole write, never a mixture of two
         for (int ch = 1; ch < GRV480_CHANNEL_COUNT; ++ch)
@@ -405,6 +411,115 @@ void TestEmulator::replaysIdentically()
         else
             QVERIFY(w == first);
     }
+}
+
+void TestEmulator::scheduledEvents_data()
+{
+    QTest::addColumn<QString>("event");    // keys of an [event] of TEST-1 slot 1
+    QTest::addColumn<double>("atS");
+    QTest::addColumn<int>("linkError");    // 0: the stream goes on
+    QTest::addColumn<bool>("saturates");   // from the event's frame on
+
+    QTest::newRow("line opens") << "bridge = 1\nset = fault=open" << 0.1 << 0 << true;
+    QTest::newRow("over range, two changes") << "bridge = 1\nset = over_range=yes; sine_mv=1" << 0.05
+                                             << 0 << true;
+    QTest::newRow("noise only: nothing saturates") << "bridge = 1\nset = noise_uv=3" << 0.05 << 0
+                                                   << false;
+    QTest::newRow("short stall: the stream catches up") << "link = stall\nduration = 0.3" << 0.1
+                                                        << 0 << false;
+    QTest::newRow("connection dropped") << "link = drop" << 0.2
+                                        << int(GRV480_ERR_CONNECTION_LOST) << false;
+    QTest::newRow("crate vanishes") << "link = vanish\nduration = 0.5" << 0.15
+                                    << int(GRV480_ERR_CONNECTION_LOST) << false;
+}
+
+// A scheduled event acts at frame ceil(at x frame rate) on every run.
+void TestEmulator::scheduledEvents()
+{
+    QFETCH(QString, event);
+    QFETCH(double, atS);
+    QFETCH(int, linkError);
+    QFETCH(bool, saturates);
+
+    QTemporaryDir dir;
+    QFile base(EmulatorProcess::scenarioPath("test-signals.ini"));
+    QVERIFY(base.open(QIODevice::ReadOnly));
+    QFile sc(dir.filePath("events.ini"));
+    QVERIFY(sc.open(QIODevice::WriteOnly));
+    sc.write(base.readAll() + "\n[event]\ncrate = TEST-1\nslot = 1\nat = "
+             + QByteArray::number(atS) + "\n" + event.toUtf8() + "\n");
+    sc.close();
+    EmulatorProcess own(sc.fileName());
+    QVERIFY(own.start());
+    Handle h;
+    QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "TEST-1", 1), 0);
+    fillConfig(&h->cfg, {0});
+    QCOMPARE(GRV480_SetADC(h.get()), 0);
+    const uint32_t due = uint32_t(std::ceil(atS * h->frameFrequency - 1e-9));
+    const uint32_t frames = due + 300;
+    QCOMPARE(GRV480_Start(h.get()), 0);
+    QVector<uint32_t> words;
+    const int r = receiveFrames(h.get(), frames, &words);
+    if (linkError) {
+        QCOMPARE(r, linkError);
+        // every frame before the event came, none after (no word of this
+        // table is 0, and the buffer was zero-filled)
+        int got = 0;
+        while (got < words.size() && words[got] != 0)
+            ++got;
+        QCOMPARE(uint32_t(got), due * h->frameWordCount);
+        if (event.contains("vanish")) {
+            TCRB svc;
+            CRB_Init(&svc);
+            QCOMPARE(CRB_OpenSvcControl(&svc, kLoopback, own.port()), 0);
+            char serials[CRB_MAX_CRATES][CRB_SERIAL_SIZE];
+            QCOMPARE(CRB_GetCrates(&svc, serials), 0);
+            QCOMPARE(QByteArray(serials[0]), QByteArray("TEST-EMPTY"));
+            CRB_Close(&svc);
+        }
+        return;
+    }
+    QCOMPARE(r, 0);
+    QVector<double> v(static_cast<int>(frames));
+    QVector<TGRV480ChStatus> cs(1);
+    TGRV480FrameStatus fs;
+    uint32_t wc = uint32_t(words.size());
+    QCOMPARE(GRV480_ProcessData(h.get(), words.data(), v.data(), &wc, 0, &fs, cs.data()), 0);
+    int first = -1;
+    for (int f = 0; f < v.size() && first < 0; ++f)
+        if (v[f] > 0.0349)
+            first = f;
+    QCOMPARE(first, saturates ? int(due) : -1);
+}
+
+// The default module: values rise from rest after a start instead of jumping,
+// and configuring it and writing its flash take the time of a real module.
+void TestEmulator::settlesAndTakesItsTime()
+{
+    EmulatorProcess own;
+    QVERIFY(own.start());
+    Handle h;
+    QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "CR16-0417", 3), 0);
+    fillConfig(&h->cfg, {3});   // 12.5 mV DC
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(GRV480_SetADC(h.get()), 0);
+    QVERIFY(t.elapsed() >= 30);
+    t.restart();
+    QCOMPARE(GRV480_WriteTareInfo(h.get(), 0x1), 0);
+    QVERIFY(t.elapsed() >= 300);
+    QCOMPARE(GRV480_Start(h.get()), 0);
+    const uint32_t frames = uint32_t(h->frameFrequency * 0.1);
+    QVector<uint32_t> words;
+    QCOMPARE(receiveFrames(h.get(), frames, &words), 0);
+    QVector<double> v(static_cast<int>(frames));
+    QVector<TGRV480ChStatus> cs(1);
+    TGRV480FrameStatus fs;
+    uint32_t wc = uint32_t(words.size());
+    QCOMPARE(GRV480_ProcessData(h.get(), words.data(), v.data(), &wc, 0, &fs, cs.data()), 0);
+    QVERIFY2(qAbs(v[0]) < 1e-3, qPrintable(QString::number(v[0])));
+    QVERIFY(v[1] > v[0] && v[1] < 12.5e-3);
+    QVERIFY2(qAbs(v.last() - 12.5e-3) < 0.2e-3, qPrintable(QString::number(v.last())));
 }
 
 QTEST_GUILESS_MAIN(TestEmulator)

@@ -15,6 +15,9 @@
 #include <memory>
 #include <thread>
 
+#include <csignal>
+#include <cstring>
+
 using namespace moduletest;
 
 namespace {
@@ -76,6 +79,9 @@ private slots:
     void openErrors();
     void stalledServer();
     void openTwiceAndClose();
+    void initOnOpenRecord();
+    void idleHandleAnswers_data();
+    void idleHandleAnswers();
 
     void setAdcValidation_data();
     void setAdcValidation();
@@ -407,6 +413,94 @@ void TestGrv480Api::openTwiceAndClose()
     QCOMPARE(openSignals(a.get()), 0);
 }
 
+void TestGrv480Api::initOnOpenRecord()
+{
+    Handle a, b;
+    QCOMPARE(openSignals(a.get()), 0);
+    // initialising the open record closes it: the module is free again
+    QCOMPARE(GRV480_Init(a.get()), 0);
+    QCOMPARE(GRV480_IsOpened(a.get()), int(GRV480_ERR_NOT_OPENED));
+    QCOMPARE(openSignals(b.get()), 0);
+    // a copy of an open record is not its owner: initialising it touches nothing
+    TGRV480 copy;
+    std::memcpy(&copy, b.get(), sizeof copy);
+    QCOMPARE(GRV480_Init(&copy), 0);
+    QCOMPARE(GRV480_IsOpened(b.get()), 0);
+    fillConfig(&b->cfg, {0});
+    QCOMPARE(GRV480_SetADC(b.get()), 0);
+    // fresh memory that happens to look like a record is not freed
+    std::unique_ptr<TGRV480> junk(new TGRV480);
+    std::memset(junk.get(), 0x5A, sizeof *junk);
+    junk->magic = b->magic;
+    QCOMPARE(GRV480_Init(junk.get()), 0);
+}
+
+void TestGrv480Api::idleHandleAnswers_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("stallFirst");
+    for (bool stall : {false, true}) {
+        const char *why = stall ? "after a timed-out request, " : "";
+        QTest::newRow(qPrintable(QString("%1configure").arg(why))) << "setadc" << stall;
+        QTest::newRow(qPrintable(QString("%1start and receive").arg(why))) << "start" << stall;
+        QTest::newRow(qPrintable(QString("%1zero tare").arg(why))) << "tare" << stall;
+        QTest::newRow(qPrintable(QString("%1flash").arg(why))) << "flash" << stall;
+    }
+}
+
+// The dialogs keep an opened module idle while the operator reads them; the
+// next call must work however long that was.
+void TestGrv480Api::idleHandleAnswers()
+{
+    QFETCH(QString, operation);
+    QFETCH(bool, stallFirst);
+    const int stallLimit = 300;
+    qputenv("GRV480_STALL_LIMIT_MS", QByteArray::number(stallLimit));
+    EmulatorProcess own(EmulatorProcess::scenarioPath("test-signals.ini"));
+    QVERIFY(own.start());
+    Handle h;
+    QCOMPARE(GRV480_Open(h.get(), kLoopback, own.port(), "TEST-1", 1), 0);
+    qunsetenv("GRV480_STALL_LIMIT_MS");
+    fillConfig(&h->cfg, {0, 4});
+    QCOMPARE(GRV480_SetADC(h.get()), 0);
+    if (stallFirst) {
+        // a request that times out leaves its reply on the way; the next
+        // request must not take it for its own
+        ::kill(pid_t(own.pid()), SIGSTOP);
+        QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), int(GRV480_ERR_TIMEOUT));
+        ::kill(pid_t(own.pid()), SIGCONT);
+    }
+    QTest::qWait(4 * stallLimit);
+
+    if (operation == "setadc") {
+        QCOMPARE(GRV480_SetADC(h.get()), 0);
+        QCOMPARE(GRV480_SetADC(h.get()), 0);
+    } else if (operation == "start") {
+        QCOMPARE(GRV480_Start(h.get()), 0);
+        QVector<uint32_t> w;
+        QCOMPARE(receiveFrames(h.get(), 200, &w), 0);
+        QCOMPARE(GRV480_Stop(h.get()), 0);
+        QTest::qWait(4 * stallLimit);   // idle again between two runs
+        QCOMPARE(GRV480_Start(h.get()), 0);
+        QCOMPARE(receiveFrames(h.get(), 200, &w), 0);
+        QCOMPARE(GRV480_Stop(h.get()), 0);
+    } else if (operation == "tare") {
+        uint32_t ok = 0;
+        QCOMPARE(GRV480_TareOffset(h.get(), 0x10, &ok), 0);
+        QCOMPARE(ok, 0x10u);
+    } else if (operation == "flash") {
+        QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), int(GRV480_ERR_FLASH_EMPTY));
+        h->tare[3].offsetCoef = 0.25;
+        h->tare[3].offsetValid = 1;
+        QCOMPARE(GRV480_WriteTareInfo(h.get(), 0x8), 0);
+        QTest::qWait(4 * stallLimit);
+        h->tare[3].offsetCoef = 0;
+        QCOMPARE(GRV480_ReadTareInfo(h.get(), 0x8), 0);
+        QCOMPARE(h->tare[3].offsetCoef, 0.25);
+    }
+    QCOMPARE(GRV480_Close(h.get()), 0);
+}
+
 // --- configuration -----------------------------------------------------------
 
 void TestGrv480Api::setAdcValidation_data()
@@ -423,6 +517,7 @@ void TestGrv480Api::setAdcValidation_data()
     QTest::newRow("17 channels") << "count17" << int(GRV480_ERR_CFG_CHANNEL_COUNT);
     QTest::newRow("single with two channels") << "single2" << int(GRV480_ERR_CFG_SINGLE_CHANNEL);
     QTest::newRow("single with one, divider unset") << "single1" << 0;
+    QTest::newRow("single with no channel accepted") << "single0" << 0;
     QTest::newRow("current code 4001") << "isrc" << int(GRV480_ERR_CFG_ISRC_CODE);
     QTest::newRow("current 0 accepted") << "isrc0" << 0;
     QTest::newRow("divider above 250 kHz") << "div63" << int(GRV480_ERR_CFG_SYNC_DIV);
@@ -457,6 +552,7 @@ void TestGrv480Api::setAdcValidation()
     if (change == "count0") c.logicalChannelCount = 0;
     if (change == "count17") c.logicalChannelCount = 17;
     if (change == "single2") { c.singleChMode = 1; c.logicalChannelCount = 2; }
+    if (change == "single0") { c.singleChMode = 1; c.logicalChannelCount = 0; c.syncFreqDiv = 0; c.filterOdrCode = 0; }
     if (change == "single1") { c.singleChMode = 1; c.logicalChannelCount = 1; c.syncFreqDiv = 0; c.filterOdrCode = 0; }
     if (change == "isrc") c.iSrcCode = 4001;
     if (change == "isrc0") c.iSrcCode = 0;
@@ -479,7 +575,7 @@ void TestGrv480Api::setAdcValidation()
     if (status)
         QCOMPARE(GRV480_Start(h.get()), int(GRV480_ERR_NOT_CONFIGURED));
     // configured with nothing to measure: the module refuses to start
-    if (change == "count0")
+    if (change == "count0" || change == "single0")
         QCOMPARE(GRV480_Start(h.get()), int(GRV480_ERR_CFG_CHANNEL_COUNT));
     QVERIFY(QByteArray(GRV480_GetErrorString(status)) != QByteArray(GRV480_GetErrorString(-1)));
 }

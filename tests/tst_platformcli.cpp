@@ -45,6 +45,14 @@ void TestPlatformCli::run_data()
                                                           "--channels", "5,1"}
                                            << 2 << QStringList{"ascending"};
     QTest::newRow("bad option") << QStringList{"list", "--port"} << 2 << QStringList{"Usage"};
+    QTest::newRow("fault refused without --allow-faults")
+            << QStringList{"fault", "--crate", "TEST-1", "--slot", "1", "--channel", "1", "fault=open"}
+            << 1 << QStringList{"--allow-faults"};
+    QTest::newRow("fault: a link action names no channel")
+            << QStringList{"fault", "--crate", "TEST-1", "--slot", "1", "--channel", "1", "--link", "drop"}
+            << 2 << QStringList{"Usage"};
+    QTest::newRow("fault: nothing to change") << QStringList{"fault", "--crate", "TEST-1", "--slot", "1"}
+                                              << 2 << QStringList{"Usage"};
     QTest::newRow("help") << QStringList{"--help"} << 0 << QStringList{"acquire --crate SERIAL"};
 }
 

@@ -1,5 +1,6 @@
 // grv480-cli: checks a crate server and its GRV480 modules without the GUI.
 #include "crbapi.h"
+#include "faultcommand.h"
 #include "grv480api.h"
 
 #include <arpa/inet.h>
@@ -36,7 +37,8 @@ void usage(FILE *f)
         "  grv480-cli list [--host ADDR] [--port N]\n"
         "  grv480-cli acquire --crate SERIAL --slot N [--channels 1,2,5] [--seconds S]\n"
         "                     [--adc-freq HZ] [--current MA] [--range 0|1|2] [--mask HEX]\n"
-        "                     [--single] [--host ADDR] [--port N]\n\n"
+        "                     [--single] [--host ADDR] [--port N]\n"
+        "  grv480-cli fault --help      switch faults of an emulator on and off\n\n"
         "list     the crates of the crate server and the module type in each slot\n"
         "acquire  configures one GRV480, acquires for S seconds (default 2) and prints per\n"
         "         channel the mean and RMS in mV, the status values and the word count\n"
@@ -319,6 +321,8 @@ int main(int argc, char **argv)
         usage(stdout);
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "fault") == 0)
+        return faultCommand(argc, argv);
     if (!parse(argc, argv, &o)) {
         usage(stderr);
         return 2;

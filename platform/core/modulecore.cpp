@@ -202,11 +202,10 @@ int32_t validateConfig(const TGRV480Config &cfg, bool forTablesOnly)
 {
     const bool single = cfg.singleChMode != 0;
     const uint32_t n = cfg.logicalChannelCount;
-    // A module may be configured with no channel at all (the monitor does so
-    // before the operator has chosen any); it only refuses to start then.
+    // A module may be configured with no channel at all, in either mode (the
+    // monitor does so before the operator has chosen any); it only refuses to
+    // start then.
     if (single && n > 1 && n <= GRV480_CHANNEL_COUNT)
-        return GRV480_ERR_CFG_SINGLE_CHANNEL;
-    if (single && n == 0 && !forTablesOnly)
         return GRV480_ERR_CFG_SINGLE_CHANNEL;
     if (n > GRV480_CHANNEL_COUNT)
         return GRV480_ERR_CFG_CHANNEL_COUNT;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -61,6 +62,18 @@ int64_t nowMs()
     return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+int stallLimitMs()
+{
+    const char *v = std::getenv("GRV480_STALL_LIMIT_MS");
+    if (v && *v) {
+        char *end = nullptr;
+        const long ms = std::strtol(v, &end, 10);
+        if (*end == 0 && ms >= 100 && ms <= 600000)
+            return int(ms);
+    }
+    return 3000;
+}
+
 ClientConnection::~ClientConnection()
 {
     close();
@@ -72,6 +85,7 @@ void ClientConnection::close()
         ::close(fd);
     fd = -1;
     rx.clear();
+    staleReplies = 0;
 }
 
 ClientConnection::Result ClientConnection::connectTo(uint32_t addrHostOrder, uint16_t port,
@@ -190,23 +204,34 @@ ClientConnection::Result ClientConnection::request(uint16_t type, const void *pa
     Result r = send(type, payload, length, timeoutMs);
     if (r != Ok)
         return r;
-    const int64_t hardDeadline = nowMs() + 4 * int64_t(timeoutMs);
+    // The stall limit runs from the request, or from the last byte after it: an
+    // idle connection has received nothing for as long as it was idle, and that
+    // is not a stall.
+    const int64_t sentAt = nowMs();
+    const int64_t hardDeadline = sentAt + 4 * int64_t(timeoutMs);
+    auto quietSince = [&]() { return std::max(sentAt, lastRx); };
     Header h;
     for (;;) {
         const int64_t now = nowMs();
-        const int64_t left = std::min<int64_t>(lastRx + timeoutMs, hardDeadline) - now;
-        if (left <= 0)
+        const int64_t left = std::min<int64_t>(quietSince() + timeoutMs, hardDeadline) - now;
+        if (left <= 0) {
+            ++staleReplies;
             return TimedOut;
-        r = readMessage(&h, reply, int(std::max<int64_t>(left, timeoutMs / 10)));
-        if (r == TimedOut) {
-            if (nowMs() >= hardDeadline || nowMs() - lastRx >= timeoutMs)
-                return TimedOut;
-            continue;
         }
+        r = readMessage(&h, reply, int(left));
+        if (r == TimedOut)
+            continue;   // the loop head decides whether the stall limit has passed
         if (r != Ok)
             return r;
-        if (h.type == (type | kReplyFlag)) {
-            if (reply->size() < sizeof(int32_t))
+        if (h.type & kReplyFlag) {
+            // Replies come in the order of the requests: the first ones after a
+            // timed-out request belong to it and are dropped, so that no later
+            // request reads an earlier request's answer.
+            if (staleReplies > 0) {
+                --staleReplies;
+                continue;
+            }
+            if (h.type != (type | kReplyFlag) || reply->size() < sizeof(int32_t))
                 return BadData;
             return Ok;
         }

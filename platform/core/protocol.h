@@ -33,6 +33,7 @@ enum MsgType : uint16_t {
     Data = 20,        // server -> client: uint32 data words
     Heartbeat = 21,   // server -> client while started and nothing else was sent
     Overflow = 22,    // server -> client: the backlog overflowed, streaming stopped
+    Control = 30,     // service connection: command text -> status + answer text (emulator only)
 };
 
 enum ConnKind : uint32_t { KindService = 1, KindCrate = 2, KindModule = 3 };
@@ -112,8 +113,9 @@ public:
     // Waits at most timeoutMs for one whole message.
     Result readMessage(Header *h, std::vector<uint8_t> *payload, int timeoutMs);
     // Sends a request and waits for its reply, dropping data messages that
-    // arrive meanwhile; the wait restarts whenever bytes arrive (a large
-    // backlog ahead of the reply is not a stall), within 4 x timeoutMs overall.
+    // arrive meanwhile. It gives up once timeoutMs pass after the request
+    // without a byte (a large backlog ahead of the reply is not a stall), and
+    // after 4 x timeoutMs overall.
     Result request(uint16_t type, const void *payload, size_t length,
                    std::vector<uint8_t> *reply, int timeoutMs, bool *sawOverflow = nullptr);
     void close();
@@ -121,12 +123,27 @@ public:
     int descriptor() const { return fd; }
     void setReceiveBuffer(int bytes);
     int64_t lastReceiveMs() const { return lastRx; }
+    // true for a late reply to a request that timed out (the caller drops it)
+    bool takeStaleReply(const Header &h)
+    {
+        if (!(h.type & kReplyFlag) || staleReplies == 0)
+            return false;
+        --staleReplies;
+        return true;
+    }
 
 private:
     int fd = -1;
     MessageBuffer rx;
     int64_t lastRx = 0;
+    unsigned staleReplies = 0;   // replies still due to requests that timed out
 };
+
+// The stall limit of the libraries: how long a request, or a started module's
+// stream, may stay silent before the call gives up. 3000 ms unless the
+// environment variable GRV480_STALL_LIMIT_MS names another (100..600000), so
+// that tests need not wait for real stalls.
+int stallLimitMs();
 
 } // namespace proto
 } // namespace grv480

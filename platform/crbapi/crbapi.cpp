@@ -5,6 +5,8 @@
 #include "protocol.h"
 
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -14,7 +16,28 @@ namespace proto = grv480::proto;
 namespace {
 
 constexpr uint32_t kCrbMagic = 0x43524231u;
-constexpr uint32_t kDefaultTimeoutMs = 3000;
+
+// Every open connection with the record that holds it: CRB_Init on a record
+// still open closes that connection, while the bytes of a fresh record, which
+// may look like anything, never match.
+std::mutex liveMutex;
+std::map<ClientConnection *, const TCRB *> liveConns;
+
+void track(ClientConnection *c, const TCRB *owner)
+{
+    std::lock_guard<std::mutex> lock(liveMutex);
+    if (owner)
+        liveConns[c] = owner;
+    else
+        liveConns.erase(c);
+}
+
+bool ownsLive(ClientConnection *c, const TCRB *owner)
+{
+    std::lock_guard<std::mutex> lock(liveMutex);
+    const auto it = liveConns.find(c);
+    return it != liveConns.end() && it->second == owner;
+}
 
 // The connection object lives in the record's reserved bytes as a pointer.
 static_assert(sizeof(void *) <= sizeof(TCRB::reserved), "room for the connection");
@@ -75,6 +98,7 @@ int32_t openKind(TCRB *crb, uint32_t address, uint16_t port, uint32_t kind, cons
         return connError(r);
     }
     setConn(crb, c);
+    track(c, crb);
     proto::HelloRequest hello;
     std::memset(&hello, 0, sizeof hello);
     hello.version = proto::kVersion;
@@ -102,10 +126,12 @@ CRBAPI_EXPORT int32_t CRB_Init(TCRB *crb)
 {
     if (!crb)
         return CRB_ERR_INVALID_PARAM;
+    if (crb->magic == kCrbMagic && connOf(crb) && ownsLive(connOf(crb), crb))
+        CRB_Close(crb);
     std::memset(crb, 0, sizeof *crb);
     crb->magic = kCrbMagic;
     crb->socket = -1;
-    crb->timeoutMs = kDefaultTimeoutMs;
+    crb->timeoutMs = uint32_t(proto::stallLimitMs());
     return CRB_OK;
 }
 
@@ -162,7 +188,12 @@ CRBAPI_EXPORT int32_t CRB_Close(TCRB *crb)
 {
     if (!crb || crb->magic != kCrbMagic)
         return CRB_ERR_INVALID_PARAM;
-    delete connOf(crb);
+    ClientConnection *c = connOf(crb);
+    if (c && !ownsLive(c, crb))
+        c = nullptr;   // a copied record: the connection belongs to the original
+    if (c)
+        track(c, nullptr);
+    delete c;
     setConn(crb, nullptr);
     crb->socket = -1;
     crb->kind = 0;

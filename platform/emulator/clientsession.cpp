@@ -11,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 
@@ -51,9 +52,22 @@ void ClientSession::run()
     const int64_t helloDeadline = nowMs() + kHelloTimeoutMs;
     uint8_t buf[16384];
     for (;;) {
+        if (stallUntilMs) {
+            // a stalled link: nothing is read, answered or sent meanwhile
+            const int64_t left = stallUntilMs - nowMs();
+            if (left > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, 20)));
+                continue;
+            }
+            stallUntilMs = 0;
+        }
+        if (module)
+            syncFaults();
+        if (dropNow)
+            return;
         const bool streaming = emu && module && emu->isStarted();
         pollfd p{fd, short(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
-        int timeout = streaming ? 10 : 1000;
+        int timeout = streaming ? 10 : (module ? 50 : 1000);
         if (!kind)
             timeout = int(std::max<int64_t>(1, std::min<int64_t>(timeout, helloDeadline - nowMs())));
         const int pr = ::poll(&p, 1, timeout);
@@ -82,11 +96,90 @@ void ClientSession::run()
         }
         if (!kind && nowMs() >= helloDeadline)
             return;
-        if (emu && module && emu->isStarted())
-            produce();
+        if (emu && module && emu->isStarted() && !stallUntilMs && !produce()) {
+            flush();
+            return;
+        }
         if (!flush())
             return;
     }
+}
+
+void ClientSession::delay(int ms)
+{
+    // A real module takes its time over these; the stream is not running then.
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Takes over what the control command changed since the last look.
+void ClientSession::syncFaults()
+{
+    FaultBoard &board = server.faults();
+    if (board.crateHidden(module->crate)) {
+        dropNow = true;   // the crate is gone, and its connections with it
+        return;
+    }
+    const uint64_t v = board.version();
+    if (v != faultVersion) {
+        faultVersion = v;
+        emu->setLiveSpec(board.liveSpec(module));
+    }
+    for (const LinkAction &a : board.takeLinkActions(module, &linkSeen)) {
+        if (!perform(a))
+            dropNow = true;
+    }
+}
+
+bool ClientSession::perform(const LinkAction &a)
+{
+    switch (a.link) {
+    case EventSpec::NoLink:
+        return true;
+    case EventSpec::Stall:
+        stallUntilMs = nowMs() + a.durationMs;
+        return true;
+    case EventSpec::Drop:
+        return false;
+    case EventSpec::Corrupt:
+        corruptNext = true;
+        return true;
+    case EventSpec::Truncate:
+        truncateNext = true;
+        return true;
+    case EventSpec::Overflow:
+        // as if the client had stopped reading: what it has not started to
+        // read is dropped, it is told, and the stream stops
+        while (out.size() > (outOffset ? 1u : 0u)) {
+            outBytes -= out.back().size();
+            out.pop_back();
+        }
+        emu->stop();
+        queue(makeMessage(Overflow, nullptr, 0));
+        return true;
+    case EventSpec::Vanish:
+        server.faults().hideCrate(module->crate, a.durationMs);
+        return false;
+    }
+    return true;
+}
+
+void ClientSession::queueData(const std::vector<uint32_t> &words)
+{
+    if (corruptNext) {
+        // bytes that are not a message: the framing of the stream is broken
+        corruptNext = false;
+        std::vector<uint8_t> junk(sizeof(Header) + 64, 0xA5);
+        queue(std::move(junk));
+        return;
+    }
+    size_t n = words.size();
+    if (truncateNext && n > 1) {
+        // words lost on the way: the frames after them are out of step
+        truncateNext = false;
+        n -= std::min<size_t>(3, n - 1);
+    }
+    queue(makeMessage(Data, words.data(), n * sizeof(uint32_t)));
 }
 
 void ClientSession::queue(std::vector<uint8_t> msg)
@@ -124,34 +217,34 @@ bool ClientSession::flush()
     return true;
 }
 
-void ClientSession::produce()
+bool ClientSession::produce()
 {
     const double ff = emu->frameFrequency();
     const uint64_t due = uint64_t(std::floor(double(nowUs() - startUs) * 1e-6 * ff));
     if (due > emu->framesGenerated()) {
-        scratch.clear();
         // whole frames per message, at most kMaxWordsPerMessage words
         const uint64_t perMsg = std::max<uint64_t>(1, kMaxWordsPerMessage / emu->frameWords());
-        while (emu->framesGenerated() < due) {
+        while (emu->isStarted() && emu->framesGenerated() < due && !stallUntilMs) {
             scratch.clear();
             emu->generate(std::min(due, emu->framesGenerated() + perMsg), &scratch);
-            queue(makeMessage(Data, scratch.data(), scratch.size() * sizeof(uint32_t)));
+            if (!scratch.empty())
+                queueData(scratch);
+            EventSpec::Link link;
+            int ms = 0;
+            if (emu->takeLinkAction(&link, &ms) && !perform({link, ms}))
+                return false;
         }
         lastSendMs = nowMs();
     } else if (nowMs() - lastSendMs >= kHeartbeatMs) {
         queue(makeMessage(Heartbeat, nullptr, 0));
         lastSendMs = nowMs();
     }
-    if (outBytes > backlogCap) {
+    if (outBytes > backlogCap && emu->isStarted()) {
         // The client does not keep up: drop what it has not started to read,
         // tell it, and stop, rather than growing without bound.
-        while (out.size() > (outOffset ? 1u : 0u)) {
-            outBytes -= out.back().size();
-            out.pop_back();
-        }
-        emu->stop();
-        queue(makeMessage(Overflow, nullptr, 0));
+        perform({EventSpec::Overflow, 0});
     }
+    return true;
 }
 
 bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
@@ -165,7 +258,8 @@ bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
     req.crateSerial[sizeof req.crateSerial - 1] = 0;
     const std::string serial(req.crateSerial);
     const Scenario &sc = server.scenario();
-    const bool crateKnown = std::find(sc.crates.begin(), sc.crates.end(), serial) != sc.crates.end();
+    const bool crateKnown = std::find(sc.crates.begin(), sc.crates.end(), serial) != sc.crates.end()
+                            && !server.faults().crateHidden(serial);
     switch (req.kind) {
     case KindService:
         kind = KindService;
@@ -201,6 +295,10 @@ bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
         const int sndbuf = 256 * 1024;
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sndbuf, sizeof sndbuf);
         emu.reset(new ModuleEmulator(*m));
+        // faults switched on before this client came apply to it as well;
+        // link actions only to the connections open when they were given
+        linkSeen = server.faults().linkSequence();
+        syncFaults();
         const TGRV480ModuleInfo info = emu->info();
         reply(Hello, 0, &info, sizeof info);
         return true;
@@ -217,18 +315,37 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
     if (h.type == Hello || kind == KindReleased)
         return false;   // one hello per connection, nothing after the release
     if (kind == KindService) {
+        if (h.type == Control) {
+            // Faults may be switched on only when the emulator was started to
+            // allow it, so that a production-like run cannot be disturbed.
+            std::string text(payload.begin(), payload.end()), answer;
+            int32_t st = 1;
+            if (!server.faultsAllowed())
+                answer = "fault control is off: start the emulator with --allow-faults\n";
+            else
+                st = server.faults().command(text, &answer);
+            reply(Control, st, answer.data(), answer.size());
+            return true;
+        }
         if (h.type != GetCrates || !payload.empty())
             return false;
         char serials[CRB_MAX_CRATES][CRB_SERIAL_SIZE] = {};
         const Scenario &sc = server.scenario();
-        for (size_t i = 0; i < sc.crates.size() && i < CRB_MAX_CRATES; ++i)
-            std::strncpy(serials[i], sc.crates[i].c_str(), CRB_SERIAL_SIZE - 1);
+        size_t listed = 0;
+        for (size_t i = 0; i < sc.crates.size() && listed < CRB_MAX_CRATES; ++i) {
+            if (!server.faults().crateHidden(sc.crates[i]))
+                std::strncpy(serials[listed++], sc.crates[i].c_str(), CRB_SERIAL_SIZE - 1);
+        }
         reply(GetCrates, 0, serials, sizeof serials);
         return true;
     }
     if (kind == KindCrate) {
         if (h.type != GetModules || !payload.empty())
             return false;
+        if (server.faults().crateHidden(crate)) {
+            reply(GetModules, CRB_ERR_CRATE_NOT_FOUND);
+            return true;
+        }
         uint16_t ids[CRB_SLOT_COUNT] = {};
         for (const ModuleSpec &m : server.scenario().modules) {
             if (m.crate == crate)
@@ -245,6 +362,8 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
         SetAdcRequest req;
         std::memcpy(&req, payload.data(), sizeof req);
         SetAdcReply rep{};
+        if (!emu->isStarted())
+            delay(module->setAdcMs);
         rep.status = emu->setAdc(req, &rep);
         reply(SetAdc, rep.status, &rep.frameWordCount, sizeof rep - sizeof rep.status);
         return true;
@@ -254,12 +373,16 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
             return false;
         int32_t mode;
         std::memcpy(&mode, payload.data(), sizeof mode);
+        if (!emu->isStarted())
+            delay(module->initMeasMs);
         reply(InitMeas, emu->initMeas(mode));
         return true;
     }
     case Start: {
         if (!payload.empty())
             return false;
+        if (!emu->isStarted())
+            delay(module->startMs);
         const int st = emu->start();
         if (st == 0) {
             startUs = nowUs();
@@ -281,6 +404,8 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
             return false;
         TGRV480TareInfo rec[GRV480_CHANNEL_COUNT];
         std::memset(rec, 0, sizeof rec);
+        if (!emu->isStarted())
+            delay(module->flashReadMs);
         const int st = server.flash().read(module->serial, rec);
         reply(ReadFlash, st, rec, sizeof rec);
         return true;
@@ -299,6 +424,8 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
             return false;
         WriteFlashRequest req;
         std::memcpy(&req, payload.data(), sizeof req);
+        if (!emu->isStarted())
+            delay(module->flashWriteMs);
         reply(WriteFlash, server.flash().write(module->serial, req.mask, req.tare));
         return true;
     }

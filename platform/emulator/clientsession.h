@@ -3,6 +3,7 @@
 #ifndef CLIENTSESSION_H
 #define CLIENTSESSION_H
 
+#include "faultboard.h"
 #include "moduleemu.h"
 #include "protocol.h"
 
@@ -25,8 +26,13 @@ private:
     bool handleHello(const std::vector<uint8_t> &payload);
     void reply(uint16_t type, int32_t status, const void *extra = nullptr, size_t extraLen = 0);
     void queue(std::vector<uint8_t> msg);
-    void produce();
+    // false: the connection is to end (a link action or a vanished crate)
+    bool produce();
+    bool perform(const LinkAction &a);
+    void queueData(const std::vector<uint32_t> &words);
+    void syncFaults();
     bool flush();
+    void delay(int ms);
 
     CrateServer &server;
     int fd;
@@ -42,6 +48,12 @@ private:
     int64_t startUs = 0;
     int64_t lastSendMs = 0;
     std::vector<uint32_t> scratch;
+    uint64_t faultVersion = ~0ull;
+    uint64_t linkSeen = 0;
+    int64_t stallUntilMs = 0;
+    bool corruptNext = false;
+    bool truncateNext = false;
+    bool dropNow = false;
 };
 
 #endif // CLIENTSESSION_H

@@ -31,6 +31,7 @@ void usage(FILE *f)
         "  --scenario FILE   crates, modules and bridges (default: the built-in demonstration)\n"
         "  --state-dir DIR   where the modules' flash memory is kept\n"
         "                    (default $XDG_STATE_HOME/grv480-emulator or ~/.local/state/grv480-emulator)\n"
+        "  --allow-faults    accept the fault control command (grv480-cli fault ...)\n"
         "  --check           only read the scenario and report errors\n"
         "  --print-default   print the built-in scenario and exit\n"
         "  --help            this text\n\n"
@@ -71,6 +72,7 @@ int main(int argc, char **argv)
     std::string scenarioFile;
     std::string stateDir;
     bool checkOnly = false;
+    bool allowFaults = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char *name) -> const char * {
@@ -97,6 +99,8 @@ int main(int argc, char **argv)
             scenarioFile = value("--scenario");
         } else if (a == "--state-dir") {
             stateDir = value("--state-dir");
+        } else if (a == "--allow-faults") {
+            allowFaults = true;
         } else if (a == "--check") {
             checkOnly = true;
         } else if (a == "--print-default") {
@@ -132,7 +136,7 @@ int main(int argc, char **argv)
     }
 
     std::signal(SIGPIPE, SIG_IGN);
-    CrateServer server(scenario, stateDir);
+    CrateServer server(scenario, stateDir, allowFaults);
     if (!server.listenOn(address, uint16_t(port), &error)) {
         std::fprintf(stderr, "grv480-emulator: %s\n", error.c_str());
         return 5;

@@ -1,5 +1,8 @@
 #include "moduleemu.h"
 
+#include "faultboard.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +14,11 @@ constexpr double kShortOhm = 0.02;       // what is left of a shorted bridge
 constexpr double kBgNoiseV = 50e-6;      // noise of the background measurements
 constexpr double kZeroNoiseV = 0.3e-6;   // noise of the zero measurement
 constexpr double kSaturate = 1e6;        // volts: far beyond every full scale
+constexpr double kOverRangeStep = 1.5;   // of the channel's full scale
+// mains pickup: the fundamental, the 3rd and the 5th harmonic, relative; the
+// 5th against the others, so that the wave is a slightly flattened sine
+constexpr double kMainsShare[3] = {1.0, 0.1, -0.04};
+constexpr int kMainsOrder[3] = {1, 3, 5};
 
 uint64_t splitmix(uint64_t &x)
 {
@@ -62,7 +70,34 @@ double NoiseSource::gauss()
     return r * std::cos(a);
 }
 
-ModuleEmulator::ModuleEmulator(const ModuleSpec &s) : spec(s) {}
+ModuleEmulator::ModuleEmulator(const ModuleSpec &s) : spec(s), live(s), work(s) {}
+
+void ModuleEmulator::setLiveSpec(const ModuleSpec &l)
+{
+    live = l;
+    rebuildWork();
+}
+
+void ModuleEmulator::rebuildWork()
+{
+    work = live;
+    std::string ignored;   // the scenario's events were checked when it was read
+    for (const Scheduled &e : schedule) {
+        if (e.active)
+            applyChanges(&work, e.ev->bridge, e.ev->set, &ignored);
+    }
+    physicsDirty = running;
+}
+
+bool ModuleEmulator::takeLinkAction(EventSpec::Link *link, int *durationMs)
+{
+    if (pendingLink == EventSpec::NoLink)
+        return false;
+    *link = pendingLink;
+    *durationMs = pendingLinkMs;
+    pendingLink = EventSpec::NoLink;
+    return true;
+}
 
 TGRV480ModuleInfo ModuleEmulator::info() const
 {
@@ -129,33 +164,80 @@ int ModuleEmulator::start()
 
 void ModuleEmulator::prepare()
 {
-    const double I = iSrcCodeMa(cfg.iSrcCode) / 1000.0;
+    const double ff = tables.frameFrequency;
+    // Events count from the start: the frame of a change is ceil(at x frame rate),
+    // the same on every run.
+    schedule.clear();
+    for (const EventSpec &ev : spec.events)
+        schedule.push_back({&ev, uint64_t(std::ceil(ev.atS * ff - 1e-9)), UINT64_MAX, false});
+    nextEventFrame = 0;
+    eventsRanAt = UINT64_MAX;
+    occurrence.assign(schedule.size(), 0);
+    pendingLink = EventSpec::NoLink;
+    tauFrames = work.settleMs * 1e-3 * ff;
+    frameNo = 0;
+    bgIndex = 0;
+    auxRng.seed(spec.seed * 7919u + 17u);
+    channels.assign(tables.raw.unbalanceChCount, Channel());
+    for (uint32_t i = 0; i < tables.raw.unbalanceChCount; ++i) {
+        const unsigned phys = (tables.raw.mainTable[i] & GRV480_ENTRY_CHANNEL_MASK) >> GRV480_ENTRY_CHANNEL_SHIFT;
+        channels[i].rng.seed(spec.bridges[phys].seed);
+        // the slow drift starts somewhere in its cycle, the same one on every run
+        NoiseSource ph;
+        ph.seed(spec.bridges[phys].seed ^ 0x5DEECE66Dull);
+        channels[i].driftPhase = 2 * kPi * ph.uniform();
+    }
+    bgValues.assign(tables.raw.bgTableSize, BgValue());
+    rebuildWork();
+    computePhysics(false);
+    physicsDirty = false;
+}
+
+double ModuleEmulator::level(const Channel &c) const
+{
+    if (c.fault == BridgeSpec::Open)
+        return kSaturate;
+    if (tauFrames <= 0)
+        return c.dcV;
+    return c.dcV + (c.settleFromV - c.dcV) * std::exp(-double(frameNo - c.settleFrame) / tauFrames);
+}
+
+void ModuleEmulator::computePhysics(bool settle)
+{
+    const ModuleSpec &m = work;
+    const double I = m.isrcFault ? 0.0 : iSrcCodeMa(cfg.iSrcCode) / 1000.0;
     const double scale = I / (kIsrcNominalMa / 1000.0);
-    const double cableR = spec.cableResOhmPerM * spec.cableLengthM;
-    const double cableC = spec.cableCapPfPerM * spec.cableLengthM * 1e-12;
-    const double rref = spec.rrefShort ? kShortOhm : spec.rref;
+    const double cableR = m.cableResOhmPerM * m.cableLengthM;
+    const double cableC = m.cableCapPfPerM * m.cableLengthM * 1e-12;
+    const double rref = m.rrefShort ? kShortOhm : m.rref;
     double sumR = 0;
-    for (const BridgeSpec &b : spec.bridges)
+    for (const BridgeSpec &b : m.bridges)
         sumR += b.fault == BridgeSpec::Short ? kShortOhm : b.resistance;
     const double totalR = rref + sumR + 2 * cableR;
-    powerExceeded = I * I * totalR > spec.loadPowerLimitW;
-    zeroV = spec.zeroOffsetUv * 1e-6;
-    const double absZero = spec.absZeroOffsetMv * 1e-3;
+    powerExceeded = I * I * totalR > m.loadPowerLimitW;
+    zeroV = m.zeroOffsetUv * 1e-6;
+    const double absZero = m.absZeroOffsetMv * 1e-3;
     const double odr = tables.filter.odr;
     const bool calMode = measMode == GRV480_MEAS_MODE_SCALE_TARE;
+    auto clampTo = [](double v, double fs) { return std::clamp(v, -kOverRangeStep * fs, kOverRangeStep * fs); };
 
-    channels.assign(tables.raw.unbalanceChCount, Channel());
     for (uint32_t i = 0; i < tables.raw.unbalanceChCount; ++i) {
         const uint32_t e = tables.raw.mainTable[i];
         const unsigned phys = (e & GRV480_ENTRY_CHANNEL_MASK) >> GRV480_ENTRY_CHANNEL_SHIFT;
-        const BridgeSpec &b = spec.bridges[phys];
+        const BridgeSpec &b = m.bridges[phys];
         Channel &c = channels[i];
+        // the inputs move from where they are now, not from the new value
+        const double from = settle ? level(c) : 0.0;
         c.fullScale = entryFullScaleV(e);
+        c.settleFromV = clampTo(from, c.fullScale);
+        c.settleFrame = frameNo;
         c.dacV = entryDacVoltage(e);
         c.gain = 1.0 + b.gainError;
         c.noiseV = b.noiseUv * 1e-6;
         c.fault = b.fault;
-        c.rng.seed(b.seed);
+        c.dcV = 0;
+        c.harmonics = 0;
+        c.driftV = 0;
         if (calMode) {
             // the inputs see the internal calibration voltage instead of the bridge
             c.dcV = kCalFraction * c.fullScale;
@@ -164,7 +246,9 @@ void ModuleEmulator::prepare()
         }
         if (b.fault == BridgeSpec::Short)
             continue;   // no bridge output left: zero plus noise
-        c.dcV = b.offsetMv * 1e-3 * scale;
+        c.dcV = b.offsetMv * 1e-3 * scale + (b.overRange ? kOverRangeStep * c.fullScale : 0.0);
+        c.driftV = b.driftUv * 1e-6;
+        c.driftOmega = 2 * kPi / b.driftPeriodS;
         // the cable's capacitance and the bridge form a low-pass; a settled SINC
         // conversion averages over 1/odr
         const double fc = cableC > 0 ? 1.0 / (2 * kPi * (b.resistance / 2) * cableC) : 0.0;
@@ -177,31 +261,47 @@ void ModuleEmulator::prepare()
             return g;
         };
         if (b.sineHz > 0 && b.sineMv > 0) {
-            c.harmonics = 1 + int(b.harmonicsMv.size());
             const double ph = b.phaseDeg * kPi / 180.0;
-            for (int k = 0; k < c.harmonics; ++k) {
+            const int n = 1 + int(b.harmonicsMv.size());
+            for (int k = 0; k < n; ++k) {
                 const double f = b.sineHz * (k + 1);
                 const double a = (k == 0 ? b.sineMv : b.harmonicsMv[size_t(k - 1)]) * 1e-3;
-                c.amp[k] = a * scale * response(f);
-                c.omega[k] = 2 * kPi * f;
-                c.phase[k] = ph * (k + 1);
+                c.amp[c.harmonics] = a * scale * response(f);
+                c.omega[c.harmonics] = 2 * kPi * f;
+                c.phase[c.harmonics] = ph * (k + 1);
+                ++c.harmonics;
             }
         } else if (b.sineMv > 0 && b.sineHz == 0) {
             c.dcV += b.sineMv * 1e-3 * scale;
+        }
+        if (b.mainsUv > 0) {
+            // induced in the cable: it does not follow the excitation current
+            for (int k = 0; k < 3; ++k) {
+                const double f = b.mainsHz * kMainsOrder[k];
+                c.amp[c.harmonics] = b.mainsUv * 1e-6 * kMainsShare[k] * response(f);
+                c.omega[c.harmonics] = 2 * kPi * f;
+                c.phase[c.harmonics] = 0.7 * kMainsOrder[k];   // in step with the fundamental
+                ++c.harmonics;
+            }
         }
     }
     for (unsigned g = 0; g < 8; ++g)
         zeroFullScale[g] = gainFullScaleV(g);
 
-    bgValues.assign(tables.raw.bgTableSize, BgValue());
     for (uint32_t k = 0; k < tables.raw.bgTableSize; ++k) {
         const uint32_t e = tables.raw.bgTable[k];
         BgValue &v = bgValues[k];
+        double from = 0;
+        if (settle)
+            from = tauFrames > 0 ? v.volts + (v.fromV - v.volts) * std::exp(-double(frameNo - v.settleFrame) / tauFrames)
+                                 : v.volts;
         v.fullScale = entryFullScaleV(e);
+        v.fromV = clampTo(from, v.fullScale);
+        v.settleFrame = frameNo;
         const uint8_t lc = tables.bgLogical[k];
         const BridgeSpec *b = nullptr;
         if (lc != 0xFF)
-            b = &spec.bridges[(tables.raw.mainTable[lc] & GRV480_ENTRY_CHANNEL_MASK) >> GRV480_ENTRY_CHANNEL_SHIFT];
+            b = &m.bridges[(tables.raw.mainTable[lc] & GRV480_ENTRY_CHANNEL_MASK) >> GRV480_ENTRY_CHANNEL_SHIFT];
         const bool bOpen = b && b->fault == BridgeSpec::Open;
         const double ux = b ? I * (b->fault == BridgeSpec::Short ? kShortOhm : b->resistance) * (1.0 + b->gainError) : 0.0;
         const double uref = I * rref;
@@ -209,12 +309,12 @@ void ModuleEmulator::prepare()
         case BgRole::Uref:
         case BgRole::UrefShort:
         case BgRole::UrefOpen:
-            v.volts = spec.rrefOpen ? kSaturate : uref + absZero;
+            v.volts = m.rrefOpen ? kSaturate : uref + absZero;
             break;
         case BgRole::UrefRValue:
         case BgRole::UrefRShort:
         case BgRole::UrefROpen:
-            v.volts = spec.rrefOpen ? kSaturate : uref * (1.0 + spec.bridges[15].gainError) + absZero;
+            v.volts = m.rrefOpen ? kSaturate : uref * (1.0 + m.bridges[15].gainError) + absZero;
             break;
         case BgRole::UrefZero:
             v.volts = absZero;
@@ -223,10 +323,10 @@ void ModuleEmulator::prepare()
             v.volts = I * totalR + kVadjHeadroomV + absZero;
             break;
         case BgRole::Uneg:
-            v.volts = spec.unegOpen ? -kSaturate : -I * cableR + absZero;
+            v.volts = m.unegOpen ? -kSaturate : -I * cableR + absZero;
             break;
         case BgRole::UnegOpen:
-            v.volts = spec.unegOpen ? kSaturate : -I * cableR + absZero;
+            v.volts = m.unegOpen ? kSaturate : -I * cableR + absZero;
             break;
         case BgRole::UxValue:
         case BgRole::UxShort:
@@ -238,10 +338,43 @@ void ModuleEmulator::prepare()
             v.volts = bOpen ? kSaturate : ux / 2 + (b ? b->ucmOffsetV : 0.0) + absZero;
             break;
         }
+        if (std::fabs(v.volts) >= kSaturate)
+            v.fromV = v.volts;   // a rail is reached at once
     }
-    auxRng.seed(spec.seed * 7919u + 17u);
-    frameNo = 0;
-    bgIndex = 0;
+}
+
+bool ModuleEmulator::runEvents()
+{
+    const double ff = tables.frameFrequency;
+    bool changed = false;
+    nextEventFrame = UINT64_MAX;
+    for (size_t i = 0; i < schedule.size(); ++i) {
+        Scheduled &e = schedule[i];
+        if (e.revertAt == frameNo) {
+            e.active = false;
+            e.revertAt = UINT64_MAX;
+            changed = true;
+        }
+        if (e.next == frameNo) {
+            if (e.ev->link != EventSpec::NoLink) {
+                pendingLink = e.ev->link;
+                pendingLinkMs = int(std::lround(e.ev->durationS * 1000));
+            } else {
+                e.active = true;
+                changed = true;
+                if (e.ev->durationS > 0)
+                    e.revertAt = frameNo + std::max<uint64_t>(1, uint64_t(std::llround(e.ev->durationS * ff)));
+            }
+            ++occurrence[i];
+            e.next = e.ev->repeatS > 0
+                             ? std::max(frameNo + 1, uint64_t(std::ceil((e.ev->atS + double(occurrence[i]) * e.ev->repeatS) * ff - 1e-9)))
+                             : UINT64_MAX;
+        }
+        nextEventFrame = std::min({nextEventFrame, e.next, e.revertAt});
+    }
+    if (changed)
+        rebuildWork();
+    return pendingLink == EventSpec::NoLink;
 }
 
 void ModuleEmulator::generate(uint64_t upTo, std::vector<uint32_t> *out)
@@ -251,16 +384,33 @@ void ModuleEmulator::generate(uint64_t upTo, std::vector<uint32_t> *out)
     const uint32_t rows = tables.raw.mainTableSize;
     const double clock = 1.0 / tables.adcFreq;
     const uint32_t frameClocks = tables.raw.frameClocks;
-    const uint32_t powerTag = powerExceeded ? 0x20u : 0u;
     out->reserve(out->size() + size_t(upTo - frameNo) * rows);
     for (; frameNo < upTo; ++frameNo) {
+        if (frameNo >= nextEventFrame && eventsRanAt != frameNo) {
+            eventsRanAt = frameNo;
+            if (!runEvents())
+                return;   // the session acts on the link before this frame
+        }
+        if (physicsDirty) {
+            computePhysics(true);
+            physicsDirty = false;
+        }
+        const uint32_t powerTag = powerExceeded ? 0x20u : 0u;
         const double t0 = double(frameNo) * frameClocks * clock;
         for (uint32_t r = 0; r < rows; ++r) {
             const uint32_t e = tables.raw.mainTable[r];
             const bool first = r == 0;
             if (e & GRV480_ENTRY_BG_SLOT) {
-                const BgValue &v = bgValues[bgIndex];
-                const int32_t code = voltsToCode(v.volts + kBgNoiseV * auxRng.gauss(), v.fullScale);
+                BgValue &v = bgValues[bgIndex];
+                double volts = v.volts;
+                if (tauFrames > 0 && v.fromV != v.volts) {
+                    const double x = double(frameNo - v.settleFrame) / tauFrames;
+                    if (x < 40)
+                        volts += (v.fromV - v.volts) * std::exp(-x);
+                    else
+                        v.fromV = v.volts;
+                }
+                const int32_t code = voltsToCode(volts + kBgNoiseV * auxRng.gauss(), v.fullScale);
                 out->push_back(encodeWord(false, true, bgIndex, code));
                 if (++bgIndex >= bgValues.size())
                     bgIndex = 0;
@@ -276,6 +426,15 @@ void ModuleEmulator::generate(uint64_t upTo, std::vector<uint32_t> *out)
                 } else {
                     const double t = t0 + r * clock;
                     double s = c.dcV;
+                    if (tauFrames > 0 && c.settleFromV != c.dcV) {
+                        const double x = double(frameNo - c.settleFrame) / tauFrames;
+                        if (x < 40)
+                            s += (c.settleFromV - c.dcV) * std::exp(-x);
+                        else
+                            c.settleFromV = c.dcV;
+                    }
+                    if (c.driftV != 0)
+                        s += c.driftV * std::sin(c.driftOmega * t + c.driftPhase);
                     for (int k = 0; k < c.harmonics; ++k)
                         s += c.amp[k] * std::sin(c.omega[k] * t + c.phase[k]);
                     volts = (s + c.noiseV * c.rng.gauss()) * c.gain + zeroV - c.dacV;

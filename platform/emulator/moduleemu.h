@@ -30,6 +30,14 @@ class ModuleEmulator
 public:
     explicit ModuleEmulator(const ModuleSpec &spec);
 
+    // The module as the control command has changed it; takes effect at the
+    // next frame, the values settling from where they were.
+    void setLiveSpec(const ModuleSpec &live);
+    const ModuleSpec &scenarioSpec() const { return spec; }
+    // A scheduled link action reached by generate(), which stops before the
+    // frame it is due at; false when none.
+    bool takeLinkAction(EventSpec::Link *link, int *durationMs);
+
     TGRV480ModuleInfo info() const;
     int setAdc(const grv480::proto::SetAdcRequest &req, grv480::proto::SetAdcReply *reply);
     int initMeas(int mode);
@@ -39,7 +47,8 @@ public:
     double frameFrequency() const { return tables.frameFrequency; }
     uint32_t frameWords() const { return tables.raw.frameWordCount; }
     uint64_t framesGenerated() const { return frameNo; }
-    // Appends the words of frames frameNo .. upTo-1.
+    // Appends the words of frames frameNo .. upTo-1; stops early at a frame
+    // that has a link action due (see takeLinkAction).
     void generate(uint64_t upTo, std::vector<uint32_t> *out);
 
 private:
@@ -49,10 +58,15 @@ private:
         double dacV = 0;
         double gain = 1;        // 1 + gain error
         double dcV = 0;
-        double amp[9] = {};     // fundamental and harmonics, volts after filtering
-        double omega[9] = {};
-        double phase[9] = {};
+        double amp[12] = {};    // fundamental, harmonics and mains pickup, volts after filtering
+        double omega[12] = {};
+        double phase[12] = {};
         int harmonics = 0;
+        double driftV = 0;
+        double driftOmega = 0;
+        double driftPhase = 0;
+        double settleFromV = 0;  // the level the inputs settle from
+        uint64_t settleFrame = 0;
         double noiseV = 0;
         BridgeSpec::Fault fault = BridgeSpec::NoFault;
         NoiseSource rng;
@@ -61,11 +75,37 @@ private:
     {
         double volts = 0;
         double fullScale = 1;
+        double fromV = 0;
+        uint64_t settleFrame = 0;
+    };
+    struct Scheduled
+    {
+        const EventSpec *ev;
+        uint64_t next;           // frame of the next occurrence, UINT64_MAX = none
+        uint64_t revertAt;       // frame at which an applied change ends, UINT64_MAX = none
+        bool active = false;
     };
 
     void prepare();
+    // Channel and background values from `work`; the inputs settle from their
+    // present level when `settle`, from rest otherwise.
+    void computePhysics(bool settle);
+    void rebuildWork();
+    // Applies the events due at frameNo; false when a link action waits.
+    bool runEvents();
+    double level(const Channel &c) const;
 
     const ModuleSpec &spec;
+    ModuleSpec live;                      // the scenario with the control command's changes
+    ModuleSpec work;                      // live with the scheduled changes in force
+    bool physicsDirty = false;
+    std::vector<Scheduled> schedule;
+    uint64_t nextEventFrame = UINT64_MAX;
+    EventSpec::Link pendingLink = EventSpec::NoLink;
+    int pendingLinkMs = 0;
+    double tauFrames = 0;
+    uint64_t eventsRanAt = UINT64_MAX;
+    std::vector<uint64_t> occurrence;
     bool configured = false;
     bool running = false;
     int measMode = GRV480_MEAS_MODE_ACQUISITION;

@@ -95,9 +95,28 @@ bool parseScenario(const std::string &text, const std::string &name, Scenario *o
                    std::string *error)
 {
     Scenario s;
-    enum Section { None, Crate, Module, Bridge } section = None;
+    enum Section { None, Crate, Module, Bridge, Event } section = None;
     ModuleSpec *mod = nullptr;
     BridgeSpec *bridge = nullptr;
+    // events are checked and attached to their module once everything is read
+    struct PendingEvent
+    {
+        EventSpec ev;
+        std::string crate;
+        int slot = 0;
+        int line = 0;
+    };
+    std::vector<PendingEvent> pendingEvents;
+    EventSpec *event = nullptr;
+    std::string evCrate;
+    int evSlot = 0;
+    auto closeEvent = [&]() {
+        if (event) {
+            pendingEvents.back().crate = evCrate;
+            pendingEvents.back().slot = evSlot;
+        }
+        event = nullptr;
+    };
     std::istringstream in(text);
     std::string line;
     int lineNo = 0;
@@ -121,6 +140,7 @@ bool parseScenario(const std::string &text, const std::string &name, Scenario *o
             hs >> kind >> arg >> extra;
             if (!extra.empty())
                 return fail("unexpected text in the section header");
+            closeEvent();
             if (kind == "crate" && arg.empty()) {
                 section = Crate;
                 s.crates.emplace_back();
@@ -136,6 +156,14 @@ bool parseScenario(const std::string &text, const std::string &name, Scenario *o
                     return fail("bridge number must be 1..16");
                 section = Bridge;
                 bridge = &mod->bridges[size_t(n - 1)];
+            } else if (kind == "event" && arg.empty()) {
+                section = Event;
+                pendingEvents.emplace_back();
+                pendingEvents.back().line = lineNo;
+                event = &pendingEvents.back().ev;
+                evCrate.clear();
+                evSlot = 0;
+                mod = nullptr;
             } else {
                 return fail("unknown section [" + kind + (arg.empty() ? "" : " " + arg) + "]");
             }
@@ -220,53 +248,70 @@ bool parseScenario(const std::string &text, const std::string &name, Scenario *o
                 if (!toInt(val, 0, (1LL << 62), &n))
                     return fail("seed must be a non-negative integer");
                 mod->seed = uint64_t(n);
+            } else if (key == "setadc_ms" || key == "init_meas_ms" || key == "start_ms"
+                       || key == "flash_read_ms" || key == "flash_write_ms") {
+                if (!toInt(val, 0, 10000, &n))
+                    return fail("'" + key + "' must be 0..10000 ms");
+                int *dst = key == "setadc_ms"      ? &mod->setAdcMs
+                           : key == "init_meas_ms" ? &mod->initMeasMs
+                           : key == "start_ms"     ? &mod->startMs
+                           : key == "flash_read_ms" ? &mod->flashReadMs
+                                                    : &mod->flashWriteMs;
+                *dst = int(n);
+            } else if (key == "settle_ms") {
+                if (!num(0, 10000, &mod->settleMs)) return false;
+            } else if (key == "isrc_fault") {
+                if (!flag(&mod->isrcFault)) return false;
             } else {
                 return fail("unknown key '" + key + "' in [module]");
             }
             break;
-        case Bridge:
-            if (key == "resistance") {
-                if (!num(0, 100000, &bridge->resistance)) return false;
-            } else if (key == "offset_mv") {
-                if (!num(-5000, 5000, &bridge->offsetMv)) return false;
-            } else if (key == "sine_mv") {
-                if (!num(0, 5000, &bridge->sineMv)) return false;
-            } else if (key == "sine_hz") {
-                if (!num(0, 125000, &bridge->sineHz)) return false;
-            } else if (key == "phase_deg") {
-                if (!num(-360, 360, &bridge->phaseDeg)) return false;
-            } else if (key == "noise_uv") {
-                if (!num(0, 1e6, &bridge->noiseUv)) return false;
-            } else if (key == "ucm_offset_v") {
-                if (!num(-100, 100, &bridge->ucmOffsetV)) return false;
-            } else if (key == "gain_error") {
-                if (!num(-0.5, 0.5, &bridge->gainError)) return false;
-            } else if (key == "harmonics_mv") {
-                bridge->harmonicsMv.clear();
-                std::istringstream hs(val);
+        case Bridge: {
+            std::string why;
+            if (!setBridgeKey(bridge, key, val, &why))
+                return fail(why);
+            break;
+        }
+        case Event: {
+            std::string why;
+            if (key == "crate") {
+                evCrate = val;
+            } else if (key == "slot") {
+                if (!toInt(val, 1, 16, &n))
+                    return fail("slot must be 1..16");
+                evSlot = int(n);
+            } else if (key == "at") {
+                if (!num(0, 1e6, &event->atS)) return false;
+            } else if (key == "repeat") {
+                if (!num(0, 1e6, &event->repeatS)) return false;
+                if (event->repeatS > 0 && event->repeatS < 0.01)
+                    return fail("repeat must be 0 or at least 0.01 s");
+            } else if (key == "duration") {
+                if (!num(0, 1e6, &event->durationS)) return false;
+            } else if (key == "bridge") {
+                if (!toInt(val, 1, 16, &n))
+                    return fail("bridge must be 1..16");
+                event->bridge = int(n);
+            } else if (key == "link") {
+                if (!parseLinkAction(val, &event->link))
+                    return fail("link must be stall, drop, corrupt, truncate, overflow or vanish");
+            } else if (key == "set") {
+                std::istringstream is(val);
                 std::string item;
-                while (std::getline(hs, item, ',')) {
-                    if (!toDouble(trim(item), &d) || d < 0 || d > 5000)
-                        return fail("harmonics_mv is a comma-separated list of amplitudes 0..5000");
-                    bridge->harmonicsMv.push_back(d);
+                while (std::getline(is, item, ';')) {
+                    const size_t e = item.find('=');
+                    if (e == std::string::npos)
+                        return fail("set is a ';'-separated list of key=value");
+                    event->set.emplace_back(trim(item.substr(0, e)), trim(item.substr(e + 1)));
                 }
-                if (bridge->harmonicsMv.size() > 8)
-                    return fail("at most 8 harmonics");
-            } else if (key == "fault") {
-                if (val == "none") bridge->fault = BridgeSpec::NoFault;
-                else if (val == "open") bridge->fault = BridgeSpec::Open;
-                else if (val == "short") bridge->fault = BridgeSpec::Short;
-                else return fail("fault must be none, open or short");
-            } else if (key == "seed") {
-                if (!toInt(val, 0, (1LL << 62), &n))
-                    return fail("seed must be a non-negative integer");
-                bridge->seed = uint64_t(n);
             } else {
-                return fail("unknown key '" + key + "' in [bridge]");
+                return fail("unknown key '" + key + "' in [event]");
             }
             break;
         }
+        }
     }
+    closeEvent();
     lineNo = 0;
     if (s.crates.empty())
         return fail("the scenario has no [crate]");
@@ -307,6 +352,138 @@ bool parseScenario(const std::string &text, const std::string &name, Scenario *o
             }
         }
     }
+    for (PendingEvent &p : pendingEvents) {
+        lineNo = p.line;
+        ModuleSpec *m = nullptr;
+        for (ModuleSpec &cand : s.modules)
+            if (cand.crate == p.crate && cand.slot == p.slot)
+                m = &cand;
+        if (!m || m->typeId != GRV480_MODULE_ID)
+            return fail("an [event] must name the crate and slot of a GRV480");
+        if ((p.ev.link != EventSpec::NoLink) == !p.ev.set.empty())
+            return fail("an [event] has either link or set");
+        if (p.ev.link == EventSpec::NoLink) {
+            // try the change on a copy, so that a bad key is reported here
+            BridgeSpec b = p.ev.bridge ? m->bridges[size_t(p.ev.bridge - 1)] : BridgeSpec();
+            ModuleSpec mm = *m;
+            std::string why;
+            for (const auto &kv : p.ev.set) {
+                const bool ok = p.ev.bridge ? setBridgeKey(&b, kv.first, kv.second, &why)
+                                            : setModuleLiveKey(&mm, kv.first, kv.second, &why);
+                if (!ok)
+                    return fail(why);
+            }
+        } else if (p.ev.bridge) {
+            return fail("a link event names no bridge");
+        }
+        m->events.push_back(p.ev);
+    }
     *out = std::move(s);
+    return true;
+}
+
+bool parseLinkAction(const std::string &val, EventSpec::Link *link)
+{
+    static const char *const names[] = {"stall", "drop", "corrupt", "truncate", "overflow", "vanish"};
+    for (int i = 0; i < 6; ++i) {
+        if (val == names[i]) {
+            *link = EventSpec::Link(i + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+const char *linkActionName(EventSpec::Link link)
+{
+    static const char *const names[] = {"none", "stall", "drop", "corrupt", "truncate", "overflow", "vanish"};
+    return names[int(link)];
+}
+
+bool setModuleLiveKey(ModuleSpec *m, const std::string &key, const std::string &val,
+                      std::string *error)
+{
+    if (key != "isrc_fault") {
+        *error = "unknown module condition '" + key + "' (isrc_fault)";
+        return false;
+    }
+    if (val == "yes" || val == "true" || val == "1")
+        m->isrcFault = true;
+    else if (val == "no" || val == "false" || val == "0")
+        m->isrcFault = false;
+    else {
+        *error = "isrc_fault must be yes or no";
+        return false;
+    }
+    return true;
+}
+
+bool setBridgeKey(BridgeSpec *bridge, const std::string &key, const std::string &val,
+                  std::string *error)
+{
+    double d = 0;
+    long long n = 0;
+    auto fail = [&](const std::string &why) {
+        *error = why;
+        return false;
+    };
+    auto num = [&](double lo, double hi, double *dst) {
+        if (!toDouble(val, &d) || d < lo || d > hi)
+            return fail("'" + key + "' must be a number from " + std::to_string(lo) + " to "
+                        + std::to_string(hi));
+        *dst = d;
+        return true;
+    };
+    if (key == "resistance") {
+        if (!num(0, 100000, &bridge->resistance)) return false;
+    } else if (key == "offset_mv") {
+        if (!num(-5000, 5000, &bridge->offsetMv)) return false;
+    } else if (key == "sine_mv") {
+        if (!num(0, 5000, &bridge->sineMv)) return false;
+    } else if (key == "sine_hz") {
+        if (!num(0, 125000, &bridge->sineHz)) return false;
+    } else if (key == "phase_deg") {
+        if (!num(-360, 360, &bridge->phaseDeg)) return false;
+    } else if (key == "noise_uv") {
+        if (!num(0, 1e6, &bridge->noiseUv)) return false;
+    } else if (key == "ucm_offset_v") {
+        if (!num(-100, 100, &bridge->ucmOffsetV)) return false;
+    } else if (key == "gain_error") {
+        if (!num(-0.5, 0.5, &bridge->gainError)) return false;
+    } else if (key == "drift_uv") {
+        if (!num(0, 1e6, &bridge->driftUv)) return false;
+    } else if (key == "drift_period_s") {
+        if (!num(1, 1e6, &bridge->driftPeriodS)) return false;
+    } else if (key == "mains_uv") {
+        if (!num(0, 1e6, &bridge->mainsUv)) return false;
+    } else if (key == "mains_hz") {
+        if (!num(1, 1000, &bridge->mainsHz)) return false;
+    } else if (key == "over_range") {
+        if (val == "yes" || val == "true" || val == "1") bridge->overRange = true;
+        else if (val == "no" || val == "false" || val == "0") bridge->overRange = false;
+        else return fail("over_range must be yes or no");
+    } else if (key == "harmonics_mv") {
+        bridge->harmonicsMv.clear();
+        std::istringstream hs(val);
+        std::string item;
+        while (std::getline(hs, item, ',')) {
+            if (!toDouble(trim(item), &d) || d < 0 || d > 5000)
+                return fail("harmonics_mv is a comma-separated list of amplitudes 0..5000");
+            bridge->harmonicsMv.push_back(d);
+        }
+        if (bridge->harmonicsMv.size() > 8)
+            return fail("at most 8 harmonics");
+    } else if (key == "fault") {
+        if (val == "none") bridge->fault = BridgeSpec::NoFault;
+        else if (val == "open") bridge->fault = BridgeSpec::Open;
+        else if (val == "short") bridge->fault = BridgeSpec::Short;
+        else return fail("fault must be none, open or short");
+    } else if (key == "seed") {
+        if (!toInt(val, 0, (1LL << 62), &n))
+            return fail("seed must be a non-negative integer");
+        bridge->seed = uint64_t(n);
+    } else {
+        return fail("unknown key '" + key + "' in [bridge]");
+    }
     return true;
 }

@@ -16,8 +16,8 @@ namespace {
 constexpr int kMaxClients = 64;
 }
 
-CrateServer::CrateServer(const Scenario &scenario, const std::string &stateDir)
-    : scen(scenario), flashStore(stateDir)
+CrateServer::CrateServer(const Scenario &scenario, const std::string &stateDir, bool faults)
+    : scen(scenario), flashStore(stateDir), allowFaults(faults)
 {
     if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         wakePipe[0] = wakePipe[1] = -1;

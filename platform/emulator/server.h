@@ -2,6 +2,7 @@
 #ifndef SERVER_H
 #define SERVER_H
 
+#include "faultboard.h"
 #include "flashstore.h"
 #include "scenario.h"
 
@@ -14,7 +15,7 @@
 class CrateServer
 {
 public:
-    CrateServer(const Scenario &scenario, const std::string &stateDir);
+    CrateServer(const Scenario &scenario, const std::string &stateDir, bool allowFaults = false);
 
     // Binds and listens; false with a message in *error.
     bool listenOn(const std::string &address, uint16_t port, std::string *error);
@@ -25,6 +26,8 @@ public:
 
     const Scenario &scenario() const { return scen; }
     FlashStore &flash() { return flashStore; }
+    FaultBoard &faults() { return board; }
+    bool faultsAllowed() const { return allowFaults; }
     // One client per module: false when another client holds it.
     bool claimModule(const ModuleSpec *m);
     void releaseModule(const ModuleSpec *m);
@@ -34,6 +37,8 @@ private:
 
     Scenario scen;
     FlashStore flashStore;
+    FaultBoard board{scen};
+    bool allowFaults = false;
     int listenFd = -1;
     int wakePipe[2] = {-1, -1};
     uint16_t boundPort = 0;

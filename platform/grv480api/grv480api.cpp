@@ -9,7 +9,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <set>
 #include <vector>
 
 using namespace grv480;
@@ -18,9 +20,8 @@ using grv480::proto::ClientConnection;
 namespace {
 
 constexpr uint32_t kHandleMagic = 0x47523438u;
-constexpr int kRequestTimeoutMs = 3000;
 constexpr int kConnectTimeoutMs = 3000;
-constexpr int64_t kSilenceLimitMs = 5000;   // a started module sends at least a heartbeat
+constexpr double kTareSettleS = 0.02;   // not averaged by a tare: the inputs still settle
 constexpr uint32_t kMaxBlockWords = 64u * 1024 * 1024;
 
 struct ModuleState
@@ -38,7 +39,22 @@ struct ModuleState
     std::vector<uint32_t> pending;
     size_t pendingPos = 0;
     int64_t silentMs = 0;   // time waited inside Recv since the last byte arrived
+    // A started module sends at least a heartbeat every 500 ms; a request or a
+    // started stream silent for this long has stalled.
+    int64_t stallLimitMs = proto::stallLimitMs();
+    const TGRV480 *owner = nullptr;
 };
+
+// Every open state, with the record that holds it, so that GRV480_Init on a
+// record still open can tell its own state from stale bytes of a fresh record.
+std::mutex liveMutex;
+std::set<ModuleState *> liveStates;
+
+bool isLive(ModuleState *s, const TGRV480 *owner)
+{
+    std::lock_guard<std::mutex> lock(liveMutex);
+    return liveStates.count(s) && s->owner == owner;
+}
 
 bool validHandle(const TGRV480 *h)
 {
@@ -83,7 +99,7 @@ INT request(ModuleState *s, uint16_t type, const void *payload, size_t len,
     std::vector<uint8_t> reply;
     bool overflow = false;
     const ClientConnection::Result r = s->conn.request(type, payload, len, &reply,
-                                                       kRequestTimeoutMs, &overflow);
+                                                       int(s->stallLimitMs), &overflow);
     if (r != ClientConnection::Ok) {
         if (r == ClientConnection::Lost || r == ClientConnection::BadData)
             s->lost = true;
@@ -211,12 +227,19 @@ INT doRecv(ModuleState *s, uint32_t *words, uint32_t wordCount, uint32_t timeout
             return GRV480_ERR_OVERFLOW;
         if (s->lost)
             return GRV480_ERR_CONNECTION_LOST;
-        if (s->silentMs >= kSilenceLimitMs)
-            return GRV480_ERR_TIMEOUT;   // neither data nor heartbeat: the server stalls
+        if (s->silentMs >= s->stallLimitMs) {
+            // Neither data nor heartbeat: the server stalls. The stream cannot
+            // be trusted to resume in step, and waiting for a stop to be
+            // answered would only delay the caller: the connection is given
+            // up (the server releases the module once it sees it closed).
+            s->lost = true;
+            s->conn.close();
+            return GRV480_ERR_TIMEOUT;
+        }
         const int64_t now = proto::nowMs();
         if (now >= deadline)
             return 0;
-        const int64_t until = std::min(deadline, now + kSilenceLimitMs - s->silentMs);
+        const int64_t until = std::min(deadline, now + s->stallLimitMs - s->silentMs);
         const int64_t lastRx = s->conn.lastReceiveMs();
         const ClientConnection::Result r = s->conn.readMessage(&hd, &payload, int(until - now));
         if (s->conn.lastReceiveMs() != lastRx)
@@ -251,6 +274,8 @@ INT doRecv(ModuleState *s, uint32_t *words, uint32_t wordCount, uint32_t timeout
             s->overflow = true;
             break;
         default:
+            if (s->conn.takeStaleReply(hd))
+                break;
             s->lost = true;
             return GRV480_ERR_PROTOCOL;
         }
@@ -265,6 +290,10 @@ GRV480API_EXPORT INT GRV480_Init(TGRV480 *h)
 {
     if (!h)
         return GRV480_ERR_INVALID_HANDLE;
+    // A record that is still open is closed first (the module is released for
+    // the next client); bytes of a fresh record never match a live state.
+    if (h->magic == kHandleMagic && h->priv && isLive(stateOf(h), h))
+        GRV480_Close(h);
     std::memset(h, 0, sizeof *h);
     h->magic = kHandleMagic;
     h->measMode = GRV480_MEAS_MODE_ACQUISITION;
@@ -307,6 +336,11 @@ GRV480API_EXPORT INT GRV480_Open(TGRV480 *h, uint32_t serverAddr, uint16_t port,
         return st;
     }
     s->opened.store(true);
+    s->owner = h;
+    {
+        std::lock_guard<std::mutex> lock(liveMutex);
+        liveStates.insert(s);
+    }
     h->priv = s;
     h->measMode = GRV480_MEAS_MODE_ACQUISITION;
     return GRV480_OK;
@@ -336,6 +370,10 @@ GRV480API_EXPORT INT GRV480_Close(TGRV480 *h)
     s->opened.store(false);
     s->conn.close();
     h->priv = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(liveMutex);
+        liveStates.erase(s);
+    }
     delete s;
     return GRV480_OK;
 }
@@ -481,8 +519,12 @@ INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<dou
     // 0.3 s, and at least two background cycles so that every line check has run
     double seconds = std::max(0.3, (2.0 * s->tables.raw.bgTableSize + 1) / ff);
     seconds = std::min(seconds, 10.0);
-    uint64_t frames = std::max<uint64_t>(1, uint64_t(seconds * ff));
+    // The inputs settle for a few ms after the start; those frames are
+    // received (the frame count runs on) but not averaged.
+    const uint64_t skip = uint64_t(std::ceil(kTareSettleS * ff));
+    uint64_t frames = std::max<uint64_t>(1, uint64_t(seconds * ff)) + skip;
     frames = std::min<uint64_t>(frames, kMaxBlockWords / frameWords);
+    const uint64_t first = frames > skip ? skip : 0;
     std::vector<uint32_t> words(size_t(frames * frameWords));
     size_t got = 0;
     const uint32_t timeout = uint32_t(2000 + 1000.0 / ff);
@@ -511,10 +553,10 @@ INT grv480TareAcquire(TGRV480 *h, int measMode, uint32_t chMask, std::vector<dou
             ok->assign(GRV480_CHANNEL_COUNT, 0);
             for (uint32_t i = 0; i < n; ++i) {
                 double sum = 0;
-                for (uint64_t f = 0; f < frames; ++f)
+                for (uint64_t f = first; f < frames; ++f)
                     sum += values[size_t(f * n + i)];
                 const unsigned ch = cs[i].channelIndex;
-                (*mean)[ch] = sum / double(frames);
+                (*mean)[ch] = sum / double(frames - first);
                 (*ok)[ch] = !(cs[i].flags & GRV480_CH_OUT_OF_RANGE) && cs[i].ux.state != GRV480_MV_OPEN
                             && std::isfinite((*mean)[ch]);
             }

@@ -53,6 +53,7 @@ bool EmulatorProcess::launch(quint16 port)
                      m_stateDir};
     if (!m_scenario.isEmpty())
         args << QStringLiteral("--scenario") << m_scenario;
+    args << m_extraArgs;
     m_process->start(QStringLiteral(GRV480_EMULATOR_PATH), args);
     if (!m_process->waitForStarted(5000)) {
         qWarning() << "EmulatorProcess: cannot start" << GRV480_EMULATOR_PATH << m_process->errorString();
@@ -112,4 +113,27 @@ bool EmulatorProcess::restart()
     if (old && launch(old))
         return true;
     return launch(0);
+}
+
+int EmulatorProcess::fault(const QStringList &args, QString *output) const
+{
+#ifndef GRV480_CLI_PATH
+    Q_UNUSED(args)
+    Q_UNUSED(output)
+    return -1;
+#else
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(QStringLiteral(GRV480_CLI_PATH),
+              QStringList{QStringLiteral("fault")} << args << QStringLiteral("--port")
+                                                   << QString::number(m_port));
+    if (!cli.waitForFinished(10000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return -1;
+    }
+    if (output)
+        *output = QString::fromUtf8(cli.readAll());
+    return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+#endif
 }

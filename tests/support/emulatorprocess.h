@@ -27,6 +27,12 @@ public:
     bool isRunning() const;
     qint64 pid() const;
 
+    // Options added to the command line of the next start (e.g. --allow-faults).
+    void setExtraArguments(const QStringList &args) { m_extraArgs = args; }
+    // Runs "grv480-cli fault ARGS --port PORT" against this emulator; its
+    // exit code (-1 when it could not run), its output in *output.
+    int fault(const QStringList &args, QString *output = nullptr) const;
+
     // Path of a scenario file of the project (platform/scenarios/<name>).
     static QString scenarioPath(const QString &name);
 
@@ -38,6 +44,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_tempDir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
+    QStringList m_extraArgs;
 };
 
 #endif // EMULATORPROCESS_H
