@@ -37,8 +37,7 @@ public:
 };
 
 // The column interface over the item pointer type TPtr (= T*).
-template <typename TPtr>
-class TableParameter
+template <typename TPtr> class TableParameter
 {
 public:
     virtual ~TableParameter() = default;
@@ -82,8 +81,7 @@ public:
     virtual bool setCellValue(TPtr item, const QVariant &value, int role) = 0;
 };
 
-template <typename T>
-class TableParamsModelHelper
+template <typename T> class TableParamsModelHelper
 {
 public:
     // Column base: the generic cell behaviour over cellValue()/setCellValue().

@@ -1,7 +1,7 @@
 #include "tarecoefsmodel.h"
 
-#include "tarecoefdelegate.h"
 #include "tableviewsettings.h"
+#include "tarecoefdelegate.h"
 
 #include <QSettings>
 

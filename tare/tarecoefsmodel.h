@@ -26,8 +26,8 @@ class QSettings;
 
 struct TareChParam
 {
-    qint32 ch = 0;                     // zero-based channel index
-    TGRV480TareInfo *tare = nullptr;   // the channel's record in the handle, not owned
+    qint32 ch = 0;                   // zero-based channel index
+    TGRV480TareInfo *tare = nullptr; // the channel's record in the handle, not owned
 };
 
 using TareParam = TableParamsModelHelper<TareChParam>::Param;

@@ -167,9 +167,10 @@ void TareDialog::showTareResult(int err, quint32 okChannelMask)
     }
     if (err == GRV480_ERR_TARE_PARTIAL) {
         if (okChannelMask == 0) {
-            QMessageBox::critical(this, tr("Ошибка тарировки"),
-                                  tr("Не удалось найти действительное значение ни для одного канала"),
-                                  QMessageBox::Ok);
+            QMessageBox::critical(
+                this, tr("Ошибка тарировки"),
+                tr("Не удалось найти действительное значение ни для одного канала"),
+                QMessageBox::Ok);
             return;
         }
         QStringList channels;

@@ -164,8 +164,7 @@ void TestTareCoefsModel::flagsAndHeaders()
         QCOMPARE(m.flags(m.index(5, c)), Qt::ItemIsSelectable | Qt::ItemIsEnabled |
                                              Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
     QCOMPARE(m.flags(QModelIndex()), Qt::NoItemFlags);
-    const QStringList titles = {"Канал", "Смещение ЦАП (мВ)", "Коэф. смещения (мВ)",
-                                "Коэф. шкалы"};
+    const QStringList titles = {"Канал", "Смещение ЦАП (мВ)", "Коэф. смещения (мВ)", "Коэф. шкалы"};
     for (int c = 0; c < 4; ++c) {
         QCOMPARE(m.headerData(c, Qt::Horizontal).toString(), titles.at(c));
         const QVariant tip = m.headerData(c, Qt::Horizontal, Qt::ToolTipRole);
@@ -193,7 +192,7 @@ void TestTareCoefsModel::refreshAllCoversTable()
 void TestTareCoefsModel::editorKeepsPrecision_data()
 {
     QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("typed");  // empty: the editor is closed untouched
+    QTest::addColumn<QString>("typed"); // empty: the editor is closed untouched
     QTest::addColumn<double>("stored");
     const double exact = 0.998765432101234;
     QTest::newRow("scale untouched") << 3 << QString() << exact;

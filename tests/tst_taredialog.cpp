@@ -47,7 +47,8 @@ public:
         connect(&timer, &QTimer::timeout, this, [this]() {
             QWidget *w = QApplication::activeModalWidget();
             if (auto *box = qobject_cast<QMessageBox *>(w)) {
-                boxes << Box{box->windowTitle(), box->text(), QApplication::overrideCursor() != nullptr};
+                boxes << Box{box->windowTitle(), box->text(),
+                             QApplication::overrideCursor() != nullptr};
                 box->done(QMessageBox::Ok);
             } else if (auto *dlg = qobject_cast<TareChannelsDialog *>(w)) {
                 ++channelDialogs;
@@ -113,7 +114,11 @@ TareDialog::ApiCalls fakeCalls()
 
 struct Handle
 {
-    Handle() : h(new TGRV480) { GRV480_Init(h.get()); }
+    Handle()
+        : h(new TGRV480)
+    {
+        GRV480_Init(h.get());
+    }
     ~Handle() { GRV480_Close(h.get()); }
     TGRV480 *get() { return h.get(); }
     TGRV480 *operator->() { return h.get(); }
@@ -193,13 +198,13 @@ void TestTareDialog::tareResult_data()
     QTest::newRow("partial, all listed")
         << false << -10712 << 0xFFFFu << "Ошибка тарировки"
         << partial + "1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16" << false;
-    QTest::newRow("partial, bit 15") << true << -10712 << 0x8000u << "Ошибка тарировки"
-                                     << partial + "16" << false;
-    QTest::newRow("partial, 1 and 3") << false << -10712 << 0x5u << "Ошибка тарировки"
-                                      << partial + "1, 3" << false;
-    QTest::newRow("no channel")
-        << false << -10712 << 0u << "Ошибка тарировки"
-        << "Не удалось найти действительное значение ни для одного канала" << false;
+    QTest::newRow("partial, bit 15")
+        << true << -10712 << 0x8000u << "Ошибка тарировки" << partial + "16" << false;
+    QTest::newRow("partial, 1 and 3")
+        << false << -10712 << 0x5u << "Ошибка тарировки" << partial + "1, 3" << false;
+    QTest::newRow("no channel") << false << -10712 << 0u << "Ошибка тарировки"
+                                << "Не удалось найти действительное значение ни для одного канала"
+                                << false;
     QTest::newRow("ordinary error")
         << true << -10105 << 0x1u << "Ошибка"
         << "Не удалось выполнить тарировку. Ошибка -10105: " + apiErrorText(-10105) << false;
@@ -280,14 +285,14 @@ void TestTareDialog::flashErrors_data()
     QTest::addColumn<int>("err");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("refreshed");
-    QTest::newRow("read fails") << "tareReadFlashBtn" << -10722
-                                << "Не удалось прочитать тарировочные коэффициенты. Ошибка -10722: " +
-                                       apiErrorText(-10722)
-                                << false;
-    QTest::newRow("write fails") << "tareWriteFlashBtn" << -10720
-                                 << "Не удалось записать тарировочные коэффициенты. Ошибка -10720: " +
-                                        apiErrorText(-10720)
-                                 << false;
+    QTest::newRow("read fails")
+        << "tareReadFlashBtn" << -10722
+        << "Не удалось прочитать тарировочные коэффициенты. Ошибка -10722: " + apiErrorText(-10722)
+        << false;
+    QTest::newRow("write fails")
+        << "tareWriteFlashBtn" << -10720
+        << "Не удалось записать тарировочные коэффициенты. Ошибка -10720: " + apiErrorText(-10720)
+        << false;
     QTest::newRow("read works") << "tareReadFlashBtn" << 0
                                 << "Чтение тарировочных коэффициентов выполнено успешно" << true;
     QTest::newRow("write works") << "tareWriteFlashBtn" << 0
@@ -526,11 +531,13 @@ void TestTareDialog::acquisitionUsesNewCoefficients()
             return std::numeric_limits<double>::quiet_NaN();
         GRV480RecvThread thread(m.get(), 300);
         QList<QSharedPointer<GRV480RecvThread::Frame>> frames;
-        connect(&thread, &GRV480RecvThread::dataReceived, &thread,
-                [&](const QSharedPointer<GRV480RecvThread::Frame> &f) {
-                    frames << f;
-                    thread.requestStop();
-                }, Qt::DirectConnection);
+        connect(
+            &thread, &GRV480RecvThread::dataReceived, &thread,
+            [&](const QSharedPointer<GRV480RecvThread::Frame> &f) {
+                frames << f;
+                thread.requestStop();
+            },
+            Qt::DirectConnection);
         thread.start();
         thread.wait();
         if (thread.lastError() != 0 || frames.isEmpty())
