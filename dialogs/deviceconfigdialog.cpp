@@ -3,6 +3,7 @@
 
 #include "deviceconfig.h"
 #include "tablesviewdialog.h"
+#include "taredialog.h"
 #include "savedstate.h"
 
 #include <QCoreApplication>
@@ -457,8 +458,12 @@ void DeviceConfigDialog::setBgMeasGroup()
 
 void DeviceConfigDialog::showTareDialog()
 {
-    // The tare dialog runs here on the handle and the working copy, with the
-    // frame parameters refreshed before and after it.
+    // The tare operations write their own configuration into the handle, so
+    // the working copy goes in before and again after them.
+    showFrameParams();
+    TareDialog dlg(this, hmodule, cfg.data());
+    dlg.exec();
+    showFrameParams();
 }
 
 void DeviceConfigDialog::showTablesDialog()

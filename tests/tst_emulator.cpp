@@ -338,7 +338,10 @@ void TestEmulator::killDuringFlashWrites()
                 ++writes;
             }
         });
-        QTest::qWait(150 + 37 * round);
+        // At least one write done, then a kill at a varying point of a later one;
+        // a fixed delay alone misses every write on a loaded machine.
+        QTRY_VERIFY_WITH_TIMEOUT(writes > 0, 10000);
+        QTest::qWait(13 * round);
         own.kill();
         stop = true;
         writer.join();

@@ -13,6 +13,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <memory>
+
 #include "comboboxnowheel.h"
 #include "condledindicator.h"
 #include "deviceconfig.h"
@@ -25,6 +27,8 @@
 #include "qttranslationswitch.h"
 #include "tablesviewdialog.h"
 #include "tableviewsettings.h"
+#include "tarechannelsdialog.h"
+#include "taredialog.h"
 
 #include <QCheckBox>
 
@@ -46,6 +50,7 @@ private slots:
     void plot();
     void plotDialog();
     void configDialog();
+    void tareDialogs();
     void icons();
     void languageActions();
 
@@ -301,6 +306,32 @@ void TestGallery::configDialog()
     dialog.findChild<QCheckBox *>("filterManualEn")->setChecked(true);
     dialog.findChild<QCheckBox *>("singleChMode")->setChecked(true);
     save(&dialog, "deviceconfigdialog_single");
+}
+
+void TestGallery::tareDialogs()
+{
+    std::unique_ptr<TGRV480> h(new TGRV480);
+    memset(h.get(), 0, sizeof *h);
+    // a module after a zero tare of channels 1..5 (channel 3 failed) and a scale tare of 1..2
+    for (int ch = 0; ch < 5; ++ch) {
+        TGRV480TareInfo &t = h->tare[ch];
+        t.dacOffsetValid = t.offsetValid = ch != 2;
+        t.dacOffset = 0.001 * (ch + 1) - 0.0003;
+        t.offsetCoef = 0.001 * (ch + 1) + 0.0000123 * ch;
+        t.scaleValid = ch < 2;
+        t.scaleCoef = ch < 2 ? 0.99876 + 0.001 * ch : 0.0;
+    }
+    QSettings settings(dir.filePath("gallery.ini"), QSettings::IniFormat);
+    DeviceConfig cfg;
+    cfg.loadSettings(settings);
+    for (int ch : {0, 1, 2, 3, 4})
+        cfg.setChannelEnabled(ch, true);
+    cfg.setChannelRange(4, GRV480_RANGE_70MV);
+    TareDialog dialog(nullptr, h.get(), &cfg);
+    dialog.resize(1000, 600); // the size it opens at the first time
+    save(&dialog, "taredialog");
+    TareChannelsDialog channels(nullptr, dialog.config());
+    save(&channels, "tarechannelsdialog");
 }
 
 void TestGallery::icons()
