@@ -5,12 +5,15 @@
 #include "apierror.h"
 #include "channelsconfigwidget.h"
 #include "deviceconfig.h"
+#include "deviceconfigdialog.h"
 #include "emulatorprocess.h"
 #include "grv480recvthread.h"
 #include "tarechannelsdialog.h"
 #include "taredialog.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -147,6 +150,7 @@ private slots:
     void flashRoundTripAcrossRestart();
     void killDuringWrites();
     void acquisitionUsesNewCoefficients();
+    void fromConfigurationDialog();
 
 private:
     DeviceConfig config(const QList<int> &channels);
@@ -463,6 +467,33 @@ void TestTareDialog::acquisitionUsesNewCoefficients()
     const double corrected = meanMv(true);
     QVERIFY2(qAbs(raw - 5.0) < 0.05, qPrintable(QString::number(raw)));
     QVERIFY2(qAbs(corrected) < 0.01, qPrintable(QString::number(corrected)));
+}
+
+// The configuration dialog's button opens the tare dialog on the open module;
+// whatever the tare left in the handle, the working copy is written back.
+void TestTareDialog::fromConfigurationDialog()
+{
+    EmulatorProcess emu(EmulatorProcess::scenarioPath("test-signals.ini"));
+    QVERIFY(emu.start());
+    Handle m;
+    QCOMPARE(GRV480_Open(m.get(), Loopback, emu.port(), "TEST-1", 1), 0);
+    const DeviceConfig cfg = config({0, 2});
+    DeviceConfigDialog dlg(nullptr, m.get(), &cfg);
+    QPushButton *tareBtn = dlg.findChild<QPushButton *>("tareBtn");
+    QVERIFY(tareBtn->isEnabled());
+
+    QWidget *tareParent = nullptr;  // the dialog itself is gone once exec() returns
+    QTimer::singleShot(50, [&] {
+        if (auto *tare = qobject_cast<TareDialog *>(QApplication::activeModalWidget())) {
+            tareParent = tare->parentWidget();
+            // as a tare of five channels would leave it
+            config({0, 1, 2, 3, 4}).fillDeviceConfig(m.get());
+            tare->reject();
+        }
+    });
+    tareBtn->click();
+    QCOMPARE(tareParent, &dlg);
+    QCOMPARE(m->cfg.logicalChannelCount, 2u);
 }
 
 QTEST_MAIN(TestTareDialog)
