@@ -88,6 +88,10 @@ private slots:
     void survivesBadClients_data();
     void survivesBadClients();
     void silentClientDropped();
+    void quietConnectionsClosed_data();
+    void quietConnectionsClosed();
+    void floodOfUnreadRequests();
+    void hostileConnectionsLockNobodyOut();
     void serverValidatesToo();
     void killedClientReleasesModule();
     void twoModulesAtOnce();
@@ -179,6 +183,117 @@ void TestEmulator::silentClientDropped()
         s.waitForReadyRead(200);
     QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
     QVERIFY(t.elapsed() < 7000);
+}
+
+namespace {
+
+qint64 residentKb(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Waits until the emulator has closed the connection; the time it took, or -1.
+qint64 closedWithin(QTcpSocket &s, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (s.state() == QAbstractSocket::ConnectedState && t.elapsed() < ms) {
+        s.waitForReadyRead(50);
+        s.readAll();
+    }
+    return s.state() == QAbstractSocket::ConnectedState ? -1 : t.elapsed();
+}
+
+} // namespace
+
+// A connection that holds no module and says nothing more, or that leaves a
+// message half sent, is closed after its limit; one that holds a module is not.
+void TestEmulator::quietConnectionsClosed_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("closed");
+
+    QTest::newRow("service, quiet") << hello(1) << true;
+    QTest::newRow("crate, quiet") << hello(2, "CR16-0417") << true;
+    QTest::newRow("unfinished message") << hello(1) + message(2, QByteArray()).left(7) << true;
+    QTest::newRow("module, quiet") << hello(3, "CR16-0522", 2) << false;
+}
+
+void TestEmulator::quietConnectionsClosed()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, closed);
+    EmulatorProcess own;
+    own.setExtraArguments({"--idle-limit", "700"});
+    QVERIFY(own.start());
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, own.port());
+    QVERIFY(s.waitForConnected(3000));
+    s.write(bytes);
+    QVERIFY(s.waitForBytesWritten(3000));
+    const qint64 after = closedWithin(s, 2500);
+    if (closed)
+        QVERIFY2(after >= 500, qPrintable(QString::number(after)));
+    else
+        QCOMPARE(after, qint64(-1));
+}
+
+// Requests sent back to back while no reply is read: the emulator stops the
+// client at its queue bound instead of growing, and serves the others.
+void TestEmulator::floodOfUnreadRequests()
+{
+    EmulatorProcess own;
+    QVERIFY(own.start());
+    const qint64 before = residentKb(own.pid());
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, own.port());
+    QVERIFY(s.waitForConnected(3000));
+    s.setReadBufferSize(1);  // read nothing: the replies pile up at the emulator
+    s.write(hello(1));
+    QByteArray batch;
+    for (int i = 0; i < 4096; ++i)
+        batch += message(2, QByteArray());
+    QElapsedTimer t;
+    t.start();
+    while (s.state() == QAbstractSocket::ConnectedState && t.elapsed() < 10000) {
+        if (s.bytesToWrite() < batch.size())
+            s.write(batch);
+        s.waitForBytesWritten(20);
+    }
+    QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
+    const qint64 peak = residentKb(own.pid());
+    qInfo("flood: closed after %lld ms, emulator %lld kB -> %lld kB", t.elapsed(), before, peak);
+    QVERIFY2(peak - before < 64 * 1024, qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(before).arg(peak)));
+    QVERIFY(listingWorks(own.port()));
+}
+
+// Every connection taken by clients that said hello and nothing since: the
+// quietest makes room, so a real client is served at once.
+void TestEmulator::hostileConnectionsLockNobodyOut()
+{
+    EmulatorProcess own;
+    QVERIFY(own.start());
+    std::vector<std::unique_ptr<QTcpSocket>> hostile;
+    for (int i = 0; i < 64; ++i) {
+        hostile.emplace_back(new QTcpSocket);
+        hostile.back()->connectToHost(QHostAddress::LocalHost, own.port());
+        QVERIFY(hostile.back()->waitForConnected(3000));
+        hostile.back()->write(hello(1));
+        QVERIFY(hostile.back()->waitForBytesWritten(3000));
+    }
+    QTest::qWait(1200);
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(listingWorks(own.port()));
+    qInfo("listing with 64 quiet connections open: %lld ms", t.elapsed());
+    QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
 }
 
 void TestEmulator::serverValidatesToo()

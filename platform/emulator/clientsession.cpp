@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -38,10 +40,13 @@ ClientSession::ClientSession(CrateServer &s, int f) : server(s), fd(f)
 {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    state.lastMessageMs = lastInputMs = nowMs();
+    server.addSession(&state);
 }
 
 ClientSession::~ClientSession()
 {
+    server.removeSession(&state);
     if (module && emu)
         server.releaseModule(module);
     ::close(fd);
@@ -65,6 +70,10 @@ void ClientSession::run()
             syncFaults();
         if (dropNow)
             return;
+        if (const std::string why = brokenLimit(); !why.empty()) {
+            std::fprintf(stderr, "grv480-emulator: connection closed: %s\n", why.c_str());
+            return;
+        }
         const bool streaming = emu && module && emu->isStarted();
         pollfd p{fd, short(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
         int timeout = streaming ? 10 : (module ? 50 : 1000);
@@ -83,12 +92,18 @@ void ClientSession::run()
                 return;
             if (n > 0) {
                 in.append(buf, size_t(n));
+                lastInputMs = nowMs();
                 Header h;
                 std::vector<uint8_t> payload;
                 int r;
                 while ((r = in.next(&h, &payload, kMaxRequestPayload)) > 0) {
+                    state.lastMessageMs = lastInputMs;
                     if (!handle(h, payload))
                         return;
+                    // Requests sent back to back with no reply read would
+                    // otherwise queue replies without end.
+                    if (outBytes > server.limits().maxQueuedBytes)
+                        break;
                 }
                 if (r < 0)
                     return;   // not our protocol, or an oversized message
@@ -103,6 +118,22 @@ void ClientSession::run()
         if (!flush())
             return;
     }
+}
+
+std::string ClientSession::brokenLimit() const
+{
+    const ClientLimits &lim = server.limits();
+    const int64_t now = nowMs();
+    if (state.evict)
+        return "quiet for " + std::to_string(now - state.lastMessageMs)
+               + " ms while all connections were taken";
+    if (outBytes > lim.maxQueuedBytes)
+        return std::to_string(outBytes) + " bytes of replies and data not read";
+    if (in.pending() > 0 && now - lastInputMs > lim.partialMessageMs)
+        return "a message left unfinished for " + std::to_string(now - lastInputMs) + " ms";
+    if (kind && !state.holdsModule && now - state.lastMessageMs > lim.idleMs)
+        return "no request for " + std::to_string(now - state.lastMessageMs) + " ms";
+    return std::string();
 }
 
 void ClientSession::delay(int ms)
@@ -290,6 +321,7 @@ bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
         }
         kind = KindModule;
         module = m;
+        state.holdsModule = true;
         // A small kernel buffer keeps the backlog of a client that does not
         // read within what the session itself counts and caps.
         const int sndbuf = 256 * 1024;
@@ -416,6 +448,7 @@ bool ClientSession::handle(const Header &h, const std::vector<uint8_t> &payload)
         emu->stop();
         server.releaseModule(module);
         module = nullptr;
+        state.holdsModule = false;
         kind = KindReleased;
         reply(Release, 0);
         return true;

@@ -6,6 +6,7 @@
 #include "faultboard.h"
 #include "moduleemu.h"
 #include "protocol.h"
+#include "server.h"
 
 #include <deque>
 #include <memory>
@@ -33,6 +34,8 @@ private:
     void syncFaults();
     bool flush();
     void delay(int ms);
+    // Non-empty: the connection breaks a limit and is to be closed, for this reason.
+    std::string brokenLimit() const;
 
     CrateServer &server;
     int fd;
@@ -54,6 +57,8 @@ private:
     bool corruptNext = false;
     bool truncateNext = false;
     bool dropNow = false;
+    SessionState state;
+    int64_t lastInputMs = 0;
 };
 
 #endif // CLIENTSESSION_H

@@ -2,6 +2,7 @@
 #include "scenario.h"
 #include "server.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -31,6 +32,8 @@ void usage(FILE *f)
         "  --scenario FILE   crates, modules and bridges (default: the built-in demonstration)\n"
         "  --state-dir DIR   where the modules' flash memory is kept\n"
         "                    (default $XDG_STATE_HOME/grv480-emulator or ~/.local/state/grv480-emulator)\n"
+        "  --idle-limit MS   close a connection that holds no module after MS ms without a\n"
+        "                    request (default 60000); a message left unfinished gets 5000\n"
         "  --allow-faults    accept the fault control command (grv480-cli fault ...)\n"
         "  --check           only read the scenario and report errors\n"
         "  --print-default   print the built-in scenario and exit\n"
@@ -73,6 +76,7 @@ int main(int argc, char **argv)
     std::string stateDir;
     bool checkOnly = false;
     bool allowFaults = false;
+    ClientLimits limits;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char *name) -> const char * {
@@ -99,6 +103,16 @@ int main(int argc, char **argv)
             scenarioFile = value("--scenario");
         } else if (a == "--state-dir") {
             stateDir = value("--state-dir");
+        } else if (a == "--idle-limit") {
+            const char *v = value("--idle-limit");
+            char *end = nullptr;
+            const long ms = std::strtol(v, &end, 10);
+            if (*v == 0 || *end || ms < 100 || ms > 86400000) {
+                std::fprintf(stderr, "grv480-emulator: bad idle limit '%s'\n", v);
+                return 2;
+            }
+            limits.idleMs = int(ms);
+            limits.partialMessageMs = std::min(limits.partialMessageMs, int(ms));
         } else if (a == "--allow-faults") {
             allowFaults = true;
         } else if (a == "--check") {
@@ -136,7 +150,7 @@ int main(int argc, char **argv)
     }
 
     std::signal(SIGPIPE, SIG_IGN);
-    CrateServer server(scenario, stateDir, allowFaults);
+    CrateServer server(scenario, stateDir, allowFaults, limits);
     if (!server.listenOn(address, uint16_t(port), &error)) {
         std::fprintf(stderr, "grv480-emulator: %s\n", error.c_str());
         return 5;

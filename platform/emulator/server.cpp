@@ -3,6 +3,7 @@
 #include "clientsession.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,8 +17,9 @@ namespace {
 constexpr int kMaxClients = 64;
 }
 
-CrateServer::CrateServer(const Scenario &scenario, const std::string &stateDir, bool faults)
-    : scen(scenario), flashStore(stateDir), allowFaults(faults)
+CrateServer::CrateServer(const Scenario &scenario, const std::string &stateDir, bool faults,
+                         const ClientLimits &limits)
+    : scen(scenario), flashStore(stateDir), allowFaults(faults), clientLimits(limits)
 {
     if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         wakePipe[0] = wakePipe[1] = -1;
@@ -74,7 +76,9 @@ void CrateServer::run()
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             continue;
-        if (activeClients.load() >= kMaxClients) {
+        // Full: the connection quiet the longest that holds no module makes
+        // room, so that idle or hostile clients cannot lock everyone out.
+        if (activeClients.load() >= kMaxClients && !evictIdlest()) {
             ::close(fd);
             continue;
         }
@@ -90,6 +94,37 @@ void CrateServer::serveClient(int fd)
         session.run();
     }
     --activeClients;
+    // A flood of replies grows this thread's heap; give it back to the system.
+    ::malloc_trim(0);
+}
+
+void CrateServer::addSession(SessionState *s)
+{
+    std::lock_guard<std::mutex> lock(sessionsMutex);
+    sessions.push_back(s);
+}
+
+void CrateServer::removeSession(SessionState *s)
+{
+    std::lock_guard<std::mutex> lock(sessionsMutex);
+    sessions.remove(s);
+}
+
+bool CrateServer::evictIdlest()
+{
+    constexpr int64_t kMinQuietMs = 1000;  // a client in the middle of its work is left alone
+    std::lock_guard<std::mutex> lock(sessionsMutex);
+    SessionState *idlest = nullptr;
+    for (SessionState *s : sessions) {
+        if (s->holdsModule || s->evict)
+            continue;
+        if (!idlest || s->lastMessageMs < idlest->lastMessageMs)
+            idlest = s;
+    }
+    if (!idlest || grv480::proto::nowMs() - idlest->lastMessageMs < kMinQuietMs)
+        return false;
+    idlest->evict = true;
+    return true;
 }
 
 bool CrateServer::claimModule(const ModuleSpec *m)

@@ -8,14 +8,33 @@
 
 #include <atomic>
 #include <cstdint>
+#include <list>
 #include <mutex>
 #include <set>
 #include <string>
 
+// What the accept loop may know of a client's connection: how long it has
+// been quiet and whether it holds a module; set by the session's own thread.
+struct SessionState
+{
+    std::atomic<int64_t> lastMessageMs{0};
+    std::atomic<bool> holdsModule{false};
+    std::atomic<bool> evict{false};
+};
+
+// Limits a connection lives by; the defaults suit people and tests alike.
+struct ClientLimits
+{
+    int idleMs = 60000;          // no request on a connection that holds no module
+    int partialMessageMs = 5000; // a message begun but not finished
+    size_t maxQueuedBytes = 16u * 1024 * 1024; // replies and data not yet read
+};
+
 class CrateServer
 {
 public:
-    CrateServer(const Scenario &scenario, const std::string &stateDir, bool allowFaults = false);
+    CrateServer(const Scenario &scenario, const std::string &stateDir, bool allowFaults = false,
+                const ClientLimits &limits = ClientLimits());
 
     // Binds and listens; false with a message in *error.
     bool listenOn(const std::string &address, uint16_t port, std::string *error);
@@ -31,9 +50,13 @@ public:
     // One client per module: false when another client holds it.
     bool claimModule(const ModuleSpec *m);
     void releaseModule(const ModuleSpec *m);
+    const ClientLimits &limits() const { return clientLimits; }
+    void addSession(SessionState *s);
+    void removeSession(SessionState *s);
 
 private:
     void serveClient(int fd);
+    bool evictIdlest();
 
     Scenario scen;
     FlashStore flashStore;
@@ -45,6 +68,9 @@ private:
     std::atomic<int> activeClients{0};
     std::mutex modulesMutex;
     std::set<const ModuleSpec *> claimed;
+    ClientLimits clientLimits;
+    std::mutex sessionsMutex;
+    std::list<SessionState *> sessions;
 };
 
 #endif // SERVER_H
