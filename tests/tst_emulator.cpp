@@ -270,7 +270,9 @@ void TestEmulator::floodOfUnreadRequests()
     QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
     const qint64 peak = residentKb(own.pid());
     qInfo("flood: closed after %lld ms, emulator %lld kB -> %lld kB", t.elapsed(), before, peak);
-    QVERIFY2(peak - before < 64 * 1024, qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(before).arg(peak)));
+    // Unbounded, this grows by gigabytes; the queue cap is 16 MiB, and the
+    // sanitizer builds' allocator keeps freed blocks in quarantine for a while.
+    QVERIFY2(peak - before < 256 * 1024, qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(before).arg(peak)));
     QVERIFY(listingWorks(own.port()));
 }
 
