@@ -16,7 +16,6 @@
 
 #include <atomic>
 #include <cmath>
-#include <csignal>
 #include <thread>
 #include <memory>
 
@@ -393,7 +392,7 @@ void TestEmulator::stalledDuringAcquisition()
     QCOMPARE(GRV480_Start(h.get()), 0);
     QVector<uint32_t> w;
     QCOMPARE(receiveFrames(h.get(), 100, &w), 0);
-    ::kill(pid_t(own.pid()), SIGSTOP);   // alive, connected, silent
+    QVERIFY(own.suspend());   // alive, connected, silent
     QVector<uint32_t> buf(1 << 20);
     int r = 0;
     QElapsedTimer t;
@@ -401,7 +400,7 @@ void TestEmulator::stalledDuringAcquisition()
     // the caller asks with short timeouts: 0 for a while, then an error, never 0 forever
     while (r >= 0 && t.elapsed() < 15000)
         r = GRV480_Recv(h.get(), buf.data(), nullptr, uint32_t(buf.size()), 700);
-    ::kill(pid_t(own.pid()), SIGCONT);
+    own.resume();
     QCOMPARE(r, int(GRV480_ERR_TIMEOUT));
     QVERIFY(t.elapsed() < 8000);
 }

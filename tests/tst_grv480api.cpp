@@ -15,7 +15,6 @@
 #include <memory>
 #include <thread>
 
-#include <csignal>
 #include <cstring>
 
 using namespace moduletest;
@@ -466,9 +465,9 @@ void TestGrv480Api::idleHandleAnswers()
     if (stallFirst) {
         // a request that times out leaves its reply on the way; the next
         // request must not take it for its own
-        ::kill(pid_t(own.pid()), SIGSTOP);
+        QVERIFY(own.suspend());
         QCOMPARE(GRV480_ReadTareInfo(h.get(), GRV480_ALL_CHANNELS_MASK), int(GRV480_ERR_TIMEOUT));
-        ::kill(pid_t(own.pid()), SIGCONT);
+        own.resume();
     }
     QTest::qWait(4 * stallLimit);
 

@@ -1,8 +1,12 @@
 #include "emulatorprocess.h"
 
+#include <signal.h>
+
 #include <QDebug>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QThread>
 #include <QRegularExpression>
 
 EmulatorProcess::EmulatorProcess(const QString &scenario, const QString &stateDir)
@@ -32,6 +36,41 @@ bool EmulatorProcess::isRunning() const
 qint64 EmulatorProcess::pid() const
 {
     return m_process ? m_process->processId() : 0;
+}
+
+bool EmulatorProcess::suspend()
+{
+    const qint64 id = pid();
+    if (id <= 0 || ::kill(pid_t(id), SIGSTOP) != 0)
+        return false;
+    const QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        bool allStopped = true;
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(id));
+        for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks.filePath(tid + QStringLiteral("/stat")));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;   // the thread has just ended
+            // "tid (comm) S ...": the comm may hold spaces and parentheses
+            const QByteArray line = stat.readAll();
+            const int close = line.lastIndexOf(')');
+            if (close < 0 || close + 2 >= line.size() || line.at(close + 2) != 'T') {
+                allStopped = false;
+                break;
+            }
+        }
+        if (allStopped)
+            return true;
+        QThread::msleep(1);
+    }
+    qWarning() << "emulator" << id << "did not stop";
+    return false;
+}
+
+void EmulatorProcess::resume()
+{
+    if (const qint64 id = pid())
+        ::kill(pid_t(id), SIGCONT);
 }
 
 bool EmulatorProcess::start()

@@ -26,6 +26,11 @@ public:
     QString stateDir() const { return m_stateDir; }
     bool isRunning() const;
     qint64 pid() const;
+    // SIGSTOP, and returns once the kernel reports every thread stopped (kill()
+    // returns before a process running on another core has stopped, and a
+    // request sent in that window may still be answered); false after 5 s.
+    bool suspend();
+    void resume();   // SIGCONT
 
     // Options added to the command line of the next start (e.g. --allow-faults).
     void setExtraArguments(const QStringList &args) { m_extraArgs = args; }
