@@ -19,11 +19,14 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QHeaderView>
 #include <QList>
 #include <QPalette>
 #include <QString>
 #include <QTableView>
 #include <QVariant>
+
+#include <algorithm>
 
 class QAbstractItemDelegate;
 
@@ -173,8 +176,10 @@ public:
         for (int i = 0; i < params.size(); ++i) {
             if (QAbstractItemDelegate *d = params.at(i)->delegate(view))
                 view->setItemDelegateForColumn(i, d);
+            // the widths were chosen for a narrower font than many desktops
+            // use: a column never starts narrower than its own title
             if (const int w = params.at(i)->width())
-                view->setColumnWidth(i, w);
+                view->setColumnWidth(i, std::max(w, view->horizontalHeader()->sectionSizeHint(i)));
         }
     }
 
