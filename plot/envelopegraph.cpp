@@ -1,0 +1,277 @@
+#include "envelopegraph.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Below this many points per pixel column the graph gets every visible point:
+// reducing would save little.
+constexpr int PointsPerColumnToReduce = 4;
+
+bool inDomain(double v, QCP::SignDomain domain)
+{
+    switch (domain) {
+    case QCP::sdNegative:
+        return v < 0;
+    case QCP::sdPositive:
+        return v > 0;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+EnvelopeGraph::EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
+    : QCPGraph(keyAxis, valueAxis)
+{
+    // The envelope already is a few points per column; the library's own
+    // reduction on top of it would only cost time.
+    setAdaptiveSampling(false);
+}
+
+void EnvelopeGraph::setSource(const QVector<double> &keys, const QVector<double> &values)
+{
+    m_keys = keys;
+    m_values = values;
+    m_count = std::min(keys.size(), values.size());
+    m_envelopeValid = false;
+    computeRanges();
+}
+
+void EnvelopeGraph::clearSource()
+{
+    m_keys = QVector<double>();
+    m_values = QVector<double>();
+    m_count = 0;
+    m_envelopeValid = false;
+    m_keyRangeFound = m_valueRangeFound = false;
+    mDataContainer->clear();
+}
+
+void EnvelopeGraph::computeRanges()
+{
+    const double *k = m_keys.constData();
+    const double *v = m_values.constData();
+    const int n = m_count;
+
+    m_keyRangeFound = false;
+    int first = 0;
+    while (first < n && !std::isfinite(v[first]))
+        ++first;
+    int last = n - 1;
+    while (last >= first && !std::isfinite(v[last]))
+        --last;
+    if (first <= last) {
+        m_keyRange = QCPRange(k[first], k[last]);
+        m_keyRangeFound = true;
+    }
+
+    // Branch-free passes first; only data with gaps pay for the checks.
+    m_valueRangeFound = false;
+    if (!m_keyRangeFound)
+        return;
+    double lo = v[first];
+    double hi = v[first];
+    for (int i = first + 1; i <= last; ++i) {
+        const double x = v[i];
+        lo = x < lo ? x : lo;
+        hi = x > hi ? x : hi;
+    }
+    if (!std::isfinite(lo) || !std::isfinite(hi)) {
+        lo = std::numeric_limits<double>::infinity();
+        hi = -lo;
+        for (int i = first; i <= last; ++i) {
+            const double x = v[i];
+            if (std::isfinite(x)) {
+                lo = std::min(lo, x);
+                hi = std::max(hi, x);
+            }
+        }
+    }
+    m_valueRange = QCPRange(lo, hi);
+    m_valueRangeFound = true;
+}
+
+QCPRange EnvelopeGraph::getKeyRange(bool &foundRange, QCP::SignDomain inSignDomain) const
+{
+    if (inSignDomain == QCP::sdBoth) {
+        foundRange = m_keyRangeFound;
+        return m_keyRangeFound ? m_keyRange : QCPRange();
+    }
+    QCPRange range;
+    foundRange = false;
+    for (int i = 0; i < m_count; ++i) {
+        const double key = m_keys.at(i);
+        if (!std::isfinite(m_values.at(i)) || !inDomain(key, inSignDomain))
+            continue;
+        if (!foundRange)
+            range = QCPRange(key, key);
+        else
+            range.expand(key);
+        foundRange = true;
+    }
+    return range;
+}
+
+QCPRange EnvelopeGraph::getValueRange(bool &foundRange, QCP::SignDomain inSignDomain,
+                                      const QCPRange &inKeyRange) const
+{
+    const bool restrictKeys = inKeyRange != QCPRange();
+    if (inSignDomain == QCP::sdBoth && !restrictKeys) {
+        foundRange = m_valueRangeFound;
+        return m_valueRangeFound ? m_valueRange : QCPRange();
+    }
+    QCPRange range;
+    foundRange = false;
+    for (int i = 0; i < m_count; ++i) {
+        const double key = m_keys.at(i);
+        const double value = m_values.at(i);
+        if (restrictKeys && (key < inKeyRange.lower || key > inKeyRange.upper))
+            continue;
+        if (!std::isfinite(value) || !inDomain(value, inSignDomain))
+            continue;
+        if (!foundRange)
+            range = QCPRange(value, value);
+        else
+            range.expand(value);
+        foundRange = true;
+    }
+    return range;
+}
+
+void EnvelopeGraph::updateEnvelope()
+{
+    QCPAxis *axis = keyAxis();
+    if (!axis || !axis->axisRect() || !mParentPlot)
+        return;
+    const QRect rect = axis->axisRect()->rect();
+    const int pixels = axis->orientation() == Qt::Horizontal ? rect.width() : rect.height();
+    const int columns =
+        std::max(1, int(std::ceil(pixels * mParentPlot->bufferDevicePixelRatio())));
+    const QCPRange range = axis->range();
+    if (m_envelopeValid && range.lower == m_builtLower && range.upper == m_builtUpper &&
+        columns == m_builtColumns)
+        return;
+    buildEnvelope(range.lower, range.upper, columns);
+    m_builtLower = range.lower;
+    m_builtUpper = range.upper;
+    m_builtColumns = columns;
+    m_envelopeValid = true;
+}
+
+void EnvelopeGraph::draw(QCPPainter *painter)
+{
+    updateEnvelope();
+    QCPGraph::draw(painter);
+}
+
+void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
+{
+    const double *k = m_keys.constData();
+    const double *v = m_values.constData();
+    const int n = m_count;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+
+    QVector<QCPGraphData> out;
+    auto emitPoint = [&](int i) {
+        out.append(QCPGraphData(k[i], std::isfinite(v[i]) ? v[i] : nan));
+    };
+    // The points of [a, b), all finite, that draw the same column: the first,
+    // the lowest, the highest and the last, in data order.
+    auto emitRun = [&](int a, int b, int iLow, int iHigh) {
+        int picks[4] = {a, std::min(iLow, iHigh), std::max(iLow, iHigh), b - 1};
+        int previous = -1;
+        for (int i : picks) {
+            if (i != previous)
+                emitPoint(i);
+            previous = i;
+        }
+    };
+
+    const int first = int(std::lower_bound(k, k + n, lower) - k);
+    const int last = int(std::upper_bound(k, k + n, upper) - k);
+    // One point beyond each end, so that the lines leaving the view are drawn.
+    const int begin = std::max(0, first - 1);
+    const int end = std::min(n, last + 1);
+
+    if (last - first <= PointsPerColumnToReduce * columns) {
+        out.reserve(end - begin);
+        for (int i = begin; i < end; ++i)
+            emitPoint(i);
+        mDataContainer->set(out, true);
+        return;
+    }
+
+    out.reserve(4 * columns + 2);
+    if (begin < first)
+        emitPoint(begin);
+    const double width = (upper - lower) / columns;
+    int start = first;
+    for (int c = 0; c < columns && start < last; ++c) {
+        const int stop = c == columns - 1
+                             ? last
+                             : int(std::lower_bound(k + start, k + last, lower + (c + 1) * width) - k);
+        if (stop <= start)
+            continue;
+        if (stop - start <= 4) {
+            for (int i = start; i < stop; ++i)
+                emitPoint(i);
+            start = stop;
+            continue;
+        }
+        double low = v[start], high = v[start];
+        int iLow = start, iHigh = start;
+        // x - x is 0 for every finite x and NaN otherwise: one sum finds a gap.
+        double gaps = low - low;
+        for (int i = start + 1; i < stop; ++i) {
+            const double x = v[i];
+            gaps += x - x;
+            if (x < low) {
+                low = x;
+                iLow = i;
+            }
+            if (x > high) {
+                high = x;
+                iHigh = i;
+            }
+        }
+        if (gaps == 0.0) {
+            emitRun(start, stop, iLow, iHigh);
+        } else {
+            // Runs of finite values separated by one gap point each.
+            int runStart = -1;
+            bool gapEmitted = false;
+            for (int i = start; i <= stop; ++i) {
+                const bool finite = i < stop && std::isfinite(v[i]);
+                if (finite) {
+                    if (runStart < 0) {
+                        runStart = i;
+                        iLow = iHigh = i;
+                    } else {
+                        if (v[i] < v[iLow])
+                            iLow = i;
+                        if (v[i] > v[iHigh])
+                            iHigh = i;
+                    }
+                    continue;
+                }
+                if (runStart >= 0) {
+                    emitRun(runStart, i, iLow, iHigh);
+                    runStart = -1;
+                    gapEmitted = false;
+                }
+                if (i < stop && !gapEmitted) {
+                    emitPoint(i);
+                    gapEmitted = true;
+                }
+            }
+        }
+        start = stop;
+    }
+    if (end > last)
+        emitPoint(end - 1);
+    mDataContainer->set(out, true);
+}
