@@ -38,6 +38,7 @@ void EnvelopeGraph::setSource(const QVector<double> &keys, const QVector<double>
     m_values = values;
     m_count = std::min(keys.size(), values.size());
     m_envelopeValid = false;
+    summarise();
     computeRanges();
 }
 
@@ -48,7 +49,122 @@ void EnvelopeGraph::clearSource()
     m_count = 0;
     m_envelopeValid = false;
     m_keyRangeFound = m_valueRangeFound = false;
+    m_chunkLow.clear();
+    m_chunkHigh.clear();
     mDataContainer->clear();
+}
+
+// Lowest and highest value of [a, b) with the index of the first of each; false
+// when a value is not finite (then the indices mean nothing).
+static bool scanExtremes(const double *v, int a, int b, int &iLow, int &iHigh)
+{
+    double low = v[a], high = v[a];
+    iLow = iHigh = a;
+    // x - x is 0 for every finite x and NaN otherwise: one sum finds a gap.
+    double gaps = low - low;
+    for (int i = a + 1; i < b; ++i) {
+        const double x = v[i];
+        gaps += x - x;
+        if (x < low) {
+            low = x;
+            iLow = i;
+        }
+        if (x > high) {
+            high = x;
+            iHigh = i;
+        }
+    }
+    return gaps == 0.0;
+}
+
+void EnvelopeGraph::summarise()
+{
+    const double *v = m_values.constData();
+    const int chunks = m_count / ChunkSize;
+    m_chunkLow.resize(chunks);
+    m_chunkHigh.resize(chunks);
+    for (int c = 0; c < chunks; ++c) {
+        const double *x = v + size_t(c) * ChunkSize;
+        // Four independent lanes: no loop-carried dependency on one compare.
+        double lo[4] = {x[0], x[1], x[2], x[3]};
+        double hi[4] = {x[0], x[1], x[2], x[3]};
+        double gaps = 0.0;
+        for (int i = 0; i < ChunkSize; i += 4) {
+            for (int l = 0; l < 4; ++l) {
+                const double y = x[i + l];
+                gaps += y - y;
+                lo[l] = y < lo[l] ? y : lo[l];
+                hi[l] = y > hi[l] ? y : hi[l];
+            }
+        }
+        if (gaps == 0.0) {
+            m_chunkLow[c] = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+            m_chunkHigh[c] = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+        } else {
+            m_chunkLow[c] = m_chunkHigh[c] = std::numeric_limits<double>::quiet_NaN();
+        }
+    }
+}
+
+bool EnvelopeGraph::findExtremes(int a, int b, int &iLow, int &iHigh) const
+{
+    const double *v = m_values.constData();
+    const int firstChunk = (a + ChunkSize - 1) / ChunkSize;
+    const int endChunk = b / ChunkSize;
+    if (endChunk - firstChunk < 2)
+        return scanExtremes(v, a, b, iLow, iHigh);
+
+    // The part before the first whole chunk, the chunks, the part after them;
+    // strict comparisons keep the first occurrence.
+    const int headEnd = firstChunk * ChunkSize;
+    const int tailStart = endChunk * ChunkSize;
+    int hLow = a, hHigh = a;
+    if (headEnd > a && !scanExtremes(v, a, headEnd, hLow, hHigh))
+        return false;
+    double low = headEnd > a ? v[hLow] : std::numeric_limits<double>::infinity();
+    double high = headEnd > a ? v[hHigh] : -std::numeric_limits<double>::infinity();
+    iLow = hLow;
+    iHigh = hHigh;
+    int lowChunk = -1, highChunk = -1;
+    for (int c = firstChunk; c < endChunk; ++c) {
+        const double cl = m_chunkLow[c], ch = m_chunkHigh[c];
+        if (!(cl == cl))
+            return false;
+        if (cl < low) {
+            low = cl;
+            lowChunk = c;
+        }
+        if (ch > high) {
+            high = ch;
+            highChunk = c;
+        }
+    }
+    if (tailStart < b) {
+        int tLow, tHigh;
+        if (!scanExtremes(v, tailStart, b, tLow, tHigh))
+            return false;
+        if (v[tLow] < low) {
+            low = v[tLow];
+            iLow = tLow;
+            lowChunk = -1;
+        }
+        if (v[tHigh] > high) {
+            high = v[tHigh];
+            iHigh = tHigh;
+            highChunk = -1;
+        }
+    }
+    auto firstEqual = [v](int chunk, double value) {
+        int i = chunk * ChunkSize;
+        while (v[i] != value)
+            ++i;
+        return i;
+    };
+    if (lowChunk >= 0)
+        iLow = firstEqual(lowChunk, low);
+    if (highChunk >= 0)
+        iHigh = firstEqual(highChunk, high);
+    return true;
 }
 
 void EnvelopeGraph::computeRanges()
@@ -69,20 +185,15 @@ void EnvelopeGraph::computeRanges()
         m_keyRangeFound = true;
     }
 
-    // Branch-free passes first; only data with gaps pay for the checks.
     m_valueRangeFound = false;
     if (!m_keyRangeFound)
         return;
-    double lo = v[first];
-    double hi = v[first];
-    for (int i = first + 1; i <= last; ++i) {
-        const double x = v[i];
-        lo = x < lo ? x : lo;
-        hi = x > hi ? x : hi;
-    }
-    if (!std::isfinite(lo) || !std::isfinite(hi)) {
-        lo = std::numeric_limits<double>::infinity();
-        hi = -lo;
+    int iLow = first, iHigh = first;
+    if (findExtremes(first, last + 1, iLow, iHigh)) {
+        m_valueRange = QCPRange(v[iLow], v[iHigh]);
+    } else {
+        double lo = std::numeric_limits<double>::infinity();
+        double hi = -lo;
         for (int i = first; i <= last; ++i) {
             const double x = v[i];
             if (std::isfinite(x)) {
@@ -90,8 +201,8 @@ void EnvelopeGraph::computeRanges()
                 hi = std::max(hi, x);
             }
         }
+        m_valueRange = QCPRange(lo, hi);
     }
-    m_valueRange = QCPRange(lo, hi);
     m_valueRangeFound = true;
 }
 
@@ -230,23 +341,9 @@ void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
             start = stop;
             continue;
         }
-        double low = v[start], high = v[start];
         int iLow = start, iHigh = start;
-        // x - x is 0 for every finite x and NaN otherwise: one sum finds a gap.
-        double gaps = low - low;
-        for (int i = start + 1; i < stop; ++i) {
-            const double x = v[i];
-            gaps += x - x;
-            if (x < low) {
-                low = x;
-                iLow = i;
-            }
-            if (x > high) {
-                high = x;
-                iHigh = i;
-            }
-        }
-        if (gaps == 0.0) {
+        const bool finite = findExtremes(start, stop, iLow, iHigh);
+        if (finite) {
             emitRun(start, stop, iLow, iHigh);
         } else {
             // Runs of finite values separated by one gap point each.

@@ -43,6 +43,15 @@ protected:
 private:
     void buildEnvelope(double lower, double upper, int columns);
     void computeRanges();
+    void summarise();
+    bool findExtremes(int a, int b, int &iLow, int &iHigh) const;
+
+    // Lowest and highest value of every whole chunk of the values (NaN for a
+    // chunk with a gap), so that a column of millions of points costs a pass
+    // over its chunks, not over its points.
+    static constexpr int ChunkSize = 256;
+    QVector<double> m_chunkLow;
+    QVector<double> m_chunkHigh;
 
     QVector<double> m_keys;
     QVector<double> m_values;
