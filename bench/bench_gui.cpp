@@ -191,7 +191,12 @@ int main(int argc, char *argv[])
     std::printf("frame rates: %.1f frames/s (16 channels), 250000 frames/s (1 channel)\n",
                 multiRate);
     const QString snapshotDir = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    for (const Case &c : cases)
-        runCase(c, iterations, snapshotDir);
+    // BENCH_GUI_CASE=N runs the N-th case alone (for a profiler).
+    bool ok = false;
+    const int only = qEnvironmentVariableIntValue("BENCH_GUI_CASE", &ok);
+    for (const Case &c : cases) {
+        if (!ok || &c - cases == only)
+            runCase(c, iterations, snapshotDir);
+    }
     return 0;
 }
