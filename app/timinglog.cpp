@@ -12,10 +12,9 @@ void logBlockShown(QCustomPlot *plot, int channels, int samples)
         return;
     static int shown = 0;
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(plot, &QCustomPlot::afterReplot, plot,
-                                   [connection, channels, samples]() {
-                                       QObject::disconnect(*connection);
-                                       qCDebug(lcTiming, "block %d shown: %d x %d", ++shown,
-                                               channels, samples);
-                                   });
+    *connection =
+        QObject::connect(plot, &QCustomPlot::afterReplot, plot, [connection, channels, samples]() {
+            QObject::disconnect(*connection);
+            qCDebug(lcTiming, "block %d shown: %d x %d", ++shown, channels, samples);
+        });
 }

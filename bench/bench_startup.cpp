@@ -232,8 +232,8 @@ int main(int argc, char *argv[])
         const double target = StartupSlackMs + c.measTimeMs;
         const bool met = median <= target;
         allMet = allMet && met;
-        std::printf("  %-30s %8.0f ms (min %6.0f, max %6.0f)  target %6.0f ms %s\n", c.name,
-                    median, times.first(), times.last(), target, met ? "met" : "MISSED");
+        std::printf("  %-30s %8.0f ms (min %6.0f, max %6.0f)  target %6.0f ms %s\n", c.name, median,
+                    times.first(), times.last(), target, met ? "met" : "MISSED");
         std::fflush(stdout);
     }
 
@@ -262,9 +262,9 @@ int main(int argc, char *argv[])
         const double perSample = (o.peakKb - idle.rssKb) * 1024.0 / samples;
         const bool met = perSample <= MaxBytesPerSample;
         allMet = allMet && met;
-        std::printf("  %-30s %d x %d: peak %7.1f MB, %6.1f bytes/sample  target %.0f %s\n",
-                    c.name, o.channels, o.samples, o.peakKb / 1024.0, perSample,
-                    MaxBytesPerSample, met ? "met" : "MISSED");
+        std::printf("  %-30s %d x %d: peak %7.1f MB, %6.1f bytes/sample  target %.0f %s\n", c.name,
+                    o.channels, o.samples, o.peakKb / 1024.0, perSample, MaxBytesPerSample,
+                    met ? "met" : "MISSED");
         std::fflush(stdout);
     }
     std::printf("\nTargets: %s\n", allMet ? "met" : "MISSED");

@@ -260,8 +260,7 @@ void EnvelopeGraph::updateEnvelope()
         return;
     const QRect rect = axis->axisRect()->rect();
     const int pixels = axis->orientation() == Qt::Horizontal ? rect.width() : rect.height();
-    const int columns =
-        std::max(1, int(std::ceil(pixels * mParentPlot->bufferDevicePixelRatio())));
+    const int columns = std::max(1, int(std::ceil(pixels * mParentPlot->bufferDevicePixelRatio())));
     const QCPRange range = axis->range();
     if (m_envelopeValid && range.lower == m_builtLower && range.upper == m_builtUpper &&
         columns == m_builtColumns)
@@ -329,9 +328,10 @@ void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
     const double width = (upper - lower) / columns;
     int start = first;
     for (int c = 0; c < columns && start < last; ++c) {
-        const int stop = c == columns - 1
-                             ? last
-                             : int(std::lower_bound(k + start, k + last, lower + (c + 1) * width) - k);
+        const int stop =
+            c == columns - 1
+                ? last
+                : int(std::lower_bound(k + start, k + last, lower + (c + 1) * width) - k);
         if (stop <= start)
             continue;
         centre = lower + (c + 0.5) * width;
