@@ -34,7 +34,7 @@ struct SpectrumFft
 {
     int size = 0;
     int binCount = 0; // size / 2 + 1
-    double *input = nullptr;        // the first N doubles of output: the transform is in place
+    double *input = nullptr; // the first N doubles of output: the transform is in place
     fftw_complex *output = nullptr;
     fftw_plan plan = nullptr;
 };

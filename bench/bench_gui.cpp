@@ -133,8 +133,9 @@ void runCase(const Case &c, int iterations, const QString &snapshotDir)
         return threadCpuMs() - start;
     };
 
-    // The long blocks take long to show today; a few of them tell enough.
-    iterations = std::min(iterations, std::max(3, int(20000000LL / (qint64(c.channels) * c.samples))));
+    // Of the long blocks a few tell enough (each may take seconds without the envelope).
+    iterations =
+        std::min(iterations, std::max(3, int(20000000LL / (qint64(c.channels) * c.samples))));
     for (int i = 0; i < 3; ++i)
         oneBlock(i);
     double total = 0.0;
