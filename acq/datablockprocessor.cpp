@@ -15,9 +15,14 @@ class DataBlockProcessor::SpectrumPool
 public:
     void give(QVector<double> &&buffer)
     {
+        // Long blocks come seconds apart, where fresh pages cost nothing that
+        // matters; keeping their buffers would only hold memory between blocks.
+        const size_t bytes = size_t(buffer.capacity()) * sizeof(double);
         std::lock_guard<std::mutex> lock(mutex);
-        if (buffers.size() < MaxBuffers)
+        if (buffers.size() < MaxBuffers && pooledBytes + bytes <= MaxPooledBytes) {
+            pooledBytes += bytes;
             buffers.push_back(std::move(buffer));
+        }
     }
 
     // A buffer of the given size; its contents are stale.
@@ -27,6 +32,7 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex);
             while (!buffers.empty() && buffer.isEmpty()) {
+                pooledBytes -= size_t(buffers.back().capacity()) * sizeof(double);
                 if (buffers.back().size() == size)
                     buffer = std::move(buffers.back());
                 buffers.pop_back();
@@ -40,7 +46,9 @@ public:
 
 private:
     static constexpr size_t MaxBuffers = 4 * GRV480_CHANNEL_COUNT;
+    static constexpr size_t MaxPooledBytes = size_t(16) * 1024 * 1024;
     std::mutex mutex;
+    size_t pooledBytes = 0;
     std::vector<QVector<double>> buffers;
 };
 

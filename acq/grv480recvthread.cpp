@@ -77,10 +77,13 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
 
     // Allocated once for the whole run.
     std::unique_ptr<quint32[]> words(new (std::nothrow) quint32[wordsPerBlock]);
+    // One channel's values need no reordering: they are converted straight into
+    // the vector the frame carries, and the run keeps no buffer of doubles.
+    const bool direct = channelCount == 1;
     std::unique_ptr<double[]> values(
-        new (std::nothrow) double[size_t(framesPerBlock) * channelCount]);
+        direct ? nullptr : new (std::nothrow) double[size_t(framesPerBlock) * channelCount]);
     std::unique_ptr<TGRV480ChStatus[]> statuses(new (std::nothrow) TGRV480ChStatus[channelCount]());
-    if (!words || !values || !statuses)
+    if (!words || (!direct && !values) || !statuses)
         return GRV480_ERR_NO_MEMORY;
 
     try {
@@ -102,9 +105,13 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
 
             // A complete block is converted and emitted even if a stop came meanwhile.
             auto frame = QSharedPointer<Frame>::create();
+            QVector<double> single;
+            if (direct)
+                single.resize(int(framesPerBlock));
             quint32 wordCount = wordsPerBlock;
-            const INT e = GRV480_ProcessData(m_handle, words.get(), values.get(), &wordCount, 0,
-                                             &frame->status, statuses.get());
+            const INT e =
+                GRV480_ProcessData(m_handle, words.get(), direct ? single.data() : values.get(),
+                                   &wordCount, 0, &frame->status, statuses.get());
             if (e != 0)
                 return e;
 
@@ -114,10 +121,16 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
                 data->sampleInterval = sampleInterval;
                 data->rangeMv = rangeMvForCode(m_handle->cfg.logicalChannels[ch].rangeCode);
                 data->status = statuses[ch];
-                data->values.reserve(int(framesPerBlock));
-                const double *v = values.get() + ch;
-                for (quint32 f = 0; f < framesPerBlock; ++f, v += channelCount)
-                    data->values.append(*v * 1000.0);
+                if (direct) {
+                    for (double &v : single)
+                        v *= 1000.0;
+                    data->values = std::move(single);
+                } else {
+                    data->values.reserve(int(framesPerBlock));
+                    const double *v = values.get() + ch;
+                    for (quint32 f = 0; f < framesPerBlock; ++f, v += channelCount)
+                        data->values.append(*v * 1000.0);
+                }
                 frame->channels.append(data);
             }
             emit dataReceived(frame);

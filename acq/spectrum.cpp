@@ -146,10 +146,13 @@ SpectrumFft *spectrumFftCreate(int length)
         return nullptr;
     fft->size = length;
     fft->binCount = length / 2 + 1;
+    // In place: the transform's output overwrites its input, which nobody needs
+    // afterwards. One buffer of binCount complex values holds the N inputs (with
+    // the padding FFTW asks for) and saves N doubles per length.
     fft->output = static_cast<fftw_complex *>(
         fftw_malloc(sizeof(fftw_complex) * static_cast<size_t>(fft->binCount)));
-    fft->input = static_cast<double *>(fftw_malloc(sizeof(double) * static_cast<size_t>(length)));
-    if (fft->input && fft->output) {
+    fft->input = reinterpret_cast<double *>(fft->output);
+    if (fft->output) {
         std::lock_guard<std::mutex> lock(fftwPlannerMutex());
         fft->plan = fftw_plan_dft_r2c_1d(length, fft->input, fft->output, FFTW_ESTIMATE);
     }
@@ -168,8 +171,7 @@ void spectrumFftDestroy(SpectrumFft *fft)
         std::lock_guard<std::mutex> lock(fftwPlannerMutex());
         fftw_destroy_plan(fft->plan);
     }
-    fftw_free(fft->input);
-    fftw_free(fft->output);
+    fftw_free(fft->output); // input lives in the same buffer
     delete fft;
 }
 

@@ -34,7 +34,7 @@ struct SpectrumFft
 {
     int size = 0;
     int binCount = 0; // size / 2 + 1
-    double *input = nullptr;
+    double *input = nullptr; // the first N doubles of output: the transform is in place
     fftw_complex *output = nullptr;
     fftw_plan plan = nullptr;
 };
@@ -68,7 +68,8 @@ int spectrumWindowedStatistics(const double *values, const SpectrumWindow *windo
 // bin shows its own amplitude in the spectrum.
 void spectrumApplyWindow(const double *values, const SpectrumWindow *window, double *destination);
 
-// Runs the transform over fft->input and writes binCount single-sided amplitudes.
+// Runs the transform over fft->input (which it overwrites: write the input anew
+// before every run) and writes binCount single-sided amplitudes.
 void spectrumAmplitude(SpectrumFft *fft, double *destination);
 // The same as powers (amplitudes squared), which spares a square root per bin.
 void spectrumPower(SpectrumFft *fft, double *destination);

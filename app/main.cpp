@@ -10,6 +10,10 @@
 
 #include <cstdio>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 static void initResources()
 {
     Q_INIT_RESOURCE(icons);
@@ -63,6 +67,13 @@ QIcon applicationIcon()
 
 int main(int argc, char *argv[])
 {
+#ifdef __GLIBC__
+    // Blocks of millions of values are allocated and freed once per block, on
+    // three threads. With a fixed threshold they always come from the system and
+    // go back to it when freed; glibc's own threshold would rise to their size
+    // after the first one and keep the freed blocks of every thread's heap.
+    mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+#endif
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QCoreApplication::setOrganizationName(QStringLiteral("Norvik"));
     QCoreApplication::setApplicationName(QStringLiteral("GRV480 Monitor"));

@@ -6,11 +6,13 @@
 #include "device/apierror.h"
 #include "device/deviceconfig.h"
 #include "deviceconfigdialog.h"
+#include "envelopegraph.h"
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
 #include "resultrules.h"
 #include "savedstate.h"
 #include "tablecopyaction.h"
+#include "timinglog.h"
 
 #include <QCloseEvent>
 #include <QLocale>
@@ -61,8 +63,13 @@ TGRV480MeasValue shownValue(TGRV480MeasValue v)
 
 // Replaces a graph's data; points that are not finite (a spectrum line of
 // exactly zero gives -inf dB) become gaps instead of upsetting the autoscale.
+// The channel graphs keep the block's vectors themselves, with no copy.
 void setGraphData(QCPGraph *graph, const QVector<double> &keys, const QVector<double> &values)
 {
+    if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph)) {
+        envelope->setSource(keys, values);
+        return;
+    }
     const int n = std::min(keys.size(), values.size());
     const double *k = keys.constData();
     const double *v = values.constData();
@@ -81,6 +88,14 @@ void setGraphData(QCPGraph *graph, const QVector<double> &keys, const QVector<do
         fill(data.begin());
         container->set(data, true);
     }
+}
+
+void clearGraphData(QCPGraph *graph)
+{
+    if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph))
+        envelope->clearSource();
+    else
+        graph->data()->clear();
 }
 
 QString settingsKeyOfRow(int r)
@@ -513,12 +528,10 @@ void MainWindow::addChannelRow(QSettings &settings)
     auto *row = new ChannelRow;
     const QColor color(channelColor(r));
 
-    row->timeGraph = ui->timePlot->addGraph();
+    row->timeGraph = ui->timePlot->addEnvelopeGraph();
     row->timeGraph->setPen(QPen(color));
-    row->timeGraph->setAdaptiveSampling(false);
-    row->fftGraph = ui->fftPlot->addGraph();
+    row->fftGraph = ui->fftPlot->addEnvelopeGraph();
     row->fftGraph->setPen(QPen(color));
-    row->fftGraph->setAdaptiveSampling(false);
 
     QTableWidget *table = ui->paramsTable;
     table->setRowCount(r + 1);
@@ -641,8 +654,8 @@ void MainWindow::clearData()
     const bool uxOrUcm = c.bgMeasUxEn() || c.bgMeasUcmEn();
     const bool ucm = c.bgMeasUcmEn();
     for (ChannelRow *row : qAsConst(rows)) {
-        row->timeGraph->data()->clear();
-        row->fftGraph->data()->clear();
+        clearGraphData(row->timeGraph);
+        clearGraphData(row->fftGraph);
 
         row->rangeLed->setState(LedOff);
         row->shortLed->setState(c.bgMeasCheckShortUxEn() ? LedOff : LedGrey);
@@ -749,6 +762,8 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
             plot->updateAxisAutoScale();
             plot->requestRelpot();
         }
+        const DataBlockProcessor::ChResult *first = block->channels.first().data();
+        logBlockShown(ui->timePlot, n, first ? first->values.size() : 0);
     }
 
     showStatusPanel(f);

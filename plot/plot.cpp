@@ -1,5 +1,7 @@
 #include "plot.h"
 
+#include "envelopegraph.h"
+
 #include <QSettings>
 
 #include <cmath>
@@ -9,6 +11,43 @@ Plot::Plot(QWidget *parent)
 {
     replotTimer.setSingleShot(true);
     connect(&replotTimer, &QTimer::timeout, this, [this] { replot(QCustomPlot::rpRefreshHint); });
+    setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+}
+
+EnvelopeGraph *Plot::addEnvelopeGraph()
+{
+    // The library's graphs register themselves with the plot of their axes.
+    return new EnvelopeGraph(xAxis, yAxis);
+}
+
+void Plot::fixMovedAxes(const QCPRange &xBefore, const QCPRange &yBefore)
+{
+    const auto fix = [](QCPAxis *axis, const QCPRange &before, AxisConfig &config) {
+        const QCPRange now = axis->range();
+        if (now == before)
+            return;
+        config.autoscale = false;
+        config.min = now.lower;
+        config.max = now.upper;
+    };
+    fix(xAxis, xBefore, axes.x);
+    fix(yAxis, yBefore, axes.y);
+}
+
+void Plot::mouseMoveEvent(QMouseEvent *event)
+{
+    const QCPRange x = xAxis->range();
+    const QCPRange y = yAxis->range();
+    QCustomPlot::mouseMoveEvent(event);
+    fixMovedAxes(x, y);
+}
+
+void Plot::wheelEvent(QWheelEvent *event)
+{
+    const QCPRange x = xAxis->range();
+    const QCPRange y = yAxis->range();
+    QCustomPlot::wheelEvent(event);
+    fixMovedAxes(x, y);
 }
 
 static void readAxis(QSettings *settings, const QString &name, AxisConfig &axis)

@@ -7,11 +7,13 @@
 
 #include "plotconfigdialog.h"
 
+class EnvelopeGraph;
 class QSettings;
 
 // A QCustomPlot with per-axis automatic or fixed scaling kept in the
 // settings store, replots coalesced by a short timer, and an axis dialog on
-// double click.
+// double click. The wheel zooms and dragging pans; either fixes the range of
+// the axes it moved, as the dialog would.
 class Plot : public QCustomPlot
 {
     Q_OBJECT
@@ -27,6 +29,10 @@ public:
     void setAxesConfig(const PlotAxesConfig &config);
     bool isReplotPending() const { return replotTimer.isActive(); }
 
+    // A graph that draws blocks of any length at the cost of a few points per
+    // pixel column (see EnvelopeGraph).
+    EnvelopeGraph *addEnvelopeGraph();
+
     static const int ReplotDelayMs = 25;
 
 public slots:
@@ -37,9 +43,13 @@ public slots:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void applyAxesConfig();
+    // After the library's own zoom or pan: an axis it moved keeps that range.
+    void fixMovedAxes(const QCPRange &xBefore, const QCPRange &yBefore);
 
     QString settingsGroup;
     PlotAxesConfig axes;

@@ -60,6 +60,7 @@ private slots:
     void cancelledDialogChangesNothing();
     void acceptedDialogAppliesAxes();
     void dialogReturnsValuesAsEntered();
+    void wheelZoomFixesRangeUntilDialogAutoscale();
 };
 
 void TestPlot::init()
@@ -265,6 +266,42 @@ void TestPlot::dialogReturnsValuesAsEntered()
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(sameAxes(dialog.axes, axesOf(false, 5.12346, -3, true, 1e8, -1e8)));
+}
+
+void TestPlot::wheelZoomFixesRangeUntilDialogAutoscale()
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    Plot plot;
+    plot.resize(600, 400);
+    const PlotAxesConfig defaults = axesOf(true, 0, 1000, true, 0, 25);
+    plot.loadSettings(&settings, "TimePlot", &defaults);
+    QCPGraph *graph = plot.addGraph();
+    graph->setData({0, 1, 2, 3}, {5, 7, 6, 8});
+    plot.updateAxisAutoScale();
+    plot.replot();
+
+    const QPoint centre = plot.axisRect()->rect().center();
+    QWheelEvent wheel(centre, plot.mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&plot, &wheel);
+    const QCPRange x = plot.xAxis->range();
+    const QCPRange y = plot.yAxis->range();
+    QVERIFY(x.size() < 3.0);
+    QVERIFY(sameAxes(plot.axesConfig(), axesOf(false, x.lower, x.upper, false, y.lower, y.upper)));
+    plot.updateAxisAutoScale(); // the next block leaves the zoom alone
+    QCOMPARE(plot.xAxis->range(), x);
+    plot.saveSettings(&settings);
+    QCOMPARE(settings.value("TimePlot/x/autoscale").toBool(), false);
+
+    onModalDialog([](PlotConfigDialog *dialog) {
+        QVERIFY(!dialog->findChild<QCheckBox *>("XScaleAuto")->isChecked());
+        dialog->findChild<QCheckBox *>("XScaleAuto")->setChecked(true);
+        dialog->findChild<QCheckBox *>("YScaleAuto")->setChecked(true);
+        dialog->accept();
+    });
+    QTest::mouseDClick(&plot, Qt::LeftButton, Qt::NoModifier, centre);
+    QCOMPARE(plot.xAxis->range(), QCPRange(0, 3));
+    QCOMPARE(plot.yAxis->range(), QCPRange(5, 8));
 }
 
 QTEST_MAIN(TestPlot)

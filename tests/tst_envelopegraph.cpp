@@ -1,0 +1,154 @@
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "envelopegraph.h"
+
+// The envelope must draw what the library draws with every point: both are
+// rendered offscreen and compared pixel by pixel, allowing a pixel to differ
+// only where the other picture has a like pixel right beside it (anti-aliasing
+// of a line that moved by less than a pixel). A missing spike has no such
+// neighbour over its whole height.
+
+namespace {
+
+constexpr int Width = 900;
+constexpr int Height = 500;
+// A one-sample spike drawn on the column's centre line instead of a fraction of
+// a pixel beside it shares its anti-aliasing differently over part of its
+// height; the spikes below are about 280 pixels tall, so a missing one fails.
+constexpr int MaxUnmatchedInColumn = 60;
+
+QCustomPlot *makePlot()
+{
+    auto *plot = new QCustomPlot;
+    plot->resize(Width, Height);
+    return plot;
+}
+
+// How much a pixel is drawn on, 0 (white) to 255 (full colour or black).
+int ink(const QImage &image, int x, int y)
+{
+    if (x < 0 || x >= image.width())
+        return 0;
+    const QRgb p = image.pixel(x, y);
+    return 255 - std::min({qRed(p), qGreen(p), qBlue(p)});
+}
+
+// The most pixels of one pixel column where the two pictures carry different
+// ink over three pixels of a row by more than half a pixel's worth. A line moved
+// by less than a pixel, with its anti-aliasing shared differently, leaves some
+// such pixels in a column; a missing or extra spike leaves a whole run of them.
+int worstColumn(const QImage &a, const QImage &b)
+{
+    int worst = 0;
+    for (int x = 0; x < a.width(); ++x) {
+        int unmatched = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            int sa = 0, sb = 0;
+            for (int dx = -1; dx <= 1; ++dx) {
+                sa += ink(a, x + dx, y);
+                sb += ink(b, x + dx, y);
+            }
+            if (std::abs(sa - sb) > 128)
+                ++unmatched;
+        }
+        worst = std::max(worst, unmatched);
+    }
+    return worst;
+}
+
+} // namespace
+
+class TestEnvelopeGraph : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void samePictureAndRanges_data();
+    void samePictureAndRanges();
+};
+
+void TestEnvelopeGraph::samePictureAndRanges_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<bool>("withGaps");
+    QTest::addColumn<double>("zoomFrom"); // share of the key range; <0: autoscale only
+    QTest::addColumn<double>("zoomTo");
+
+    QTest::newRow("noise and spikes, whole block") << 400000 << false << -1.0 << 0.0;
+    QTest::newRow("zoomed into a spike") << 400000 << false << 0.3 << 0.3002;
+    QTest::newRow("zoomed, tens of points a column") << 400000 << false << 0.2 << 0.25;
+    QTest::newRow("gaps and -inf lines") << 200000 << true << -1.0 << 0.0;
+    QTest::newRow("fewer points than columns") << 500 << true << -1.0 << 0.0;
+}
+
+void TestEnvelopeGraph::samePictureAndRanges()
+{
+    QFETCH(int, points);
+    QFETCH(bool, withGaps);
+    QFETCH(double, zoomFrom);
+    QFETCH(double, zoomTo);
+
+    std::mt19937 rng(7);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    QVector<double> keys(points), values(points);
+    for (int i = 0; i < points; ++i) {
+        keys[i] = i * 0.004;
+        values[i] = std::sin(i * 0.0003) + noise(rng);
+    }
+    // Single-sample spikes, one inside the zoomed range, two near the ends.
+    values[points * 3 / 10 + 7] = 25.0;
+    values[points / 7] = -18.0;
+    values[points / 100] = 9.0;
+    values[points - points / 100] = -9.5;
+    if (withGaps) {
+        for (int i = points / 2; i < points / 2 + points / 50; ++i)
+            values[i] = std::numeric_limits<double>::quiet_NaN();
+        values[points / 3] = -std::numeric_limits<double>::infinity();
+        values[points / 3 + 1] = -std::numeric_limits<double>::infinity();
+    }
+
+    QScopedPointer<QCustomPlot> full(makePlot());
+    QScopedPointer<QCustomPlot> reduced(makePlot());
+    QCPGraph *plain = full->addGraph();
+    plain->setAdaptiveSampling(false);
+    QVector<QCPGraphData> data(points);
+    for (int i = 0; i < points; ++i)
+        data[i] = QCPGraphData(keys[i], std::isfinite(values[i]) ? values[i] : qQNaN());
+    plain->data()->set(data, true);
+    auto *envelope = new EnvelopeGraph(reduced->xAxis, reduced->yAxis);
+    envelope->setSource(keys, values);
+
+    for (QCustomPlot *p : {full.data(), reduced.data()}) {
+        p->xAxis->rescale(false);
+        p->yAxis->rescale(false);
+    }
+    QCOMPARE(reduced->xAxis->range().lower, full->xAxis->range().lower);
+    QCOMPARE(reduced->xAxis->range().upper, full->xAxis->range().upper);
+    QCOMPARE(reduced->yAxis->range().lower, full->yAxis->range().lower);
+    QCOMPARE(reduced->yAxis->range().upper, full->yAxis->range().upper);
+
+    if (zoomFrom >= 0) {
+        const double span = keys.last();
+        for (QCustomPlot *p : {full.data(), reduced.data()})
+            p->xAxis->setRange(span * zoomFrom, span * zoomTo);
+    }
+    const QImage a = full->toPixmap(Width, Height).toImage();
+    const QImage b = reduced->toPixmap(Width, Height).toImage();
+    QVERIFY(envelope->data()->size() <= 4 * Width + 2 || points <= 4 * Width);
+    const int unmatched = worstColumn(a, b);
+    if (unmatched > MaxUnmatchedInColumn) {
+        const QString dir = QDir::temp().filePath(QStringLiteral("tst_envelopegraph"));
+        QDir().mkpath(dir);
+        a.save(dir + QStringLiteral("/every-point.png"));
+        b.save(dir + QStringLiteral("/envelope.png"));
+    }
+    QVERIFY2(unmatched <= MaxUnmatchedInColumn,
+             qPrintable(QStringLiteral("%1 pixels of one column differ").arg(unmatched)));
+}
+
+QTEST_MAIN(TestEnvelopeGraph)
+#include "tst_envelopegraph.moc"
