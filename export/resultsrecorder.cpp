@@ -40,7 +40,13 @@ bool ResultsRecorder::start(const QString &path, QString *error)
     blocks = 0;
     file.setFileName(path);
     // Unbuffered: a write that fails says so at once, not at some later flush.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    // A device (a pipe, /dev/full) cannot seek to its end.
+    struct stat before;
+    const bool notAFile = ::stat(QFile::encodeName(path).constData(), &before) == 0
+                        && !S_ISREG(before.st_mode);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
+                                     | (notAFile ? QIODevice::NotOpen : QIODevice::Append);
+    if (!file.open(mode)) {
         *error = recordError(path, file.errorString());
         return false;
     }
@@ -52,12 +58,13 @@ bool ResultsRecorder::start(const QString &path, QString *error)
     }
     device = quint64(st.st_dev);
     inode = quint64(st.st_ino);
+    regular = S_ISREG(st.st_mode);
 
     QByteArray head;
     const qint64 size = file.size();
     if (size == 0) {
         head = csvLine(MeasurementTable::recordColumnTitles());
-    } else if (S_ISREG(st.st_mode)) {
+    } else if (regular) {
         // A file cut off inside a line (a crash, a full disk) gets its own line end
         // first, so that the new lines do not run on from the broken one.
         QFile reader(path);
@@ -81,12 +88,12 @@ bool ResultsRecorder::stillSameFile() const
 
 bool ResultsRecorder::writeAll(const QByteArray &data, QString *error)
 {
-    const qint64 before = file.size();
+    const qint64 before = regular ? file.size() : 0;
     if (file.write(data) == data.size())
         return true;
     *error = recordError(file.fileName(), file.errorString());
     // A partial block is cut off again; the blocks before it stay.
-    if (before >= 0 && file.size() > before)
+    if (regular && file.size() > before)
         file.resize(before);
     return false;
 }

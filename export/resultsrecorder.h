@@ -39,6 +39,7 @@ private:
     qint64 blocks = 0;
     quint64 device = 0;
     quint64 inode = 0;
+    bool regular = false; // a device (/dev/full) has no size to cut back to
 
     Q_DISABLE_COPY(ResultsRecorder)
 };

@@ -116,15 +116,17 @@ void TareDialog::writeCoefs()
         std::memcpy(flash, hmodule->tare, sizeof flash);
         std::memcpy(hmodule->tare, table, sizeof table);
     }
-    // A calibration is never overwritten without its backup.
-    if (err != 0) {
+    // A calibration is never overwritten without its backup; an empty flash has
+    // nothing to lose.
+    if (err != 0 && err != GRV480_ERR_FLASH_EMPTY) {
         showError(tr("Не удалось прочитать тарировочные коэффициенты для резервной копии, "
                      "запись не выполнена"),
                   err);
         return;
     }
     QString backupError;
-    if (!TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(), nullptr,
+    if (err == 0
+        && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(), nullptr,
                            &backupError)) {
         QMessageBox::critical(this, QStringLiteral("Ошибка"),
                               tr("Не удалось сохранить резервную копию тарировочных "
