@@ -331,17 +331,36 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
         || !stringAttribute(file, "configuration", s.configSummary)
         || !stringAttribute(file, "block_time", MeasurementTable::timeText(s.blockTime)))
         return false;
-    for (const Channel &c : channelsOf(s)) {
-        const QByteArray name = QStringLiteral("channel_%1").arg(c.number, 2, 10, QLatin1Char('0')).toLatin1();
+    // The channels of a block share their axes: each is stored once at the top
+    // and every channel group links to it.
+    const QVector<Channel> channels = channelsOf(s);
+    const QVector<double> *sharedTime = nullptr;
+    const QVector<double> *sharedFreq = nullptr;
+    if (!channels.isEmpty()) {
+        sharedTime = &channels.first().result->timeAxis;
+        sharedFreq = &channels.first().result->freqAxis;
+        if (!dataset(file, "time", "ms", *sharedTime, p, cancelled)
+            || !dataset(file, "frequency", "Hz", *sharedFreq, p, cancelled))
+            return false;
+    }
+    auto axis = [&](hid_t group, const char *name, const char *unit, const QVector<double> &v,
+                    const QVector<double> *shared) {
+        if (v.constData() == shared->constData() && v.size() == shared->size())
+            return H5Lcreate_hard(file, name, group, name, H5P_DEFAULT, H5P_DEFAULT) >= 0;
+        return dataset(group, name, unit, v, p, cancelled);
+    };
+    for (const Channel &c : channels) {
+        const QByteArray name =
+                QStringLiteral("channel_%1").arg(c.number, 2, 10, QLatin1Char('0')).toLatin1();
         H5Id group(H5Gcreate2(file, name.constData(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
                    H5Gclose);
         const DataBlockProcessor::ChResult &ch = *c.result;
         if (!group.valid() || !numberAttribute(group, "channel", c.number)
             || !numberAttribute(group, "range_mV", ch.rangeMv)
             || !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac)
-            || !dataset(group, "time", "ms", ch.timeAxis, p, cancelled)
+            || !axis(group, "time", "ms", ch.timeAxis, sharedTime)
             || !dataset(group, "values", "mV", ch.values, p, cancelled)
-            || !dataset(group, "frequency", "Hz", ch.freqAxis, p, cancelled)
+            || !axis(group, "frequency", "Hz", ch.freqAxis, sharedFreq)
             || !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
             return false;
     }
@@ -364,19 +383,27 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
 
     qint64 total = 0;
     for (const Channel &c : channelsOf(s))
-        total += c.result->timeAxis.size() + c.result->values.size() + c.result->freqAxis.size()
-                 + c.result->spectrum.size();
+        total += c.result->values.size() + c.result->spectrum.size();
     p->total = std::max<qint64>(total, 1);
 
     bool cancelled = false;
     bool ok;
     {
         std::lock_guard<std::mutex> lock(hdf5Mutex());
-        H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); // errors become our message, not stderr
-        H5Id file(H5Fcreate(tmpName.constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT),
-                  H5Fclose);
-        ok = file.valid() && writeHdf5Content(file, s, p, &cancelled);
-        ok = file.close() && ok;
+        static const bool initialised = [] {
+            // A file whose close failed (disk full) stays in the library's
+            // tables, and the library's own clean-up at exit then crashes on it.
+            // Without that clean-up such a file is only a leak.
+            H5dont_atexit();
+            H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); // errors become our message, not stderr
+            return true;
+        }();
+        Q_UNUSED(initialised)
+        const hid_t id = H5Fcreate(tmpName.constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+        ok = id >= 0 && writeHdf5Content(id, s, p, &cancelled);
+        // A failed close is not repeated: the library crashes on the second.
+        if (id >= 0 && H5Fclose(id) < 0)
+            ok = false;
     }
     if (cancelled) {
         r.cancelled = true;

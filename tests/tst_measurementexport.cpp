@@ -44,7 +44,7 @@ if kind == 'hdf5':
     f = h5py.File(path, 'r')
     a = f.attrs['module_serial']
     print('meta', a.decode() if isinstance(a, bytes) else a)
-    for name in f:
+    for name in [n for n in f if n.startswith('channel_')]:
         g = f[name]
         ch = int(g.attrs['channel'])
         for ds in ('time', 'values', 'frequency', 'spectrum'):
