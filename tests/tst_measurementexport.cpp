@@ -1,6 +1,9 @@
 // Export of the shown block: the files read back by Python's csv module and
 // h5py give the block's numbers; a failed or cancelled export leaves the old
 // file (or none) under the chosen name; the action path writes every kind.
+#include "deviceconfig.h"
+#include "emulatorprocess.h"
+#include "mainwindow.h"
 #include "measurementactions.h"
 #include "measurementexport.h"
 
@@ -8,6 +11,8 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
+#include <QTableWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -173,6 +178,7 @@ private slots:
     void noHalfWrittenFile();
     void actionWritesEveryKind_data();
     void actionWritesEveryKind();
+    void windowExportsAndRecordsLiveBlocks();
 };
 
 void tst_MeasurementExport::readBack_data()
@@ -355,6 +361,65 @@ void tst_MeasurementExport::actionWritesEveryKind()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.read(magic.size()), magic);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// The window's hooks: the block on screen is the one exported, with the
+// module's place, and the recorder gets every block.
+void tst_MeasurementExport::windowExportsAndRecordsLiveBlocks()
+{
+    EmulatorProcess emulator;
+    if (!emulator.start())
+        QSKIP("the crate-server emulator cannot be started");
+    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator.port()));
+    QLocale::setDefault(QLocale::c());
+    {
+        QSettings settings;
+        settings.clear();
+        DeviceConfig cfg;
+        cfg.loadSettings(settings);
+        for (int ch : {0, 1, 4})
+            cfg.setChannelEnabled(ch, true);
+        cfg.saveSettings(settings);
+    }
+    MainWindow w;
+    closeBoxes(&w);
+    auto *table = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));
+    auto *actions = w.findChild<MeasurementActions *>();
+    QVERIFY(table && actions);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("log.csv"));
+    QVERIFY(actions->startRecording(log));
+    QVERIFY(QTest::qWaitFor([&] { return actions->recorder().blockCount() >= 2; }, 20000));
+
+    // Table and export in one turn of the event loop: the same block.
+    QStringList dcShown;
+    for (int r = 0; r < 3; ++r)
+        dcShown << table->item(r, 1)->text();
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    QSignalSpy finished(actions, &MeasurementActions::exportFinished);
+    actions->exportTo(path, MeasurementActions::Kind::ResultsCsv);
+    QVERIFY(finished.count() == 1 || finished.wait(10000));
+    QVERIFY(finished.at(0).at(0).toBool());
+    actions->recordAction()->setChecked(false);
+    QVERIFY(!actions->recorder().isActive());
+
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    QCOMPARE(lines.at(0), QStringLiteral("Модуль,480-21-0103"));
+    QCOMPARE(lines.at(1), QStringLiteral("Крейт,CR16-0417"));
+    QCOMPARE(lines.at(2), QStringLiteral("Слот,3"));
+    QVERIFY(lines.at(6).startsWith(QStringLiteral("№ канала,\"Разбаланс / DC, мВ\",")));
+    for (int r = 0; r < 3; ++r) {
+        const QStringList cells = lines.at(7 + r).split(QLatin1Char(','));
+        QCOMPARE(cells.at(0), QString::number(QList<int>{1, 2, 5}.at(r)));
+        QCOMPARE(QString::number(cells.at(1).toDouble(), 'f', 6), dcShown.at(r));
+    }
+
+    QFile rec(log);
+    QVERIFY(rec.open(QIODevice::ReadOnly));
+    const qint64 blocks = actions->recorder().blockCount();
+    QCOMPARE(rec.readAll().count('\n'), 1 + 3 * blocks);
 }
 
 QTEST_MAIN(tst_MeasurementExport)
