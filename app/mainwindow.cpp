@@ -156,8 +156,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->actionClearSamples->setEnabled(false);
     ui->refreshDevsBtn->setDefaultAction(ui->actionRefreshDeviceList);
-    measurement = new MeasurementActions(this, ui->timePlot, ui->fftPlot,
-                                         [this](MeasurementSnapshot &s) { describeMeasurement(s); });
+    measurement = new MeasurementActions(
+            this, ui->timePlot, ui->fftPlot,
+            [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
 

@@ -117,8 +117,8 @@ int main(int argc, char **argv)
             std::printf("%s failed: %s\n", c.name, qPrintable(r.error));
             return 1;
         }
-        std::printf("%-14s %9.2f %10.1f %16.1f\n", c.name, secs,
-                    QFileInfo(path).size() / 1048576.0, statusMiB("VmHWM:") - rss);
+        std::printf("%-14s %9.2f %10.1f %16.1f\n", c.name, secs, QFileInfo(path).size() / 1048576.0,
+                    statusMiB("VmHWM:") - rss);
         QFile::remove(path);
     }
 
@@ -138,15 +138,15 @@ int main(int argc, char **argv)
             box->done(QMessageBox::Ok);
     });
     closer.start(20);
-    for (auto kind : {MeasurementActions::Kind::SamplesCsv, MeasurementActions::Kind::SamplesHdf5}) {
-        const QString path = dir + QStringLiteral("/action.")
-                             + MeasurementActions::defaultSuffix(kind);
+    for (auto kind :
+         {MeasurementActions::Kind::SamplesCsv, MeasurementActions::Kind::SamplesHdf5}) {
+        const QString path =
+            dir + QStringLiteral("/action.") + MeasurementActions::defaultSuffix(kind);
         QElapsedTimer total, gap;
         qint64 worstGapMs = 0;
         QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            worstGapMs = std::max(worstGapMs, gap.restart());
-        });
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&] { worstGapMs = std::max(worstGapMs, gap.restart()); });
         QEventLoop loop;
         QObject::connect(&actions, &MeasurementActions::exportFinished, &loop, &QEventLoop::quit);
         total.start();

@@ -47,16 +47,16 @@ const FileType FileTypes[] = {
 
 MeasurementActions::MeasurementActions(QMainWindow *window, QCustomPlot *timePlot,
                                        QCustomPlot *fftPlot, Describer describer)
-    : QObject(window),
-      window(window),
-      timePlot(timePlot),
-      fftPlot(fftPlot),
-      describe(std::move(describer)),
-      saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")),
-                          QStringLiteral("Сохранить измерение..."), window)),
-      recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")),
-                            QStringLiteral("Запись результатов"), window)),
-      recordLabel(new QLabel(window))
+    : QObject(window)
+    , window(window)
+    , timePlot(timePlot)
+    , fftPlot(fftPlot)
+    , describe(std::move(describer))
+    , saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")),
+                          QStringLiteral("Сохранить измерение..."), window))
+    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")),
+                            QStringLiteral("Запись результатов"), window))
+    , recordLabel(new QLabel(window))
 {
     saveAct->setObjectName(QStringLiteral("actionSaveMeasurement"));
     saveAct->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
@@ -132,10 +132,11 @@ void MeasurementActions::chooseExportFile()
         return;
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
-    const QString dir = settings.value(QLatin1String(DirKey),
-                                       QStandardPaths::writableLocation(
-                                               QStandardPaths::DocumentsLocation))
-                                .toString();
+    const QString dir =
+        settings
+            .value(QLatin1String(DirKey),
+                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .toString();
     QStringList filters;
     for (const FileType &t : FileTypes)
         filters << QString::fromUtf8(t.filter);
@@ -168,8 +169,8 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     case Kind::TimePlotPdf:
     case Kind::FftPlotPng:
     case Kind::FftPlotPdf: {
-        QCustomPlot *plot = (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf) ? timePlot
-                                                                                    : fftPlot;
+        QCustomPlot *plot =
+            (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf) ? timePlot : fftPlot;
         report(savePlot(plot, path, kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf), path);
         return;
     }
@@ -186,14 +187,15 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     const MeasurementSnapshot snapshot = shown;
     auto p = progress;
     auto r = result;
-    worker = QThread::create([snapshot, format, path, p, r]() { *r = write(snapshot, format, path, p.get()); });
+    worker = QThread::create(
+        [snapshot, format, path, p, r]() { *r = write(snapshot, format, path, p.get()); });
     worker->setObjectName(QStringLiteral("GRV480 export"));
     connect(worker, &QThread::finished, this, &MeasurementActions::finishExport);
     saveAct->setEnabled(false);
 
-    progressDialog = new QProgressDialog(QStringLiteral("Сохранение измерения в %1...")
-                                                 .arg(QFileInfo(path).fileName()),
-                                         QStringLiteral("Отмена"), 0, ProgressSteps, window);
+    progressDialog = new QProgressDialog(
+        QStringLiteral("Сохранение измерения в %1...").arg(QFileInfo(path).fileName()),
+        QStringLiteral("Отмена"), 0, ProgressSteps, window);
     progressDialog->setWindowTitle(QStringLiteral("Сохранить измерение"));
     progressDialog->setWindowModality(Qt::WindowModal);
     progressDialog->setAutoClose(false);
@@ -204,8 +206,8 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     auto *poll = new QTimer(progressDialog);
     connect(poll, &QTimer::timeout, progressDialog, [this, p]() {
         const qint64 total = std::max<qint64>(p->total, 1);
-        progressDialog->setValue(int(std::min<qint64>(p->done * ProgressSteps / total,
-                                                       ProgressSteps - 1)));
+        progressDialog->setValue(
+            int(std::min<qint64>(p->done * ProgressSteps / total, ProgressSteps - 1)));
     });
     poll->start(ProgressPollMs);
     worker->start(QThread::LowPriority);
@@ -225,8 +227,8 @@ void MeasurementActions::finishExport()
 void MeasurementActions::report(const MeasurementExport::Result &r, const QString &path)
 {
     if (r.ok) {
-        const QString text = QStringLiteral("Измерение сохранено в файл %1")
-                                     .arg(QDir::toNativeSeparators(path));
+        const QString text =
+            QStringLiteral("Измерение сохранено в файл %1").arg(QDir::toNativeSeparators(path));
         emit exportFinished(true, text);
         QMessageBox::information(window, QStringLiteral("Завершение операции"), text,
                                  QMessageBox::Ok);
@@ -263,10 +265,11 @@ void MeasurementActions::recordToggled(bool on)
     }
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
-    const QString last = settings.value(QLatin1String(RecordKey),
-                                        QStandardPaths::writableLocation(
-                                                QStandardPaths::DocumentsLocation))
-                                 .toString();
+    const QString last =
+        settings
+            .value(QLatin1String(RecordKey),
+                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .toString();
     // An existing file is appended to, never replaced.
     QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"), last,
                                                 QStringLiteral("CSV (*.csv)"), nullptr,
@@ -292,7 +295,7 @@ void MeasurementActions::stopRecording(const QString &reason)
     recordLabel->hide();
     if (!reason.isEmpty()) {
         window->statusBar()->showMessage(
-                QStringLiteral("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
+            QStringLiteral("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
         emit recordingStopped(reason);
         QMessageBox::critical(window, QStringLiteral("Ошибка"),
                               reason + QStringLiteral("\nЗапись результатов остановлена; "
@@ -306,7 +309,7 @@ void MeasurementActions::stopRecording(const QString &reason)
 void MeasurementActions::updateRecordLabel()
 {
     recordLabel->setText(QStringLiteral("Запись: %1, блоков: %2")
-                                 .arg(QDir::toNativeSeparators(rec.path()))
-                                 .arg(rec.blockCount()));
+                             .arg(QDir::toNativeSeparators(rec.path()))
+                             .arg(rec.blockCount()));
     recordLabel->show();
 }

@@ -10,8 +10,8 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -83,7 +83,7 @@ private:
 QString fileError(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось сохранить файл %1: %2")
-            .arg(QDir::toNativeSeparators(path), reason);
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 void headerBlock(CsvText &out, const MeasurementSnapshot &s)
@@ -116,7 +116,11 @@ QVector<Channel> channelsOf(const MeasurementSnapshot &s)
 class CsvFile
 {
 public:
-    explicit CsvFile(const QString &path) : file(path), path(path) {}
+    explicit CsvFile(const QString &path)
+        : file(path)
+        , path(path)
+    {
+    }
 
     bool open(Result *r)
     {
@@ -179,8 +183,7 @@ Result writeResultsCsv(const MeasurementSnapshot &s, const QString &path)
     return r;
 }
 
-template <typename Axis>
-const QVector<double> &longest(const QVector<Channel> &channels, Axis axis)
+template <typename Axis> const QVector<double> &longest(const QVector<Channel> &channels, Axis axis)
 {
     static const QVector<double> none;
     const QVector<double> *best = &none;
@@ -258,7 +261,11 @@ std::mutex &hdf5Mutex()
 class H5Id
 {
 public:
-    H5Id(hid_t id, herr_t (*close)(hid_t)) : id(id), closeFn(close) {}
+    H5Id(hid_t id, herr_t (*close)(hid_t))
+        : id(id)
+        , closeFn(close)
+    {
+    }
     ~H5Id() { close(); }
     H5Id(const H5Id &) = delete;
     H5Id &operator=(const H5Id &) = delete;
@@ -282,8 +289,8 @@ bool stringAttribute(hid_t owner, const char *name, const QString &value)
     if (u.isEmpty())
         u = QByteArray(1, '\0'); // a zero-size string type is not allowed
     H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
-    if (!type.valid() || H5Tset_size(type, size_t(u.size())) < 0
-        || H5Tset_cset(type, H5T_CSET_UTF8) < 0 || H5Tset_strpad(type, H5T_STR_NULLPAD) < 0)
+    if (!type.valid() || H5Tset_size(type, size_t(u.size())) < 0 ||
+        H5Tset_cset(type, H5T_CSET_UTF8) < 0 || H5Tset_strpad(type, H5T_STR_NULLPAD) < 0)
         return false;
     H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
     H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
@@ -299,8 +306,8 @@ bool numberAttribute(hid_t owner, const char *name, double value)
 
 // One 1-D dataset of doubles, written in slabs so that a cancel is heard.
 // Returns false on an HDF5 error; *cancelled tells a cancel apart.
-bool dataset(hid_t group, const char *name, const char *unit, const QVector<double> &v,
-             Progress *p, bool *cancelled)
+bool dataset(hid_t group, const char *name, const char *unit, const QVector<double> &v, Progress *p,
+             bool *cancelled)
 {
     const hsize_t n = hsize_t(v.size());
     H5Id space(H5Screate_simple(1, &n, nullptr), H5Sclose);
@@ -315,8 +322,8 @@ bool dataset(hid_t group, const char *name, const char *unit, const QVector<doub
         }
         const hsize_t count = std::min(SlabLength, n - start);
         H5Id mem(H5Screate_simple(1, &count, nullptr), H5Sclose);
-        if (H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &count, nullptr) < 0
-            || H5Dwrite(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT, v.constData() + start) < 0)
+        if (H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &count, nullptr) < 0 ||
+            H5Dwrite(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT, v.constData() + start) < 0)
             return false;
         p->done += qint64(count);
     }
@@ -325,11 +332,11 @@ bool dataset(hid_t group, const char *name, const char *unit, const QVector<doub
 
 bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, bool *cancelled)
 {
-    if (!stringAttribute(file, "module_serial", s.moduleSerial)
-        || !stringAttribute(file, "crate_serial", s.crateSerial)
-        || !numberAttribute(file, "slot", s.slot)
-        || !stringAttribute(file, "configuration", s.configSummary)
-        || !stringAttribute(file, "block_time", MeasurementTable::timeText(s.blockTime)))
+    if (!stringAttribute(file, "module_serial", s.moduleSerial) ||
+        !stringAttribute(file, "crate_serial", s.crateSerial) ||
+        !numberAttribute(file, "slot", s.slot) ||
+        !stringAttribute(file, "configuration", s.configSummary) ||
+        !stringAttribute(file, "block_time", MeasurementTable::timeText(s.blockTime)))
         return false;
     // The channels of a block share their axes: each is stored once at the top
     // and every channel group links to it.
@@ -339,8 +346,8 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
     if (!channels.isEmpty()) {
         sharedTime = &channels.first().result->timeAxis;
         sharedFreq = &channels.first().result->freqAxis;
-        if (!dataset(file, "time", "ms", *sharedTime, p, cancelled)
-            || !dataset(file, "frequency", "Hz", *sharedFreq, p, cancelled))
+        if (!dataset(file, "time", "ms", *sharedTime, p, cancelled) ||
+            !dataset(file, "frequency", "Hz", *sharedFreq, p, cancelled))
             return false;
     }
     auto axis = [&](hid_t group, const char *name, const char *unit, const QVector<double> &v,
@@ -351,17 +358,17 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
     };
     for (const Channel &c : channels) {
         const QByteArray name =
-                QStringLiteral("channel_%1").arg(c.number, 2, 10, QLatin1Char('0')).toLatin1();
+            QStringLiteral("channel_%1").arg(c.number, 2, 10, QLatin1Char('0')).toLatin1();
         H5Id group(H5Gcreate2(file, name.constData(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
                    H5Gclose);
         const DataBlockProcessor::ChResult &ch = *c.result;
-        if (!group.valid() || !numberAttribute(group, "channel", c.number)
-            || !numberAttribute(group, "range_mV", ch.rangeMv)
-            || !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac)
-            || !axis(group, "time", "ms", ch.timeAxis, sharedTime)
-            || !dataset(group, "values", "mV", ch.values, p, cancelled)
-            || !axis(group, "frequency", "Hz", ch.freqAxis, sharedFreq)
-            || !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
+        if (!group.valid() || !numberAttribute(group, "channel", c.number) ||
+            !numberAttribute(group, "range_mV", ch.rangeMv) ||
+            !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
+            !axis(group, "time", "ms", ch.timeAxis, sharedTime) ||
+            !dataset(group, "values", "mV", ch.values, p, cancelled) ||
+            !axis(group, "frequency", "Hz", ch.freqAxis, sharedFreq) ||
+            !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
             return false;
     }
     return true;
@@ -372,8 +379,8 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
     Result r;
     const QFileInfo target(path);
     // Beside the target, so that the rename stays on one file system.
-    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                       + QStringLiteral(".XXXXXX"));
+    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                       QStringLiteral(".XXXXXX"));
     if (!tmp.open()) {
         r.error = fileError(path, tmp.errorString());
         return r;
@@ -411,7 +418,7 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
     }
     if (!ok) {
         r.error = fileError(path, QStringLiteral("ошибка записи HDF5 (%1)")
-                                          .arg(QString::fromLocal8Bit(std::strerror(errno))));
+                                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return r;
     }
     // On the disk before it takes the name, as QSaveFile does.
@@ -419,8 +426,8 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
     const bool synced = fd >= 0 && ::fsync(fd) == 0;
     if (fd >= 0)
         ::close(fd);
-    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                       | QFileDevice::ReadOther);
+    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                       QFileDevice::ReadOther);
     if (!synced || std::rename(tmpName.constData(), QFile::encodeName(path).constData()) != 0) {
         r.error = fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
         return r;
@@ -456,23 +463,22 @@ Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
 {
     Result r;
     const QFileInfo target(path);
-    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                       + QStringLiteral(".XXXXXX"));
+    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                       QStringLiteral(".XXXXXX"));
     if (!tmp.open()) {
         r.error = fileError(path, tmp.errorString());
         return r;
     }
     tmp.close();
     const bool saved = pdf ? plot->savePdf(tmp.fileName()) : plot->savePng(tmp.fileName());
-    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                       | QFileDevice::ReadOther);
+    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                       QFileDevice::ReadOther);
     if (!saved || QFileInfo(tmp.fileName()).size() == 0) {
         r.error = fileError(path, QStringLiteral("график не записан"));
         return r;
     }
     if (std::rename(QFile::encodeName(tmp.fileName()).constData(),
-                    QFile::encodeName(path).constData())
-        != 0) {
+                    QFile::encodeName(path).constData()) != 0) {
         r.error = fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
         return r;
     }

@@ -31,14 +31,14 @@ void MeasurementSnapshot::setConfig(const DeviceConfig &c)
     configSummary = QStringLiteral("Частота АЦП %1 Гц; время измерения %2 мс; ток %3 мА; "
                                    "режим %4; фоновые измерения 0x%5; тарировочные коэф-ты %6; "
                                    "каналы %7")
-                            .arg(QString::fromLatin1(freq))
-                            .arg(c.measTime)
-                            .arg(QString::fromLatin1(current))
-                            .arg(c.singleChMode() ? QStringLiteral("одноканальный")
-                                                  : QStringLiteral("многоканальный"))
-                            .arg(c.bgMeasMask, 4, 16, QLatin1Char('0'))
-                            .arg(c.tareCoefEn ? QStringLiteral("вкл.") : QStringLiteral("выкл."))
-                            .arg(channels.join(QStringLiteral(", ")));
+                        .arg(QString::fromLatin1(freq))
+                        .arg(c.measTime)
+                        .arg(QString::fromLatin1(current))
+                        .arg(c.singleChMode() ? QStringLiteral("одноканальный")
+                                              : QStringLiteral("многоканальный"))
+                        .arg(c.bgMeasMask, 4, 16, QLatin1Char('0'))
+                        .arg(c.tareCoefEn ? QStringLiteral("вкл.") : QStringLiteral("выкл."))
+                        .arg(channels.join(QStringLiteral(", ")));
 }
 
 int MeasurementSnapshot::channelCount() const

@@ -22,7 +22,7 @@ struct MeasurementSnapshot
     QString crateSerial;
     int slot = 0;
     QString configSummary;
-    QDateTime blockTime; // UTC, when the window received the block
+    QDateTime blockTime;         // UTC, when the window received the block
     QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
 
     // The configuration's view of the block, as the window applies it.

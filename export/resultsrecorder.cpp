@@ -29,7 +29,7 @@ QByteArray csvLine(const QStringList &fields)
 QString recordError(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось записать результаты в файл %1: %2")
-            .arg(QDir::toNativeSeparators(path), reason);
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -42,10 +42,10 @@ bool ResultsRecorder::start(const QString &path, QString *error)
     // Unbuffered: a write that fails says so at once, not at some later flush.
     // A device (a pipe, /dev/full) cannot seek to its end.
     struct stat before;
-    const bool notAFile = ::stat(QFile::encodeName(path).constData(), &before) == 0
-                        && !S_ISREG(before.st_mode);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
-                                     | (notAFile ? QIODevice::NotOpen : QIODevice::Append);
+    const bool notAFile =
+        ::stat(QFile::encodeName(path).constData(), &before) == 0 && !S_ISREG(before.st_mode);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                     (notAFile ? QIODevice::NotOpen : QIODevice::Append);
     if (!file.open(mode)) {
         *error = recordError(path, file.errorString());
         return false;
@@ -68,8 +68,8 @@ bool ResultsRecorder::start(const QString &path, QString *error)
         // A file cut off inside a line (a crash, a full disk) gets its own line end
         // first, so that the new lines do not run on from the broken one.
         QFile reader(path);
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(size - 1)
-            && reader.read(1) != QByteArray("\n"))
+        if (reader.open(QIODevice::ReadOnly) && reader.seek(size - 1) &&
+            reader.read(1) != QByteArray("\n"))
             head = "\n";
     }
     if (!head.isEmpty() && !writeAll(head, error)) {
@@ -82,8 +82,8 @@ bool ResultsRecorder::start(const QString &path, QString *error)
 bool ResultsRecorder::stillSameFile() const
 {
     struct stat st;
-    return ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0
-           && quint64(st.st_dev) == device && quint64(st.st_ino) == inode;
+    return ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 &&
+           quint64(st.st_dev) == device && quint64(st.st_ino) == inode;
 }
 
 bool ResultsRecorder::writeAll(const QByteArray &data, QString *error)

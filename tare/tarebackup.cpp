@@ -46,7 +46,7 @@ QByteArray iniText(const QString &serial, const TGRV480TareInfo *records, const 
     // Quoted, so that QSettings takes the serial's characters as they are.
     QString quoted = serial;
     quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-            .replace(QLatin1Char('"'), QStringLiteral("\\\""));
+        .replace(QLatin1Char('"'), QStringLiteral("\\\""));
     out += "Serial=\"" + quoted.toUtf8() + "\"\n";
     out += "Time=" + time.toUTC().toString(Qt::ISODateWithMs).toLatin1() + "\n";
     for (int i = 0; i < GRV480_CHANNEL_COUNT; ++i) {
@@ -75,8 +75,8 @@ bool readHeader(QSettings &ini, QString *serial, QDateTime *time)
 
 QString directory()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-           + QStringLiteral("/tare-backups");
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/tare-backups");
 }
 
 bool write(const QString &serial, const TGRV480TareInfo *records, const QDateTime &time,
@@ -87,8 +87,8 @@ bool write(const QString &serial, const TGRV480TareInfo *records, const QDateTim
         *error = QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(dir));
         return false;
     }
-    const QString base = dir + QLatin1Char('/') + fileStem(serial) + QLatin1Char('_')
-                         + time.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString base = dir + QLatin1Char('/') + fileStem(serial) + QLatin1Char('_') +
+                         time.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QString name = base + QStringLiteral(".ini");
     for (int n = 2; QFileInfo::exists(name); ++n)
         name = base + QStringLiteral("-%1.ini").arg(n);
@@ -108,8 +108,8 @@ QList<Entry> list(const QString &serial)
 {
     QList<Entry> entries;
     const QDir dir(directory());
-    const QStringList names = dir.entryList({fileStem(serial) + QStringLiteral("_*.ini")},
-                                            QDir::Files | QDir::Readable);
+    const QStringList names =
+        dir.entryList({fileStem(serial) + QStringLiteral("_*.ini")}, QDir::Files | QDir::Readable);
     for (const QString &n : names) {
         const QString p = dir.filePath(n);
         QSettings ini(p, QSettings::IniFormat);
@@ -137,7 +137,7 @@ bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, 
     QDateTime t;
     if (!readHeader(ini, &fileSerial, &t)) {
         *error = QStringLiteral("файл %1 не является резервной копией тарировочных коэффициентов")
-                         .arg(QDir::toNativeSeparators(path));
+                     .arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (fileSerial != serial) {

@@ -166,7 +166,8 @@ void TareDialog::restoreBackup()
     }
     QStringList items;
     for (const TareBackup::Entry &e : backups)
-        items << QLocale().toString(e.time.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
+        items << QLocale().toString(e.time.toLocalTime(),
+                                    QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
     bool ok = false;
     const QString chosen = QInputDialog::getItem(
             this, tr("Восстановление из резервной копии"),

@@ -12,8 +12,8 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
-#include <QTableWidget>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -195,8 +195,7 @@ void tst_MeasurementExport::readBack()
     QFETCH(int, format);
     QFETCH(QString, reader);
     QProcess probe;
-    probe.start(python(),
-                {QStringLiteral("-c"), QStringLiteral("import h5py")});
+    probe.start(python(), {QStringLiteral("-c"), QStringLiteral("import h5py")});
     if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
         QSKIP("python3 with h5py is not installed (scripts/install-deps.sh installs it)");
 
@@ -214,7 +213,8 @@ void tst_MeasurementExport::readBack()
     QVERIFY(py.waitForFinished(60000));
     QVERIFY2(py.exitCode() == 0, py.readAllStandardError().constData());
     QMap<QString, QStringList> got;
-    for (const QString &line : QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+    for (const QString &line :
+         QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         QStringList parts = line.split(QLatin1Char(' '));
         const QString key = parts.takeFirst();
         if (key == QLatin1String("meta"))
@@ -234,8 +234,7 @@ void tst_MeasurementExport::readBack()
             QCOMPARE(row.at(2), r == 1 ? QStringLiteral("красный") : QStringLiteral("зелёный"));
             QCOMPARE(row.at(3), QStringLiteral("серый")); // no short check configured
             QCOMPARE(numbers({row.at(7)}).value(0), c.status.ux.value);
-            QCOMPARE(numbers({row.at(8)}).value(0),
-                     c.status.ux.value - s.block->status.uref.value);
+            QCOMPARE(numbers({row.at(8)}).value(0), c.status.ux.value - s.block->status.uref.value);
             QCOMPARE(row.at(9), QStringLiteral("-")); // Ucm not measured: empty
             QCOMPARE(numbers({row.at(12), row.at(14)}), (QVector<double>{c.peakFreq, c.snr}));
             continue;
@@ -349,8 +348,8 @@ void tst_MeasurementExport::actionWritesEveryKind()
     QVERIFY(actions.saveAction()->isEnabled());
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.") + MeasurementActions::defaultSuffix(
-                                                                       MeasurementActions::Kind(kind)));
+    const QString path = dir.filePath(
+        QStringLiteral("out.") + MeasurementActions::defaultSuffix(MeasurementActions::Kind(kind)));
     QSignalSpy finished(&actions, &MeasurementActions::exportFinished);
     QVERIFY(finished.isValid());
     closeBoxes(&actions);

@@ -44,7 +44,8 @@ TareDialog::ApiCalls fakeCalls()
         flash.backupsAtWrite = backups.size();
         TGRV480TareInfo kept[GRV480_CHANNEL_COUNT] = {};
         QString error;
-        if (!backups.isEmpty() && TareBackup::read(backups[0].path, QLatin1String(Serial), kept, &error))
+        if (!backups.isEmpty() &&
+            TareBackup::read(backups[0].path, QLatin1String(Serial), kept, &error))
             flash.backedUpScale3 = kept[2].scaleCoef;
         std::memcpy(flash.records, h->tare, sizeof flash.records);
         return 0;
@@ -161,9 +162,9 @@ void tst_TareBackup::restoreIntoTableOnly()
     ModalCloser closer;
     click(dlg, "tareRestoreBtn");
     QCOMPARE(closer.texts.size(), 1); // none yet
-    click(dlg, "tareWriteFlashBtn");   // keeps 1.0123
+    click(dlg, "tareWriteFlashBtn");  // keeps 1.0123
     h->tare[2].scaleCoef = 2.0;
-    click(dlg, "tareWriteFlashBtn");   // keeps 1.5
+    click(dlg, "tareWriteFlashBtn"); // keeps 1.5
     flash.calls.clear();
 
     click(dlg, "tareRestoreBtn");
