@@ -9,6 +9,7 @@
 #include "envelopegraph.h"
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
+#include "measurementactions.h"
 #include "resultrules.h"
 #include "savedstate.h"
 #include "tablecopyaction.h"
@@ -170,6 +171,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->actionClearSamples->setEnabled(false);
     ui->refreshDevsBtn->setDefaultAction(ui->actionRefreshDeviceList);
+    measurement = new MeasurementActions(
+            this, ui->timePlot, ui->fftPlot,
+            [this](MeasurementSnapshot &s) { describeMeasurement(s); });
+    ui->toolBar->addAction(measurement->saveAction());
+    ui->toolBar->addAction(measurement->recordAction());
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -690,6 +696,7 @@ void MainWindow::clearData()
     ui->isrcRec->clear();
 
     ui->actionClearSamples->setEnabled(false);
+    measurement->blockCleared();
 }
 
 void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
@@ -767,6 +774,18 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     }
 
     showStatusPanel(f);
+    measurement->blockShown(block);
+}
+
+void MainWindow::describeMeasurement(MeasurementSnapshot &s) const
+{
+    s.setConfig(*config);
+    s.moduleSerial = ui->serial->text();
+    const int m = ui->modulesList->currentIndex();
+    if (m >= 0 && m < modules.size()) {
+        s.crateSerial = modules.at(m).crateSerial;
+        s.slot = modules.at(m).slot;
+    }
 }
 
 void MainWindow::showStatusPanel(const TGRV480FrameStatus &f)

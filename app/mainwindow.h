@@ -16,6 +16,8 @@ class QTableWidgetItem;
 class CondLedIndicator;
 class DeviceConfig;
 class GRV480RecvThread;
+class MeasurementActions;
+struct MeasurementSnapshot;
 
 namespace Ui {
 class MainWindow;
@@ -78,6 +80,7 @@ private:
     void setConditionLed(CondLedIndicator *led, int state, bool pass);
     void showStatusPanel(const TGRV480FrameStatus &f);
     void shutDown();
+    void describeMeasurement(MeasurementSnapshot &s) const;
 
     Ui::MainWindow *ui;
     QList<ChannelRow *> rows;
@@ -89,6 +92,7 @@ private:
     DataBlockProcessor processor;
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
+    MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -10,6 +10,8 @@ PKGS=(
   xvfb xauth procps
   desktop-file-utils appstream dpkg-dev
 )
+# Measurement export: HDF5 for large blocks; Python and h5py read exported files back in the tests.
+PKGS+=(libhdf5-dev python3 python3-h5py)
 
 missing=()
 for p in "${PKGS[@]}"; do

@@ -10,7 +10,8 @@ asan=${SANITIZE_BUILD_DIR:-build-sanitize}
 BUILD_DIR=$asan bash scripts/build.sh -DGRV480_SANITIZE=ON -DGRV480_BUILD_BENCH=OFF
 (cd "$asan" && ctest --output-on-failure -j"$(nproc)")
 
-threaded=(tst_grv480recvthread tst_datablockprocessor tst_mainwindow tst_grv480api tst_emulator)
+threaded=(tst_grv480recvthread tst_datablockprocessor tst_mainwindow tst_grv480api tst_emulator
+          tst_measurementexport)
 tsan=${TSAN_BUILD_DIR:-build-tsan}
 cmake -S . -B "$tsan" -DGRV480_SANITIZE_THREAD=ON -DGRV480_BUILD_BENCH=OFF >/dev/null
 cmake --build "$tsan" -j"$(nproc)" --target "${threaded[@]}"

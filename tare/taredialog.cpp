@@ -7,10 +7,15 @@
 #include "tarechannelsdialog.h"
 #include "waitcursorguard.h"
 #include "savedstate.h"
+#include "tarebackup.h"
 
 #include <QEvent>
+#include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
+
+#include <cstring>
 
 static const char SettingsGroup[] = "TareDialog";
 static const char SizeKey[] = "WidgetSize";
@@ -41,6 +46,7 @@ TareDialog::TareDialog(QWidget *parent, TGRV480 *handle, const DeviceConfig *con
     connect(ui->tareReadFlashBtn, &QPushButton::clicked, this, &TareDialog::readCoefs);
     connect(ui->tareOffsBtn, &QPushButton::clicked, this, &TareDialog::tareOffset);
     connect(ui->tareScaleBtn, &QPushButton::clicked, this, &TareDialog::tareScale);
+    connect(ui->tareRestoreBtn, &QPushButton::clicked, this, &TareDialog::restoreBackup);
 }
 
 TareDialog::~TareDialog()
@@ -98,7 +104,37 @@ void TareDialog::writeCoefs()
                               QMessageBox::Ok);
         return;
     }
+    // The flash is read into the handle, which holds the table's coefficients;
+    // those go back at once, whatever the read gave.
+    TGRV480TareInfo table[GRV480_CHANNEL_COUNT];
+    TGRV480TareInfo flash[GRV480_CHANNEL_COUNT];
     INT err;
+    {
+        WaitCursorGuard wait;
+        std::memcpy(table, hmodule->tare, sizeof table);
+        err = apiCalls().readTareInfo(hmodule, AllChannels);
+        std::memcpy(flash, hmodule->tare, sizeof flash);
+        std::memcpy(hmodule->tare, table, sizeof table);
+    }
+    // A calibration is never overwritten without its backup; an empty flash has
+    // nothing to lose.
+    if (err != 0 && err != GRV480_ERR_FLASH_EMPTY) {
+        showError(tr("Не удалось прочитать тарировочные коэффициенты для резервной копии, "
+                     "запись не выполнена"),
+                  err);
+        return;
+    }
+    QString backupError;
+    if (err == 0
+        && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(), nullptr,
+                           &backupError)) {
+        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                              tr("Не удалось сохранить резервную копию тарировочных "
+                                 "коэффициентов (%1). Запись во Flash-память не выполнена.")
+                                  .arg(backupError),
+                              QMessageBox::Ok);
+        return;
+    }
     {
         WaitCursorGuard wait;
         err = apiCalls().writeTareInfo(hmodule, AllChannels);
@@ -109,6 +145,52 @@ void TareDialog::writeCoefs()
     }
     QMessageBox::information(this, tr("Завершение операции"),
                              tr("Запись тарировочных коэффициентов выполнена успешно"),
+                             QMessageBox::Ok);
+}
+
+QString TareDialog::moduleSerial() const
+{
+    const char *sn = hmodule->info.moduleSerial;
+    return QString::fromLocal8Bit(sn, int(qstrnlen(sn, sizeof(hmodule->info.moduleSerial))));
+}
+
+void TareDialog::restoreBackup()
+{
+    const QString serial = moduleSerial();
+    const QList<TareBackup::Entry> backups = TareBackup::list(serial);
+    if (backups.isEmpty()) {
+        QMessageBox::information(this, tr("Восстановление из резервной копии"),
+                                 tr("Резервных копий коэффициентов модуля %1 нет").arg(serial),
+                                 QMessageBox::Ok);
+        return;
+    }
+    QStringList items;
+    for (const TareBackup::Entry &e : backups)
+        items << QLocale().toString(e.time.toLocalTime(),
+                                    QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+            this, tr("Восстановление из резервной копии"),
+            tr("Коэффициенты модуля %1, какими они были во Flash-памяти\n"
+               "перед записью в указанное время:")
+                    .arg(serial),
+            items, 0, false, &ok);
+    const int i = items.indexOf(chosen);
+    if (!ok || i < 0)
+        return;
+
+    QString error;
+    if (!TareBackup::read(backups.at(i).path, serial, hmodule->tare, &error)) {
+        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                              tr("Не удалось прочитать резервную копию: %1").arg(error),
+                              QMessageBox::Ok);
+        return;
+    }
+    coefsModel.refreshAll();
+    QMessageBox::information(this, tr("Завершение операции"),
+                             tr("Коэффициенты резервной копии от %1 загружены в таблицу. "
+                                "Во Flash-память они попадут после записи.")
+                                 .arg(chosen),
                              QMessageBox::Ok);
 }
 

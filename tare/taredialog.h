@@ -11,6 +11,10 @@
  * tare), never back to the caller. A tare overwrites the configuration held
  * in the handle: the caller writes its own back afterwards.
  *
+ * Before every write to the flash, the coefficients the flash held are kept as
+ * a backup (TareBackup); when they cannot be read or kept, nothing is written.
+ * A backup is restored into the table only, never straight into the flash.
+ *
  * Every module call blocks the GUI thread under a wait cursor, which is gone
  * again before any message box appears.
  */
@@ -60,11 +64,13 @@ private slots:
     void readCoefs();
     void tareOffset();
     void tareScale();
+    void restoreBackup();
 
 private:
     void showTareResult(int err, quint32 okChannelMask);
     // Runs the channel dialog; true when the tare is to go ahead.
     bool selectChannels();
+    QString moduleSerial() const;
 
     Ui::TareDialog *ui;
     TGRV480 *hmodule;

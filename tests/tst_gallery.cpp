@@ -339,7 +339,8 @@ void TestGallery::icons()
     QToolBar bar;
     bar.setIconSize(QSize(32, 32));
     bar.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    const QStringList names = {"configure", "clear", "refresh", "file_save", "file_load"};
+    const QStringList names = {"configure", "clear",     "refresh",         "file_save",
+                               "file_load", "measurement_save", "record"};
     for (const QString &name : names) {
         const QString path = ":/icons/" + name + ".png";
         QVERIFY2(QFile::exists(path), qPrintable(path));

@@ -173,6 +173,52 @@ QImage drawSave()
     return img;
 }
 
+// The floppy whose label carries a signal trace: the measurement, not a configuration.
+QImage drawMeasurementSave()
+{
+    QImage img = canvas();
+    QPainter p(&img);
+    begin(p);
+    floppy(p);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRect(QRectF(7.5, 16.5, 17, 10));
+    QPainterPath wave;
+    for (int i = 0; i <= 24; ++i) {
+        const qreal x = 8.5 + 15.0 * i / 24;
+        const qreal y = 21.5 - 3.6 * qSin(2 * M_PI * 1.5 * i / 24);
+        if (i == 0)
+            wave.moveTo(x, y);
+        else
+            wave.lineTo(x, y);
+    }
+    p.setPen(QPen(QColor(210, 60, 50), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(wave);
+    return img;
+}
+
+// A log sheet of lines with the red dot of a running recording on it.
+QImage drawRecord()
+{
+    QImage img = canvas();
+    QPainter p(&img);
+    begin(p);
+    p.setPen(QPen(Outline, 1.2));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRoundedRect(QRectF(3, 2.5, 21, 27), 2, 2);
+    p.setPen(QPen(QColor(120, 130, 145), 1.6, Qt::SolidLine, Qt::RoundCap));
+    for (int i = 0; i < 5; ++i)
+        p.drawLine(QPointF(7, 8 + 4.5 * i), QPointF(20, 8 + 4.5 * i));
+    QRadialGradient g(QPointF(21.5, 20.5), 9);
+    g.setColorAt(0, QColor(255, 110, 100));
+    g.setColorAt(1, QColor(190, 20, 20));
+    p.setPen(QPen(QColor(110, 10, 10), 1.2));
+    p.setBrush(g);
+    p.drawEllipse(QPointF(23, 22), 7.5, 7.5);
+    return img;
+}
+
 QImage drawLoad()
 {
     QImage img = canvas();
@@ -339,6 +385,8 @@ int main(int argc, char **argv)
     ok &= save(drawRefresh(), root + "/icons/refresh.png");
     ok &= save(drawSave(), root + "/icons/file_save.png");
     ok &= save(drawLoad(), root + "/icons/file_load.png");
+    ok &= save(drawMeasurementSave(), root + "/icons/measurement_save.png");
+    ok &= save(drawRecord(), root + "/icons/record.png");
     ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru.png");
     ok &= save(drawUkFlag(), root + "/qttrans/lang/en.png");
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})

@@ -1,0 +1,315 @@
+#include "measurementactions.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+const char SettingsGroup[] = "MeasurementExport";
+const char DirKey[] = "Dir";
+const char RecordKey[] = "RecordFile";
+
+constexpr int ProgressSteps = 1000;
+constexpr int ProgressDelayMs = 500;
+constexpr int ProgressPollMs = 50;
+// Above this many samples the dialog offers HDF5 first: CSV grows to some
+// twenty bytes a sample.
+constexpr qint64 LargeBlockSamples = 1000000;
+
+struct FileType
+{
+    MeasurementActions::Kind kind;
+    const char *filter;
+};
+
+const FileType FileTypes[] = {
+    {MeasurementActions::Kind::ResultsCsv, "Результаты измерения, CSV (*.csv)"},
+    {MeasurementActions::Kind::SamplesCsv, "Отсчёты и спектры, CSV (*.csv)"},
+    {MeasurementActions::Kind::SamplesHdf5, "Отсчёты и спектры, HDF5 (*.h5 *.hdf5)"},
+    {MeasurementActions::Kind::TimePlotPng, "График сигнала, PNG (*.png)"},
+    {MeasurementActions::Kind::TimePlotPdf, "График сигнала, PDF (*.pdf)"},
+    {MeasurementActions::Kind::FftPlotPng, "График спектра, PNG (*.png)"},
+    {MeasurementActions::Kind::FftPlotPdf, "График спектра, PDF (*.pdf)"},
+};
+
+} // namespace
+
+MeasurementActions::MeasurementActions(QMainWindow *window, QCustomPlot *timePlot,
+                                       QCustomPlot *fftPlot, Describer describer)
+    : QObject(window)
+    , window(window)
+    , timePlot(timePlot)
+    , fftPlot(fftPlot)
+    , describe(std::move(describer))
+    , saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")),
+                          QStringLiteral("Сохранить измерение..."), window))
+    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")),
+                            QStringLiteral("Запись результатов"), window))
+    , recordLabel(new QLabel(window))
+{
+    saveAct->setObjectName(QStringLiteral("actionSaveMeasurement"));
+    saveAct->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    saveAct->setEnabled(false);
+    recordAct->setObjectName(QStringLiteral("actionRecordResults"));
+    recordAct->setCheckable(true);
+    window->statusBar()->addPermanentWidget(recordLabel);
+    recordLabel->hide();
+
+    connect(saveAct, &QAction::triggered, this, &MeasurementActions::chooseExportFile);
+    connect(recordAct, &QAction::toggled, this, &MeasurementActions::recordToggled);
+}
+
+MeasurementActions::~MeasurementActions()
+{
+    // The thread reads only the snapshot it was given; it is cancelled and waited for.
+    if (worker) {
+        progress->cancel = true;
+        worker->wait();
+        delete worker;
+    }
+}
+
+void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block)
+{
+    if (!block)
+        return;
+    MeasurementSnapshot s;
+    describe(s);
+    s.blockTime = QDateTime::currentDateTimeUtc();
+    s.block = block;
+    shown = s;
+    saveAct->setEnabled(true);
+
+    if (!rec.isActive())
+        return;
+    QString error;
+    if (rec.append(shown, &error)) {
+        updateRecordLabel();
+    } else {
+        // The box waits until the window has finished with the block.
+        QTimer::singleShot(0, this, [this, error]() { stopRecording(error); });
+    }
+}
+
+void MeasurementActions::blockCleared()
+{
+    shown = MeasurementSnapshot();
+    saveAct->setEnabled(false);
+}
+
+QString MeasurementActions::defaultSuffix(Kind kind)
+{
+    switch (kind) {
+    case Kind::ResultsCsv:
+    case Kind::SamplesCsv:
+        return QStringLiteral("csv");
+    case Kind::SamplesHdf5:
+        return QStringLiteral("h5");
+    case Kind::TimePlotPng:
+    case Kind::FftPlotPng:
+        return QStringLiteral("png");
+    case Kind::TimePlotPdf:
+    case Kind::FftPlotPdf:
+        return QStringLiteral("pdf");
+    }
+    return QString();
+}
+
+void MeasurementActions::chooseExportFile()
+{
+    if (!shown.block || worker)
+        return;
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    const QString dir =
+        settings
+            .value(QLatin1String(DirKey),
+                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .toString();
+    QStringList filters;
+    for (const FileType &t : FileTypes)
+        filters << QString::fromUtf8(t.filter);
+    QString selected = filters.at(shown.sampleCount() > LargeBlockSamples ? 2 : 0);
+    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Сохранить измерение"), dir,
+                                                filters.join(QStringLiteral(";;")), &selected);
+    if (path.isEmpty())
+        return;
+    const int i = std::max(0, int(filters.indexOf(selected)));
+    const Kind kind = FileTypes[i].kind;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + defaultSuffix(kind);
+    settings.setValue(QLatin1String(DirKey), QFileInfo(path).absolutePath());
+    exportTo(path, kind);
+}
+
+void MeasurementActions::exportTo(const QString &path, Kind kind)
+{
+    using namespace MeasurementExport;
+    if (worker)
+        return;
+    if (!shown.block) {
+        Result r;
+        r.error = QStringLiteral("Нет измерения для сохранения");
+        report(r, path);
+        return;
+    }
+    switch (kind) {
+    case Kind::TimePlotPng:
+    case Kind::TimePlotPdf:
+    case Kind::FftPlotPng:
+    case Kind::FftPlotPdf: {
+        QCustomPlot *plot =
+            (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf) ? timePlot : fftPlot;
+        report(savePlot(plot, path, kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf), path);
+        return;
+    }
+    default:
+        break;
+    }
+
+    const Format format = kind == Kind::ResultsCsv   ? Format::ResultsCsv
+                          : kind == Kind::SamplesCsv ? Format::SamplesCsv
+                                                     : Format::SamplesHdf5;
+    progress = std::make_shared<Progress>();
+    result = std::make_shared<Result>();
+    exportPath = path;
+    const MeasurementSnapshot snapshot = shown;
+    auto p = progress;
+    auto r = result;
+    worker = QThread::create(
+        [snapshot, format, path, p, r]() { *r = write(snapshot, format, path, p.get()); });
+    worker->setObjectName(QStringLiteral("GRV480 export"));
+    connect(worker, &QThread::finished, this, &MeasurementActions::finishExport);
+    saveAct->setEnabled(false);
+
+    progressDialog = new QProgressDialog(
+        QStringLiteral("Сохранение измерения в %1...").arg(QFileInfo(path).fileName()),
+        QStringLiteral("Отмена"), 0, ProgressSteps, window);
+    progressDialog->setWindowTitle(QStringLiteral("Сохранить измерение"));
+    progressDialog->setWindowModality(Qt::WindowModal);
+    progressDialog->setAutoClose(false);
+    progressDialog->setAutoReset(false);
+    progressDialog->setMinimumDuration(ProgressDelayMs);
+    progressDialog->setValue(0);
+    connect(progressDialog, &QProgressDialog::canceled, this, [p]() { p->cancel = true; });
+    auto *poll = new QTimer(progressDialog);
+    connect(poll, &QTimer::timeout, progressDialog, [this, p]() {
+        const qint64 total = std::max<qint64>(p->total, 1);
+        progressDialog->setValue(
+            int(std::min<qint64>(p->done * ProgressSteps / total, ProgressSteps - 1)));
+    });
+    poll->start(ProgressPollMs);
+    worker->start(QThread::LowPriority);
+}
+
+void MeasurementActions::finishExport()
+{
+    worker->wait();
+    delete worker;
+    worker = nullptr;
+    delete progressDialog;
+    progressDialog = nullptr;
+    saveAct->setEnabled(shown.block != nullptr);
+    report(*result, exportPath);
+}
+
+void MeasurementActions::report(const MeasurementExport::Result &r, const QString &path)
+{
+    if (r.ok) {
+        const QString text =
+            QStringLiteral("Измерение сохранено в файл %1").arg(QDir::toNativeSeparators(path));
+        emit exportFinished(true, text);
+        QMessageBox::information(window, QStringLiteral("Завершение операции"), text,
+                                 QMessageBox::Ok);
+    } else if (r.cancelled) {
+        emit exportFinished(false, QString());
+    } else {
+        emit exportFinished(false, r.error);
+        QMessageBox::critical(window, QStringLiteral("Ошибка"), r.error, QMessageBox::Ok);
+    }
+}
+
+bool MeasurementActions::startRecording(const QString &path)
+{
+    QString error;
+    if (!rec.start(path, &error)) {
+        const QSignalBlocker block(recordAct);
+        recordAct->setChecked(false);
+        QMessageBox::critical(window, QStringLiteral("Ошибка"), error, QMessageBox::Ok);
+        return false;
+    }
+    {
+        const QSignalBlocker block(recordAct);
+        recordAct->setChecked(true);
+    }
+    updateRecordLabel();
+    return true;
+}
+
+void MeasurementActions::recordToggled(bool on)
+{
+    if (!on) {
+        stopRecording(QString());
+        return;
+    }
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    const QString last =
+        settings
+            .value(QLatin1String(RecordKey),
+                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .toString();
+    // An existing file is appended to, never replaced.
+    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"), last,
+                                                QStringLiteral("CSV (*.csv)"), nullptr,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        const QSignalBlocker block(recordAct);
+        recordAct->setChecked(false);
+        return;
+    }
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    settings.setValue(QLatin1String(RecordKey), path);
+    startRecording(path);
+}
+
+void MeasurementActions::stopRecording(const QString &reason)
+{
+    rec.stop();
+    {
+        const QSignalBlocker block(recordAct);
+        recordAct->setChecked(false);
+    }
+    recordLabel->hide();
+    if (!reason.isEmpty()) {
+        window->statusBar()->showMessage(
+            QStringLiteral("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
+        emit recordingStopped(reason);
+        QMessageBox::critical(window, QStringLiteral("Ошибка"),
+                              reason + QStringLiteral("\nЗапись результатов остановлена; "
+                                                      "записанные блоки сохранены."),
+                              QMessageBox::Ok);
+    } else {
+        emit recordingStopped(QString());
+    }
+}
+
+void MeasurementActions::updateRecordLabel()
+{
+    recordLabel->setText(QStringLiteral("Запись: %1, блоков: %2")
+                             .arg(QDir::toNativeSeparators(rec.path()))
+                             .arg(rec.blockCount()));
+    recordLabel->show();
+}

@@ -1,0 +1,490 @@
+#include "measurementexport.h"
+
+#include <hdf5.h>
+
+#include <qcustomplot.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using MeasurementTable::numberText;
+
+namespace MeasurementExport {
+
+namespace {
+
+constexpr int FlushBytes = 1 << 20;
+constexpr int RowsPerCheck = 4096;
+constexpr hsize_t SlabLength = 1 << 18;
+
+// Builds CSV text (comma, dot as decimal separator, UTF-8) into a buffer the
+// caller empties into the file now and then.
+class CsvText
+{
+public:
+    CsvText() { buf.reserve(FlushBytes + 4096); }
+
+    void field(const QString &s)
+    {
+        separate();
+        const QByteArray u = s.toUtf8();
+        if (u.contains(',') || u.contains('"') || u.contains('\n') || u.contains('\r')) {
+            QByteArray q = u;
+            q.replace('"', "\"\"");
+            buf += '"' + q + '"';
+        } else {
+            buf += u;
+        }
+    }
+    void number(double v)
+    {
+        separate();
+        char tmp[32];
+        const auto res = std::to_chars(tmp, tmp + sizeof tmp, v);
+        buf.append(tmp, int(res.ptr - tmp));
+    }
+    void empty() { separate(); }
+    void row(const QStringList &fields)
+    {
+        for (const QString &f : fields)
+            field(f);
+        endRow();
+    }
+    void endRow()
+    {
+        buf += '\n';
+        first = true;
+    }
+
+    QByteArray buf;
+
+private:
+    void separate()
+    {
+        if (!first)
+            buf += ',';
+        first = false;
+    }
+    bool first = true;
+};
+
+QString fileError(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось сохранить файл %1: %2")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void headerBlock(CsvText &out, const MeasurementSnapshot &s)
+{
+    out.row({QStringLiteral("Модуль"), s.moduleSerial});
+    out.row({QStringLiteral("Крейт"), s.crateSerial});
+    out.row({QStringLiteral("Слот"), QString::number(s.slot)});
+    out.row({QStringLiteral("Конфигурация"), s.configSummary});
+    out.row({QStringLiteral("Время блока"), MeasurementTable::timeText(s.blockTime)});
+    out.endRow();
+}
+
+struct Channel
+{
+    int number;
+    const DataBlockProcessor::ChResult *result;
+};
+
+QVector<Channel> channelsOf(const MeasurementSnapshot &s)
+{
+    QVector<Channel> out;
+    for (int r = 0; r < s.channelCount(); ++r) {
+        if (const auto *c = s.block->channels.at(r).data())
+            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c});
+    }
+    return out;
+}
+
+// A CSV file through QSaveFile: written beside the target, renamed over it by commit().
+class CsvFile
+{
+public:
+    explicit CsvFile(const QString &path)
+        : file(path)
+        , path(path)
+    {
+    }
+
+    bool open(Result *r)
+    {
+        if (file.open(QIODevice::WriteOnly))
+            return true;
+        r->error = fileError(path, file.errorString());
+        return false;
+    }
+    // Writes out what the buffer holds once it is large enough, or always when forced.
+    bool drain(CsvText &text, Result *r, bool force = false)
+    {
+        if (!force && text.buf.size() < FlushBytes)
+            return true;
+        if (file.write(text.buf) != text.buf.size()) {
+            r->error = fileError(path, file.errorString());
+            file.cancelWriting();
+            return false;
+        }
+        text.buf.clear();
+        return true;
+    }
+    bool commit(CsvText &text, Result *r)
+    {
+        if (!drain(text, r, true))
+            return false;
+        if (!file.commit()) {
+            r->error = fileError(path, file.errorString());
+            return false;
+        }
+        r->ok = true;
+        return true;
+    }
+    void cancel(Result *r)
+    {
+        file.cancelWriting();
+        r->cancelled = true;
+    }
+
+private:
+    QSaveFile file;
+    QString path;
+};
+
+Result writeResultsCsv(const MeasurementSnapshot &s, const QString &path)
+{
+    Result r;
+    CsvFile file(path);
+    if (!file.open(&r))
+        return r;
+    CsvText out;
+    headerBlock(out, s);
+    out.row(MeasurementTable::resultColumnTitles());
+    for (const QStringList &row : MeasurementTable::resultRows(s))
+        out.row(row);
+    out.endRow();
+    out.row({QStringLiteral("Состояние")});
+    for (const QStringList &row : MeasurementTable::statusRows(s))
+        out.row(row);
+    file.commit(out, &r);
+    return r;
+}
+
+template <typename Axis> const QVector<double> &longest(const QVector<Channel> &channels, Axis axis)
+{
+    static const QVector<double> none;
+    const QVector<double> *best = &none;
+    for (const Channel &c : channels) {
+        if ((c.result->*axis).size() > best->size())
+            best = &(c.result->*axis);
+    }
+    return *best;
+}
+
+void cell(CsvText &out, const QVector<double> &v, int i)
+{
+    if (i < v.size())
+        out.number(v.at(i));
+    else
+        out.empty();
+}
+
+Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progress *p)
+{
+    using R = DataBlockProcessor::ChResult;
+    Result r;
+    CsvFile file(path);
+    if (!file.open(&r))
+        return r;
+    const QVector<Channel> channels = channelsOf(s);
+    const QVector<double> &time = longest(channels, &R::timeAxis);
+    const QVector<double> &freq = longest(channels, &R::freqAxis);
+    const int rows = std::max(time.size(), freq.size());
+    p->total = std::max(rows, 1);
+
+    CsvText out;
+    headerBlock(out, s);
+    out.field(QStringLiteral("Время, мс"));
+    for (const Channel &c : channels)
+        out.field(QStringLiteral("Канал %1, мВ").arg(c.number));
+    out.field(QStringLiteral("Частота, Гц"));
+    for (const Channel &c : channels)
+        out.field(QStringLiteral("Канал %1, дБ").arg(c.number));
+    out.endRow();
+
+    for (int i = 0; i < rows; ++i) {
+        cell(out, time, i);
+        for (const Channel &c : channels)
+            cell(out, c.result->values, i);
+        cell(out, freq, i);
+        for (const Channel &c : channels)
+            cell(out, c.result->spectrum, i);
+        out.endRow();
+        if (i % RowsPerCheck == 0) {
+            if (!file.drain(out, &r))
+                return r;
+            p->done = i;
+            if (p->cancel) {
+                file.cancel(&r);
+                return r;
+            }
+        }
+    }
+    file.commit(out, &r);
+    p->done = rows;
+    return r;
+}
+
+// --- HDF5 ------------------------------------------------------------------
+
+// The serial HDF5 library is not thread-safe; two exports take turns.
+std::mutex &hdf5Mutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+// Closes an HDF5 identifier with its own close function when it goes.
+class H5Id
+{
+public:
+    H5Id(hid_t id, herr_t (*close)(hid_t))
+        : id(id)
+        , closeFn(close)
+    {
+    }
+    ~H5Id() { close(); }
+    H5Id(const H5Id &) = delete;
+    H5Id &operator=(const H5Id &) = delete;
+    bool valid() const { return id >= 0; }
+    operator hid_t() const { return id; }
+    bool close()
+    {
+        const bool ok = id < 0 || closeFn(id) >= 0;
+        id = -1;
+        return ok;
+    }
+
+private:
+    hid_t id;
+    herr_t (*closeFn)(hid_t);
+};
+
+bool stringAttribute(hid_t owner, const char *name, const QString &value)
+{
+    QByteArray u = value.toUtf8();
+    if (u.isEmpty())
+        u = QByteArray(1, '\0'); // a zero-size string type is not allowed
+    H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
+    if (!type.valid() || H5Tset_size(type, size_t(u.size())) < 0 ||
+        H5Tset_cset(type, H5T_CSET_UTF8) < 0 || H5Tset_strpad(type, H5T_STR_NULLPAD) < 0)
+        return false;
+    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    return attr.valid() && H5Awrite(attr, type, u.constData()) >= 0;
+}
+
+bool numberAttribute(hid_t owner, const char *name, double value)
+{
+    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    H5Id attr(H5Acreate2(owner, name, H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
+}
+
+// One 1-D dataset of doubles, written in slabs so that a cancel is heard.
+// Returns false on an HDF5 error; *cancelled tells a cancel apart.
+bool dataset(hid_t group, const char *name, const char *unit, const QVector<double> &v, Progress *p,
+             bool *cancelled)
+{
+    const hsize_t n = hsize_t(v.size());
+    H5Id space(H5Screate_simple(1, &n, nullptr), H5Sclose);
+    H5Id set(H5Dcreate2(group, name, H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+             H5Dclose);
+    if (!set.valid() || !stringAttribute(set, "unit", QString::fromUtf8(unit)))
+        return false;
+    for (hsize_t start = 0; start < n; start += SlabLength) {
+        if (p->cancel) {
+            *cancelled = true;
+            return false;
+        }
+        const hsize_t count = std::min(SlabLength, n - start);
+        H5Id mem(H5Screate_simple(1, &count, nullptr), H5Sclose);
+        if (H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &count, nullptr) < 0 ||
+            H5Dwrite(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT, v.constData() + start) < 0)
+            return false;
+        p->done += qint64(count);
+    }
+    return set.close();
+}
+
+bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, bool *cancelled)
+{
+    if (!stringAttribute(file, "module_serial", s.moduleSerial) ||
+        !stringAttribute(file, "crate_serial", s.crateSerial) ||
+        !numberAttribute(file, "slot", s.slot) ||
+        !stringAttribute(file, "configuration", s.configSummary) ||
+        !stringAttribute(file, "block_time", MeasurementTable::timeText(s.blockTime)))
+        return false;
+    // The channels of a block share their axes: each is stored once at the top
+    // and every channel group links to it.
+    const QVector<Channel> channels = channelsOf(s);
+    const QVector<double> *sharedTime = nullptr;
+    const QVector<double> *sharedFreq = nullptr;
+    if (!channels.isEmpty()) {
+        sharedTime = &channels.first().result->timeAxis;
+        sharedFreq = &channels.first().result->freqAxis;
+        if (!dataset(file, "time", "ms", *sharedTime, p, cancelled) ||
+            !dataset(file, "frequency", "Hz", *sharedFreq, p, cancelled))
+            return false;
+    }
+    auto axis = [&](hid_t group, const char *name, const char *unit, const QVector<double> &v,
+                    const QVector<double> *shared) {
+        if (v.constData() == shared->constData() && v.size() == shared->size())
+            return H5Lcreate_hard(file, name, group, name, H5P_DEFAULT, H5P_DEFAULT) >= 0;
+        return dataset(group, name, unit, v, p, cancelled);
+    };
+    for (const Channel &c : channels) {
+        const QByteArray name =
+            QStringLiteral("channel_%1").arg(c.number, 2, 10, QLatin1Char('0')).toLatin1();
+        H5Id group(H5Gcreate2(file, name.constData(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+                   H5Gclose);
+        const DataBlockProcessor::ChResult &ch = *c.result;
+        if (!group.valid() || !numberAttribute(group, "channel", c.number) ||
+            !numberAttribute(group, "range_mV", ch.rangeMv) ||
+            !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
+            !axis(group, "time", "ms", ch.timeAxis, sharedTime) ||
+            !dataset(group, "values", "mV", ch.values, p, cancelled) ||
+            !axis(group, "frequency", "Hz", ch.freqAxis, sharedFreq) ||
+            !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
+            return false;
+    }
+    return true;
+}
+
+Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
+{
+    Result r;
+    const QFileInfo target(path);
+    // Beside the target, so that the rename stays on one file system.
+    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                       QStringLiteral(".XXXXXX"));
+    if (!tmp.open()) {
+        r.error = fileError(path, tmp.errorString());
+        return r;
+    }
+    tmp.close();
+    const QByteArray tmpName = QFile::encodeName(tmp.fileName());
+
+    qint64 total = 0;
+    for (const Channel &c : channelsOf(s))
+        total += c.result->values.size() + c.result->spectrum.size();
+    p->total = std::max<qint64>(total, 1);
+
+    bool cancelled = false;
+    bool ok;
+    {
+        std::lock_guard<std::mutex> lock(hdf5Mutex());
+        static const bool initialised = [] {
+            // A file whose close failed (disk full) stays in the library's
+            // tables, and the library's own clean-up at exit then crashes on it.
+            // Without that clean-up such a file is only a leak.
+            H5dont_atexit();
+            H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); // errors become our message, not stderr
+            return true;
+        }();
+        Q_UNUSED(initialised)
+        const hid_t id = H5Fcreate(tmpName.constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
+        ok = id >= 0 && writeHdf5Content(id, s, p, &cancelled);
+        // A failed close is not repeated: the library crashes on the second.
+        if (id >= 0 && H5Fclose(id) < 0)
+            ok = false;
+    }
+    if (cancelled) {
+        r.cancelled = true;
+        return r;
+    }
+    if (!ok) {
+        r.error = fileError(path, QStringLiteral("ошибка записи HDF5 (%1)")
+                                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return r;
+    }
+    // On the disk before it takes the name, as QSaveFile does.
+    const int fd = ::open(tmpName.constData(), O_RDONLY);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                       QFileDevice::ReadOther);
+    if (!synced || std::rename(tmpName.constData(), QFile::encodeName(path).constData()) != 0) {
+        r.error = fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return r;
+    }
+    tmp.setAutoRemove(false);
+    r.ok = true;
+    return r;
+}
+
+} // namespace
+
+Result write(const MeasurementSnapshot &s, Format format, const QString &path, Progress *progress)
+{
+    Progress own;
+    Progress *p = progress ? progress : &own;
+    if (!s.block) {
+        Result r;
+        r.error = QStringLiteral("Нет измерения для сохранения");
+        return r;
+    }
+    switch (format) {
+    case Format::ResultsCsv:
+        return writeResultsCsv(s, path);
+    case Format::SamplesCsv:
+        return writeSamplesCsv(s, path, p);
+    case Format::SamplesHdf5:
+        return writeHdf5(s, path, p);
+    }
+    return Result{};
+}
+
+Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
+{
+    Result r;
+    const QFileInfo target(path);
+    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                       QStringLiteral(".XXXXXX"));
+    if (!tmp.open()) {
+        r.error = fileError(path, tmp.errorString());
+        return r;
+    }
+    tmp.close();
+    const bool saved = pdf ? plot->savePdf(tmp.fileName()) : plot->savePng(tmp.fileName());
+    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                       QFileDevice::ReadOther);
+    if (!saved || QFileInfo(tmp.fileName()).size() == 0) {
+        r.error = fileError(path, QStringLiteral("график не записан"));
+        return r;
+    }
+    if (std::rename(QFile::encodeName(tmp.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0) {
+        r.error = fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return r;
+    }
+    tmp.setAutoRemove(false);
+    r.ok = true;
+    return r;
+}
+
+} // namespace MeasurementExport

@@ -1,0 +1,71 @@
+#ifndef MEASUREMENTSNAPSHOT_H
+#define MEASUREMENTSNAPSHOT_H
+
+#include "datablockprocessor.h"
+
+#include <QDateTime>
+#include <QSharedPointer>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class DeviceConfig;
+
+// The block on screen together with what is needed to describe it on its own:
+// where it came from, how the module was set up and the configuration flags
+// that decide which of its values the window shows. The block is shared, not
+// copied, and nobody changes it after emission, so a snapshot may be read on
+// any thread while the window goes on showing newer blocks.
+struct MeasurementSnapshot
+{
+    QString moduleSerial;
+    QString crateSerial;
+    int slot = 0;
+    QString configSummary;
+    QDateTime blockTime;         // UTC, when the window received the block
+    QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
+
+    // The configuration's view of the block, as the window applies it.
+    bool shortCheck = false;
+    bool openCheck = false;
+    bool uxOrUcm = false;
+    bool ucm = false;
+    bool ch16ForUref = false;
+    double iSrcMa = 0.0;
+
+    QSharedPointer<const DataBlockProcessor::DataBlock> block;
+
+    // Everything above except the block and its time, from the configuration.
+    void setConfig(const DeviceConfig &config);
+
+    int channelCount() const;
+    qint64 sampleCount() const; // time samples of all channels together
+};
+
+// The values of the results table and the status panel as the window shows
+// them, but unrounded: numbers in the shortest text that reads back to the same
+// double, lamps as words, empty where the window shows nothing.
+namespace MeasurementTable {
+
+// Leaf titles of the results table, a top section's title before its leaves.
+QStringList resultColumnTitles();
+// One row per channel result, in the order of resultColumnTitles().
+QVector<QStringList> resultRows(const MeasurementSnapshot &s);
+
+// Name and value of each status-panel field.
+QVector<QStringList> statusRows(const MeasurementSnapshot &s);
+
+// The recorder's columns: block time, channel, DC, AC, the five lamps, Ux,
+// Udiff, Ucm, peak frequency and amplitude, SNR, SINAD, ENOB.
+QStringList recordColumnTitles();
+QVector<QStringList> recordRows(const MeasurementSnapshot &s);
+
+QString lampText(int ledState);
+QString timeText(const QDateTime &t); // ISO 8601, milliseconds, UTC
+// Shortest text that reads back (strtod, Python float) to exactly v; "nan",
+// "inf" and "-inf" for the values that are not finite.
+QByteArray numberText(double v);
+
+} // namespace MeasurementTable
+
+#endif // MEASUREMENTSNAPSHOT_H

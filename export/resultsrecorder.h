@@ -1,0 +1,47 @@
+#ifndef RESULTSRECORDER_H
+#define RESULTSRECORDER_H
+
+#include "measurementsnapshot.h"
+
+#include <QFile>
+#include <QString>
+
+// Appends the results of every block to a CSV file, one line per channel
+// result (MeasurementTable::recordRows), the column titles first when the file
+// is new or empty. Each block is written whole and straight to the file, so
+// that what the recorder reports as written is on disk and a failure is heard
+// at the block it happens to. What a file held before is never truncated.
+//
+// A block that cannot be written (disk full, file removed or replaced, I/O
+// error) stops the recording: the file is closed after the lines of that block
+// have been cut off again where possible, and the earlier blocks stay as they
+// were.
+class ResultsRecorder
+{
+public:
+    ResultsRecorder() = default;
+    ~ResultsRecorder() { stop(); }
+
+    bool start(const QString &path, QString *error);
+    // False when the block could not be written; the recorder has stopped then.
+    bool append(const MeasurementSnapshot &s, QString *error);
+    void stop();
+
+    bool isActive() const { return file.isOpen(); }
+    QString path() const { return file.fileName(); }
+    qint64 blockCount() const { return blocks; }
+
+private:
+    bool stillSameFile() const;
+    bool writeAll(const QByteArray &data, QString *error);
+
+    QFile file;
+    qint64 blocks = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool regular = false; // a device (/dev/full) has no size to cut back to
+
+    Q_DISABLE_COPY(ResultsRecorder)
+};
+
+#endif // RESULTSRECORDER_H
