@@ -10,6 +10,7 @@
 #include "hierarchicalheaderview.h"
 #include "resultrules.h"
 #include "savedstate.h"
+#include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 
 #include <QCloseEvent>
@@ -110,6 +111,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     GRV480_Init(&handle);
 
+    // Before the first value is read: one crafted value would abort every start.
+    SettingsFileCheck::mendUserSettings();
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
     const bool firstStart = !settings.contains(QStringLiteral("state"));
