@@ -11,6 +11,11 @@ PKGS=(
   desktop-file-utils appstream dpkg-dev
 )
 
+# bench/fuzz.sh: clang with libFuzzer and the sanitizer runtimes
+if [ "${1:-}" = "--fuzz" ]; then
+  PKGS+=(clang-14 libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
