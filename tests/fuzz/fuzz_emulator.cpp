@@ -66,10 +66,20 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         std::fprintf(stderr, "fuzz scenario: %s\n", error.c_str());
         std::abort();
     }
-    char dir[] = "/tmp/grv480-fuzz-emulator-XXXXXX";
-    if (!mkdtemp(dir))
+    // in memory where there is a tmpfs: flash writes sync to disk
+    char shm[] = "/dev/shm/grv480-fuzz-emulator-XXXXXX";
+    char tmp[] = "/tmp/grv480-fuzz-emulator-XXXXXX";
+    const char *dir = mkdtemp(shm);
+    if (!dir)
+        dir = mkdtemp(tmp);
+    if (!dir)
         std::abort();
     stateDir = dir;
+    std::atexit([] {
+        for (const char *serial : {"FZ480-01", "FZ480-02"})
+            std::remove((stateDir + "/" + serial + ".tare").c_str());
+        ::rmdir(stateDir.c_str());
+    });
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "settingsfilecheck.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -22,6 +23,8 @@
 
 namespace {
 
+// Kept in globals, so that LeakSanitizer sees them reachable at the end.
+QApplication *app = nullptr;
 QTemporaryDir *dir = nullptr;
 QMainWindow *window = nullptr;
 QSplitter *splitter = nullptr;
@@ -39,9 +42,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static int argc = 1;
     static char name[] = "fuzz_settings";
     static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    app = new QApplication(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    dir = new QTemporaryDir;
+    // In memory where there is a tmpfs: the mend's atomic writes sync to disk,
+    // which would otherwise take most of the time of an input.
+    dir = QDir(QStringLiteral("/dev/shm")).exists()
+              ? new QTemporaryDir(QStringLiteral("/dev/shm/grv480-fuzz-XXXXXX"))
+              : new QTemporaryDir;
+    std::atexit([] { delete dir; });
     window = new QMainWindow;
     window->addToolBar(new QToolBar(QStringLiteral("tools")));
     splitter = new QSplitter;
@@ -61,17 +69,25 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // A name of its own per input: QSettings caches files by name and would
-    // not notice a rewrite of the same size within its clock's resolution.
-    const QString name = dir->filePath(QStringLiteral("s%1.ini").arg(++serial));
+    // One name for every input, so that QSettings' cache of parsed files does
+    // not grow; it notices a rewrite by size and modification time, so each
+    // version of the file gets a time of its own.
+    const QString name = dir->filePath(QStringLiteral("settings.ini"));
+    const auto stamp = [&name] {
+        QFile f(name);
+        if (f.open(QIODevice::ReadWrite))
+            f.setFileTime(QDateTime::fromMSecsSinceEpoch(qint64(++serial) * 1000), QFileDevice::FileModificationTime);
+    };
     {
         QFile f(name);
         if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
             std::abort();
     }
+    stamp();
     const SettingsFileCheck::Outcome mended = SettingsFileCheck::mendFile(name);
     if (!mended.ok)
         std::abort();
+    stamp();
     {
         QFile f(name);
         if (!f.open(QIODevice::ReadOnly) || !SettingsFileCheck::hostileEntries(f.readAll()).isEmpty())
