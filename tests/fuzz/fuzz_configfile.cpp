@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static char name[] = "fuzz_configfile";
     static char *argv[] = {name, nullptr};
     app = new QCoreApplication(argc, argv);
+    std::atexit([] { delete app; });
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     // In memory where there is a tmpfs: the mend's atomic writes sync to disk,
     // which would otherwise take most of the time of an input.

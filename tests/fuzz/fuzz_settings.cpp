@@ -57,6 +57,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     splitter->addWidget(new QLabel(QStringLiteral("b")));
     timePlot = new Plot;
     fftPlot = new Plot;
+    // Widgets and the application go before the process does, as in a test's main.
+    std::atexit([] {
+        delete fftPlot;
+        delete timePlot;
+        delete splitter;
+        delete window;
+        delete app;
+    });
     // Qt and fontconfig fill their caches on first use; done here, that is
     // not taken for a leak of the first input.
     static const char sample[] = "[MainWindow]\nsize=@Size(640 480)\n[TimePlot]\nx\\min=1\n"
