@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -57,6 +58,17 @@ rref_fault = open
 Scenario scenario;
 std::string stateDir;
 
+int openDescriptors()
+{
+    int n = 0;
+    if (DIR *d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -88,6 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // bounded so that the whole input fits the socket's buffer
     if (size > 64 * 1024)
         return 0;
+    // Open descriptors before and after: a server or session that leaves one
+    // open exhausts the process over many clients or servers.
+    const int openBefore = openDescriptors();
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
         std::abort();
@@ -110,5 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         session.run();
     }
     ::close(fds[1]);
+    if (openDescriptors() != openBefore)
+        __builtin_trap();
     return 0;
 }
