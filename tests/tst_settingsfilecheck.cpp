@@ -60,40 +60,44 @@ private slots:
 void TestSettingsFileCheck::values_data()
 {
     QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("reason");   // part of it; empty: sane
+    QTest::addColumn<QString>("reason"); // part of it; empty: sane
 
     QTest::newRow("huge list") << QByteArray("x=") + HugeList << "2147483647 elements";
-    QTest::newRow("huge string list") << QByteArray("x=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)")
-                                      << "elements";
+    QTest::newRow("huge string list")
+        << QByteArray("x=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)") << "elements";
     QTest::newRow("huge map") << QByteArray("x=@Variant(\\0\\0\\0\\b\\xff\\xff\\xff\\xf0)")
                               << "elements";
     QTest::newRow("byte array past the end")
         << QByteArray("x=@Variant(\\0\\0\\0\\f\\0\\x10\\0\\0)") << "1048576 bytes";
     QTest::newRow("list shorter than its count")
-        << QByteArray("x=@Variant(\\0\\0\\0\\t\\0\\0\\0\\x2\\0\\0\\0\\x2\\0\\0\\0\\x5)") << "ends early";
+        << QByteArray("x=@Variant(\\0\\0\\0\\t\\0\\0\\0\\x2\\0\\0\\0\\x2\\0\\0\\0\\x5)")
+        << "ends early";
     QTest::newRow("image") << QByteArray("x=@Variant(\\0\\0\\0\\x46\\0\\0\\0\\0)") << "type 70";
     QTest::newRow("user type") << QByteArray("x=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x4QFoo)")
                                << "type 127";
     QTest::newRow("nested too deep")
-        << QByteArray("x=@Variant(") + QByteArray("\\0\\0\\0\\t\\0\\0\\0\\x1").repeated(MaxDepth + 1)
-               + "\\0\\0\\0\\x2\\0\\0\\0\\0)"
+        << QByteArray("x=@Variant(") +
+               QByteArray("\\0\\0\\0\\t\\0\\0\\0\\x1").repeated(MaxDepth + 1) +
+               "\\0\\0\\0\\x2\\0\\0\\0\\0)"
         << "nested";
     QTest::newRow("date time, huge list")
         << QByteArray("x=@DateTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)") << "elements";
-    QTest::newRow("hex-escaped marker") << QByteArray("x=\\x40Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)")
-                                        << "elements";
-    QTest::newRow("quoted") << QByteArray("x=\"") + HugeList + "\"" << "elements";
+    QTest::newRow("hex-escaped marker")
+        << QByteArray("x=\\x40Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)") << "elements";
+    QTest::newRow("quoted") << QByteArray("x=\"") + HugeList + "\""
+                            << "elements";
     QTest::newRow("element of a list") << QByteArray("x=1, ") + HugeList << "elements";
-    QTest::newRow("continued line") << QByteArray("x=@Variant(\\0\\0\\0\\t\\\n\\x7f\\xff\\xff\\xff)")
-                                    << "elements";
-    QTest::newRow("nested, fits") << QByteArray("x=@Variant(") + QByteArray("\\0\\0\\0\\t\\0\\0\\0\\x1").repeated(MaxDepth)
-                                         + "\\0\\0\\0\\x2\\0\\0\\0\\0)"
-                                  << "";
-    QTest::newRow("no closing parenthesis: a string") << QByteArray("x=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff")
-                                                      << "";
+    QTest::newRow("continued line")
+        << QByteArray("x=@Variant(\\0\\0\\0\\t\\\n\\x7f\\xff\\xff\\xff)") << "elements";
+    QTest::newRow("nested, fits")
+        << QByteArray("x=@Variant(") + QByteArray("\\0\\0\\0\\t\\0\\0\\0\\x1").repeated(MaxDepth) +
+               "\\0\\0\\0\\x2\\0\\0\\0\\0)"
+        << "";
+    QTest::newRow("no closing parenthesis: a string")
+        << QByteArray("x=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff") << "";
     QTest::newRow("comment") << QByteArray("; x=") + HugeList << "";
-    QTest::newRow("escaped marker") << QByteArray("x=@@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)")
-                                    << "";
+    QTest::newRow("escaped marker")
+        << QByteArray("x=@@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)") << "";
 }
 
 void TestSettingsFileCheck::values()
@@ -151,8 +155,8 @@ void TestSettingsFileCheck::mendKeepsCopyAndTheRest()
 {
     QTemporaryDir dir;
     const QString name = dir.filePath("GRV480 Monitor.ini");
-    const QByteArray original = QByteArray("[MainWindow]\nsize=@Size(640 480)\nChSplitState=")
-                                + HugeList + "\n\n[TimePlot]\nx\\min=" + HugeList + "\nx\\max=10\n";
+    const QByteArray original = QByteArray("[MainWindow]\nsize=@Size(640 480)\nChSplitState=") +
+                                HugeList + "\n\n[TimePlot]\nx\\min=" + HugeList + "\nx\\max=10\n";
     QVERIFY(writeAll(name, original));
 
     const Outcome o = mendFile(name);
@@ -161,8 +165,9 @@ void TestSettingsFileCheck::mendKeepsCopyAndTheRest()
     QCOMPARE(o.removed.at(1).group, QStringLiteral("TimePlot"));
     QCOMPARE(o.removed.at(1).key, QStringLiteral("x\\min"));
     QCOMPARE(copiesBeside(name), QStringList{QFileInfo(o.copyName).fileName()});
-    QVERIFY(QFileInfo(o.copyName).fileName().startsWith(
-        "GRV480 Monitor.damaged-" + QDate::currentDate().toString("yyyyMMdd")));
+    QVERIFY(QFileInfo(o.copyName)
+                .fileName()
+                .startsWith("GRV480 Monitor.damaged-" + QDate::currentDate().toString("yyyyMMdd")));
     QCOMPARE(readAll(o.copyName), original);
 
     QSettings in(name, QSettings::IniFormat);
@@ -181,7 +186,8 @@ void TestSettingsFileCheck::configFileRefused()
     QVERIFY(writeAll(name, text));
     DeviceConfig cfg;
     cfg.adcFreq = 1234;
-    QCOMPARE(DeviceConfigDialog::readConfigFile(name, &cfg), DeviceConfigDialog::ConfigFileNotConfig);
+    QCOMPARE(DeviceConfigDialog::readConfigFile(name, &cfg),
+             DeviceConfigDialog::ConfigFileNotConfig);
     QCOMPARE(cfg.adcFreq, 1234.0);
     QCOMPARE(readAll(name), text);
 }
@@ -194,8 +200,8 @@ void TestSettingsFileCheck::monitorStartsOnHostileSettings_data()
     QTest::newRow("window") << QByteArray("[MainWindow]\nsize=") + HugeList + "\n";
     QTest::newRow("plot") << QByteArray("[FftPlot]\ny\\max=") + HugeList + "\n";
     QTest::newRow("configuration")
-        << QByteArray("[GRV480MonitorDeviceConfig]\nAdcFreq=10000\nAdcChannels\\1\\Range=") + HugeList
-               + "\n";
+        << QByteArray("[GRV480MonitorDeviceConfig]\nAdcFreq=10000\nAdcChannels\\1\\Range=") +
+               HugeList + "\n";
 }
 
 void TestSettingsFileCheck::monitorStartsOnHostileSettings()

@@ -17,19 +17,41 @@ namespace {
 // the same numbers in Qt 5 for these types). Only what QSettings or this
 // program could have written; anything else is refused.
 enum StreamType : quint32 {
-    TInvalid = 0, TBool = 1, TInt = 2, TUInt = 3, TLongLong = 4, TULongLong = 5, TDouble = 6,
-    TChar = 7, TMap = 8, TList = 9, TString = 10, TStringList = 11, TByteArray = 12,
-    TBitArray = 13, TDate = 14, TTime = 15, TDateTime = 16, TRect = 19, TRectF = 20, TSize = 21,
-    TSizeF = 22, TLine = 23, TLineF = 24, TPoint = 25, TPointF = 26, THash = 28,
+    TInvalid = 0,
+    TBool = 1,
+    TInt = 2,
+    TUInt = 3,
+    TLongLong = 4,
+    TULongLong = 5,
+    TDouble = 6,
+    TChar = 7,
+    TMap = 8,
+    TList = 9,
+    TString = 10,
+    TStringList = 11,
+    TByteArray = 12,
+    TBitArray = 13,
+    TDate = 14,
+    TTime = 15,
+    TDateTime = 16,
+    TRect = 19,
+    TRectF = 20,
+    TSize = 21,
+    TSizeF = 22,
+    TLine = 23,
+    TLineF = 24,
+    TPoint = 25,
+    TPointF = 26,
+    THash = 28,
 };
 
 class VariantWalker
 {
 public:
     VariantWalker(const QByteArray &bytes, bool qt4Stream)
-        : p(reinterpret_cast<const uchar *>(bytes.constData())),
-          left(bytes.size()),
-          qt4(qt4Stream)
+        : p(reinterpret_cast<const uchar *>(bytes.constData()))
+        , left(bytes.size())
+        , qt4(qt4Stream)
     {
     }
 
@@ -38,7 +60,8 @@ public:
     bool variant(int depth)
     {
         if (depth > SettingsFileCheck::MaxDepth)
-            return fail(QStringLiteral("nested deeper than %1 levels").arg(SettingsFileCheck::MaxDepth));
+            return fail(
+                QStringLiteral("nested deeper than %1 levels").arg(SettingsFileCheck::MaxDepth));
         quint32 type = 0;
         if (!u32(&type))
             return false;
@@ -115,7 +138,8 @@ public:
             return true;
         }
         default:
-            return fail(QStringLiteral("a value of type %1, which this program never stores").arg(type));
+            return fail(
+                QStringLiteral("a value of type %1, which this program never stores").arg(type));
         }
     }
 
@@ -163,11 +187,12 @@ private:
         if (!u32(&bytes))
             return false;
         if (bytes == 0xffffffffu)
-            return true;   // null string
+            return true; // null string
         if (bytes % 2)
             return fail(QStringLiteral("a string of an odd byte count"));
         if (bytes > left)
-            return fail(QStringLiteral("it declares a string of %1 bytes in %2").arg(bytes).arg(left));
+            return fail(
+                QStringLiteral("it declares a string of %1 bytes in %2").arg(bytes).arg(left));
         return skip(bytes);
     }
 
@@ -296,9 +321,9 @@ int hexValue(char c)
 // a comma-separated list. utf8: the file began with a UTF-8 byte-order mark.
 QStringList unescapedValues(const QByteArray &str, int from, int to, bool utf8)
 {
-    static const char escapes[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
-                                      {'r', '\r'}, {'t', '\t'}, {'v', '\v'}, {'"', '"'},
-                                      {'?', '?'}, {'\'', '\''}, {'\\', '\\'}};
+    static const char escapes[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
+                                      {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
+                                      {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
     QStringList list;
     QString result;
     bool isList = false, inQuotes = false, quoted = false;
@@ -346,8 +371,9 @@ QStringList unescapedValues(const QByteArray &str, int from, int to, bool utf8)
                     continue;
                 }
                 while (i < to) {
-                    const int d = hex ? hexValue(str.at(i))
-                                      : (str.at(i) >= '0' && str.at(i) <= '7' ? str.at(i) - '0' : -1);
+                    const int d =
+                        hex ? hexValue(str.at(i))
+                            : (str.at(i) >= '0' && str.at(i) <= '7' ? str.at(i) - '0' : -1);
                     if (d < 0)
                         break;
                     v = (v << (hex ? 4 : 3)) + quint32(d);
@@ -416,8 +442,9 @@ void warn(const QString &fileName, const SettingsFileCheck::Entry &e, const QStr
 {
     qWarning("Settings file \"%s\": group [%s], key \"%s\" is refused (%s); it is removed and "
              "takes its default. The file as it was is kept as \"%s\".",
-             qPrintable(fileName), qPrintable(e.group.isEmpty() ? QStringLiteral("General") : e.group),
-             qPrintable(e.key), qPrintable(e.reason), qPrintable(copyName));
+             qPrintable(fileName),
+             qPrintable(e.group.isEmpty() ? QStringLiteral("General") : e.group), qPrintable(e.key),
+             qPrintable(e.reason), qPrintable(copyName));
 }
 
 QString copyNameFor(const QString &fileName)
@@ -425,8 +452,8 @@ QString copyNameFor(const QString &fileName)
     const QFileInfo info(fileName);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    const QString base = info.path() + QLatin1Char('/') + info.completeBaseName()
-                         + QStringLiteral(".damaged-") + stamp;
+    const QString base = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                         QStringLiteral(".damaged-") + stamp;
     QString name = base + suffix;
     for (int n = 2; QFileInfo::exists(name); ++n)
         name = base + QLatin1Char('-') + QString::number(n) + suffix;
@@ -514,7 +541,7 @@ Outcome mendFile(const QString &fileName)
     lock.tryLock(2000);
     QFile file(fileName);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return outcome;   // nothing to parse, or nothing QSettings could read either
+        return outcome; // nothing to parse, or nothing QSettings could read either
     const QByteArray original = file.readAll();
     file.close();
     outcome.removed = hostileEntries(original);
@@ -525,12 +552,13 @@ Outcome mendFile(const QString &fileName)
     QByteArray mended = withoutEntries(original, outcome.removed);
     // A removal can join what was apart (quotes across lines); go on until
     // nothing is left to refuse.
-    for (QList<Entry> more = hostileEntries(mended); !more.isEmpty(); more = hostileEntries(mended)) {
+    for (QList<Entry> more = hostileEntries(mended); !more.isEmpty();
+         more = hostileEntries(mended)) {
         outcome.removed += more;
         mended = withoutEntries(mended, more);
     }
-    if (!writeAtomically(outcome.copyName, original, &outcome.error)
-        || !writeAtomically(fileName, mended, &outcome.error)) {
+    if (!writeAtomically(outcome.copyName, original, &outcome.error) ||
+        !writeAtomically(fileName, mended, &outcome.error)) {
         outcome.ok = false;
         qCritical("Settings file \"%s\" holds values that would abort the program, and it "
                   "cannot be mended: %s",

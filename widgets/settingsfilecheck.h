@@ -23,10 +23,10 @@ const int MaxDepth = 8;
 
 struct Entry
 {
-    QString group;   // as written between the brackets, empty for [General]
-    QString key;     // as written before "="
+    QString group; // as written between the brackets, empty for [General]
+    QString key;   // as written before "="
     QString reason;
-    int begin = 0;   // the entry's bytes in the file: [begin, end)
+    int begin = 0; // the entry's bytes in the file: [begin, end)
     int end = 0;
 };
 
@@ -42,9 +42,9 @@ QByteArray withoutEntries(const QByteArray &ini, const QList<Entry> &entries);
 
 struct Outcome
 {
-    bool ok = true;            // false: a hostile file could not be mended
+    bool ok = true; // false: a hostile file could not be mended
     QList<Entry> removed;
-    QString copyName;          // the file as it was, when anything was removed
+    QString copyName; // the file as it was, when anything was removed
     QString error;
 };
 

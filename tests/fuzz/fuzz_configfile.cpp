@@ -44,19 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString name = dir->filePath(QStringLiteral("config.gm480cfg"));
     {
         QFile f(name);
-        if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
             std::abort();
         f.flush();
-        f.setFileTime(QDateTime::fromMSecsSinceEpoch(qint64(++serial) * 1000), QFileDevice::FileModificationTime);
+        f.setFileTime(QDateTime::fromMSecsSinceEpoch(qint64(++serial) * 1000),
+                      QFileDevice::FileModificationTime);
     }
     DeviceConfig cfg;
     const DeviceConfig before;
     const DeviceConfigDialog::ConfigFileResult r = DeviceConfigDialog::readConfigFile(name, &cfg);
     if (r != DeviceConfigDialog::ConfigFileRead && cfg.adcFreq != before.adcFreq)
-        std::abort();   // a refused file changes nothing
+        std::abort(); // a refused file changes nothing
     QFile f(name);
-    if (!f.open(QIODevice::ReadOnly) || f.readAll() != QByteArray(reinterpret_cast<const char *>(data), int(size)))
-        std::abort();   // and is never changed itself
+    if (!f.open(QIODevice::ReadOnly) ||
+        f.readAll() != QByteArray(reinterpret_cast<const char *>(data), int(size)))
+        std::abort(); // and is never changed itself
     f.close();
     QFile::remove(name);
     return 0;

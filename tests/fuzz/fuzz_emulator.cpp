@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ClientLimits limits;
         limits.maxQueuedBytes = 1024 * 1024;
         CrateServer server(scenario, stateDir, true, limits);
-        ClientSession session(server, fds[0]);   // closes fds[0]
+        ClientSession session(server, fds[0]); // closes fds[0]
         session.run();
     }
     ::close(fds[1]);

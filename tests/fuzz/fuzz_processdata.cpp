@@ -136,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 words.push_back(in.u32());
         }
         values.assign(size_t(words.size() / rows + 1) * cfg.logicalChannelCount + 1, 0.0);
-        const int32_t st = decoder.process(words.data(), uint32_t(words.size()), values.data(),
-                                           &fs, cs.data(), (block & 1) == 0);
+        const int32_t st = decoder.process(words.data(), uint32_t(words.size()), values.data(), &fs,
+                                           cs.data(), (block & 1) == 0);
         if (st == 0 && fs.frameCount != words.size() / rows)
             __builtin_trap();
         if (st != 0 && framed) {

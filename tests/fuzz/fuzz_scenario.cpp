@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string error;
     if (!parseScenario(text, "fuzz", &s, &error)) {
         if (error.empty())
-            __builtin_trap();   // every refusal says why
+            __builtin_trap(); // every refusal says why
         return 0;
     }
     for (const ModuleSpec &m : s.modules) {

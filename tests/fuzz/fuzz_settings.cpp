@@ -84,11 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto stamp = [&name] {
         QFile f(name);
         if (f.open(QIODevice::ReadWrite))
-            f.setFileTime(QDateTime::fromMSecsSinceEpoch(qint64(++serial) * 1000), QFileDevice::FileModificationTime);
+            f.setFileTime(QDateTime::fromMSecsSinceEpoch(qint64(++serial) * 1000),
+                          QFileDevice::FileModificationTime);
     };
     {
         QFile f(name);
-        if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
             std::abort();
     }
     stamp();
@@ -98,8 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     stamp();
     {
         QFile f(name);
-        if (!f.open(QIODevice::ReadOnly) || !SettingsFileCheck::hostileEntries(f.readAll()).isEmpty())
-            std::abort();   // the mend must leave nothing hostile behind
+        if (!f.open(QIODevice::ReadOnly) ||
+            !SettingsFileCheck::hostileEntries(f.readAll()).isEmpty())
+            std::abort(); // the mend must leave nothing hostile behind
     }
     {
         QSettings settings(name, QSettings::IniFormat);
