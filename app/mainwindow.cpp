@@ -12,6 +12,7 @@
 #include "measurementactions.h"
 #include "resultrules.h"
 #include "savedstate.h"
+#include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
 
@@ -126,6 +127,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     GRV480_Init(&handle);
 
+    // Before the first value is read: one crafted value would abort every start.
+    SettingsFileCheck::mendUserSettings();
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
     const bool firstStart = !settings.contains(QStringLiteral("state"));

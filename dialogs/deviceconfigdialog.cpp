@@ -5,6 +5,7 @@
 #include "tablesviewdialog.h"
 #include "taredialog.h"
 #include "savedstate.h"
+#include "settingsfilecheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -583,36 +584,59 @@ void DeviceConfigDialog::loadFromFile()
         loadConfigFile(fileName);
 }
 
-bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
+DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QString &fileName,
+                                                                      DeviceConfig *out)
 {
-    const QString title = tr("Загрузка конфигурации модуля");
-
     // Not a settings file at all: unreadable, far too large, or binary (no
     // text file holds a NUL byte); QSettings would take almost anything.
+    QByteArray data;
     bool readable = false;
     {
         QFile file(fileName);
         if (file.open(QIODevice::ReadOnly) && file.size() <= MaxConfigFileSize) {
-            const QByteArray data = file.read(MaxConfigFileSize + 1);
+            data = file.read(MaxConfigFileSize + 1);
             readable = file.error() == QFileDevice::NoError && data.size() <= MaxConfigFileSize &&
                        !data.contains('\0');
         }
     }
+    if (!readable)
+        return ConfigFileUnreadable;
+    // A value QSettings would decode into an allocation of gigabytes makes
+    // the file no configuration of ours; the file is left as it is.
+    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(data);
+    if (!hostile.isEmpty()) {
+        const SettingsFileCheck::Entry &e = hostile.constFirst();
+        qWarning("Configuration file \"%s\" refused: group [%s], key \"%s\": %s",
+                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key), qPrintable(e.reason));
+        return ConfigFileNotConfig;
+    }
     QSettings in(fileName, QSettings::IniFormat);
-    if (!readable || in.status() != QSettings::NoError) {
-        QMessageBox::critical(this, title, tr("Ошибка открытия файла"));
-        return false;
-    }
-    if (!DeviceConfig::hasSettings(in)) {
-        QMessageBox::critical(this, title, tr("Неверный формат файла конфигурации"));
-        return false;
-    }
-
-    // Read apart, then taken whole: the working copy is shared with the
-    // channel editors, so it is filled in place, never replaced.
+    if (in.status() != QSettings::NoError)
+        return ConfigFileUnreadable;
+    if (!DeviceConfig::hasSettings(in))
+        return ConfigFileNotConfig;
+    // Read apart, then taken whole.
     DeviceConfig loaded;
     loaded.loadSettings(in);
-    cfg->assignFrom(loaded);
+    out->assignFrom(loaded);
+    return ConfigFileRead;
+}
+
+bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
+{
+    const QString title = tr("Загрузка конфигурации модуля");
+    // The working copy is shared with the channel editors, so it is filled in
+    // place, never replaced.
+    switch (readConfigFile(fileName, cfg.data())) {
+    case ConfigFileUnreadable:
+        QMessageBox::critical(this, title, tr("Ошибка открытия файла"));
+        return false;
+    case ConfigFileNotConfig:
+        QMessageBox::critical(this, title, tr("Неверный формат файла конфигурации"));
+        return false;
+    case ConfigFileRead:
+        break;
+    }
     lastConfigFile = fileName;
     showConfig();
     QMessageBox::information(this, title, tr("Настройки модуля были успешно загружены из файла"));

@@ -38,6 +38,11 @@ public:
     bool saveConfigFile(const QString &fileName);
     bool loadConfigFile(const QString &fileName);
     static QString withConfigSuffix(const QString &fileName);
+
+    enum ConfigFileResult { ConfigFileRead, ConfigFileUnreadable, ConfigFileNotConfig };
+    // loadConfigFile() without the dialog: the file read whole into *out, or
+    // *out untouched. The file itself is never changed.
+    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out);
     QString lastConfigFileName() const { return lastConfigFile; }
 
 public slots:

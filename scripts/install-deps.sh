@@ -13,6 +13,11 @@ PKGS=(
 # Measurement export: HDF5 for large blocks; Python and h5py read exported files back in the tests.
 PKGS+=(libhdf5-dev python3 python3-h5py)
 
+# bench/fuzz.sh: clang with libFuzzer and the sanitizer runtimes
+if [ "${1:-}" = "--fuzz" ]; then
+  PKGS+=(clang-14 libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -25,6 +25,14 @@ CrateServer::CrateServer(const Scenario &scenario, const std::string &stateDir, 
         wakePipe[0] = wakePipe[1] = -1;
 }
 
+CrateServer::~CrateServer()
+{
+    for (int fd : {listenFd, wakePipe[0], wakePipe[1]}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
 bool CrateServer::listenOn(const std::string &address, uint16_t port, std::string *error)
 {
     sockaddr_in sa{};

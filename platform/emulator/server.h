@@ -35,6 +35,11 @@ class CrateServer
 public:
     CrateServer(const Scenario &scenario, const std::string &stateDir, bool allowFaults = false,
                 const ClientLimits &limits = ClientLimits());
+    // Closes the listening socket and the wake-up pipe; the clients' threads
+    // must be done by then (run() has returned and the sessions have ended).
+    ~CrateServer();
+    CrateServer(const CrateServer &) = delete;
+    CrateServer &operator=(const CrateServer &) = delete;
 
     // Binds and listens; false with a message in *error.
     bool listenOn(const std::string &address, uint16_t port, std::string *error);

@@ -1,0 +1,250 @@
+#include "deviceconfig.h"
+#include "deviceconfigdialog.h"
+#include "settingsfilecheck.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRect>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace SettingsFileCheck;
+
+namespace {
+
+// A QVariantList that claims 2^31 - 1 elements: QDataStream reserves them
+// all before reading one, which throws std::bad_alloc inside QSettings.
+const char HugeList[] = "@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+
+QByteArray readAll(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &name, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(name).path());
+    QFile f(name);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QStringList copiesBeside(const QString &name)
+{
+    const QFileInfo info(name);
+    return info.dir().entryList({info.completeBaseName() + ".damaged-*"}, QDir::Files);
+}
+
+} // namespace
+
+class TestSettingsFileCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void values_data();
+    void values();
+    void ownValuesRoundTrip();
+    void mendKeepsCopyAndTheRest();
+    void configFileRefused();
+    void monitorStartsOnHostileSettings_data();
+    void monitorStartsOnHostileSettings();
+};
+
+void TestSettingsFileCheck::values_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("reason"); // part of it; empty: sane
+
+    QTest::newRow("huge list") << QByteArray("x=") + HugeList << "2147483647 elements";
+    QTest::newRow("huge string list")
+        << QByteArray("x=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)") << "elements";
+    QTest::newRow("huge map") << QByteArray("x=@Variant(\\0\\0\\0\\b\\xff\\xff\\xff\\xf0)")
+                              << "elements";
+    QTest::newRow("byte array past the end")
+        << QByteArray("x=@Variant(\\0\\0\\0\\f\\0\\x10\\0\\0)") << "1048576 bytes";
+    QTest::newRow("list shorter than its count")
+        << QByteArray("x=@Variant(\\0\\0\\0\\t\\0\\0\\0\\x2\\0\\0\\0\\x2\\0\\0\\0\\x5)")
+        << "ends early";
+    QTest::newRow("image") << QByteArray("x=@Variant(\\0\\0\\0\\x46\\0\\0\\0\\0)") << "type 70";
+    QTest::newRow("user type") << QByteArray("x=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x4QFoo)")
+                               << "type 127";
+    QTest::newRow("nested too deep")
+        << QByteArray("x=@Variant(") +
+               QByteArray("\\0\\0\\0\\t\\0\\0\\0\\x1").repeated(MaxDepth + 1) +
+               "\\0\\0\\0\\x2\\0\\0\\0\\0)"
+        << "nested";
+    QTest::newRow("date time, huge list")
+        << QByteArray("x=@DateTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)") << "elements";
+    QTest::newRow("hex-escaped marker")
+        << QByteArray("x=\\x40Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)") << "elements";
+    QTest::newRow("quoted") << QByteArray("x=\"") + HugeList + "\""
+                            << "elements";
+    QTest::newRow("element of a list") << QByteArray("x=1, ") + HugeList << "elements";
+    QTest::newRow("continued line")
+        << QByteArray("x=@Variant(\\0\\0\\0\\t\\\n\\x7f\\xff\\xff\\xff)") << "elements";
+    QTest::newRow("nested, fits")
+        << QByteArray("x=@Variant(") + QByteArray("\\0\\0\\0\\t\\0\\0\\0\\x1").repeated(MaxDepth) +
+               "\\0\\0\\0\\x2\\0\\0\\0\\0)"
+        << "";
+    QTest::newRow("no closing parenthesis: a string")
+        << QByteArray("x=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff") << "";
+    QTest::newRow("comment") << QByteArray("; x=") + HugeList << "";
+    QTest::newRow("escaped marker")
+        << QByteArray("x=@@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)") << "";
+}
+
+void TestSettingsFileCheck::values()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, reason);
+
+    const QByteArray ini = "[General]\na=1\n[G]\n" + line + "\nb=2\n";
+    const QList<Entry> found = hostileEntries(ini);
+    if (reason.isEmpty()) {
+        QVERIFY2(found.isEmpty(), qPrintable(found.value(0).reason));
+        return;
+    }
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first().group, QStringLiteral("G"));
+    QCOMPARE(found.first().key, QStringLiteral("x"));
+    QVERIFY2(found.first().reason.contains(reason), qPrintable(found.first().reason));
+    QCOMPARE(withoutEntries(ini, found), QByteArray("[General]\na=1\n[G]\n\nb=2\n"));
+}
+
+// What this program and QSettings write stays untouched and reads back.
+void TestSettingsFileCheck::ownValuesRoundTrip()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("own.ini");
+    const QVariantMap values{
+        {"size", QSize(700, 650)},
+        {"pos", QPoint(-20, 100)},
+        {"rect", QRect(1, 2, 3, 4)},
+        {"state", QByteArray("\x00\x00\x00\xff\x7f\xff\xff\xff)", 9)},
+        {"list", QVariantList{1, 2.5, QStringLiteral("a,b")}},
+        {"map", QVariantMap{{"k", QPointF(1.5, 2)}, {"t", QStringList{"x", "y"}}}},
+        {"when", QDateTime(QDate(2026, 12, 8), QTime(15, 0), Qt::UTC)},
+        {"text", QStringLiteral("@Variant(\x7f)")},
+    };
+    {
+        QSettings out(name, QSettings::IniFormat);
+        out.beginGroup("MainWindow");
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            out.setValue(it.key(), it.value());
+    }
+    const QByteArray text = readAll(name);
+    QVERIFY(text.contains("@Variant(") && text.contains("@Size("));
+    QVERIFY2(hostileEntries(text).isEmpty(), qPrintable(hostileEntries(text).value(0).reason));
+    QVERIFY(mendFile(name).removed.isEmpty());
+    QCOMPARE(readAll(name), text);
+    QVERIFY(copiesBeside(name).isEmpty());
+    QSettings in(name, QSettings::IniFormat);
+    in.beginGroup("MainWindow");
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        QCOMPARE(in.value(it.key()), it.value());
+}
+
+void TestSettingsFileCheck::mendKeepsCopyAndTheRest()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("GRV480 Monitor.ini");
+    const QByteArray original = QByteArray("[MainWindow]\nsize=@Size(640 480)\nChSplitState=") +
+                                HugeList + "\n\n[TimePlot]\nx\\min=" + HugeList + "\nx\\max=10\n";
+    QVERIFY(writeAll(name, original));
+
+    const Outcome o = mendFile(name);
+    QVERIFY(o.ok);
+    QCOMPARE(o.removed.size(), 2);
+    QCOMPARE(o.removed.at(1).group, QStringLiteral("TimePlot"));
+    QCOMPARE(o.removed.at(1).key, QStringLiteral("x\\min"));
+    QCOMPARE(copiesBeside(name), QStringList{QFileInfo(o.copyName).fileName()});
+    QVERIFY(QFileInfo(o.copyName)
+                .fileName()
+                .startsWith("GRV480 Monitor.damaged-" + QDate::currentDate().toString("yyyyMMdd")));
+    QCOMPARE(readAll(o.copyName), original);
+
+    QSettings in(name, QSettings::IniFormat);
+    QCOMPARE(in.allKeys().size(), 2);
+    QCOMPARE(in.value("MainWindow/size").toSize(), QSize(640, 480));
+    QCOMPARE(in.value("TimePlot/x/max").toInt(), 10);
+    QVERIFY(!in.contains("TimePlot/x/min"));
+}
+
+// A configuration file is the user's own document: refused, never changed.
+void TestSettingsFileCheck::configFileRefused()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("hostile.gm480cfg");
+    const QByteArray text = QByteArray("[GRV480MonitorDeviceConfig]\nAdcFreq=") + HugeList + "\n";
+    QVERIFY(writeAll(name, text));
+    DeviceConfig cfg;
+    cfg.adcFreq = 1234;
+    QCOMPARE(DeviceConfigDialog::readConfigFile(name, &cfg),
+             DeviceConfigDialog::ConfigFileNotConfig);
+    QCOMPARE(cfg.adcFreq, 1234.0);
+    QCOMPARE(readAll(name), text);
+}
+
+// The program itself: before the check it died of std::bad_alloc at every
+// start, whichever of the groups it reads at start-up held the value.
+void TestSettingsFileCheck::monitorStartsOnHostileSettings_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("window") << QByteArray("[MainWindow]\nsize=") + HugeList + "\n";
+    QTest::newRow("plot") << QByteArray("[FftPlot]\ny\\max=") + HugeList + "\n";
+    QTest::newRow("configuration")
+        << QByteArray("[GRV480MonitorDeviceConfig]\nAdcFreq=10000\nAdcChannels\\1\\Range=") +
+               HugeList + "\n";
+}
+
+void TestSettingsFileCheck::monitorStartsOnHostileSettings()
+{
+    QFETCH(QByteArray, text);
+    QTemporaryDir home;
+    const QString name = home.filePath("Norvik/GRV480 Monitor.ini");
+    QVERIFY(writeAll(name, text));
+    quint16 freePort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        freePort = probe.serverPort();
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", home.path());
+    env.insert("GRV480_SERVER_PORT", QString::number(freePort));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(GRV480_BIN_DIR "/grv480-monitor"), QStringList());
+    QVERIFY(p.waitForStarted());
+    // Up to the box that says the crate server is absent, then closed.
+    QTest::qWait(1500);
+    QCOMPARE(p.state(), QProcess::Running);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        QFAIL("the monitor did not end");
+    }
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QString log = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(log.contains("is refused"), qPrintable(log));
+    const QStringList copies = copiesBeside(name);
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(readAll(home.filePath("Norvik/" + copies.first())), text);
+    // the values it saved on closing are sane again
+    QVERIFY(hostileEntries(readAll(name)).isEmpty());
+    QSettings saved(name, QSettings::IniFormat);
+    QVERIFY(saved.value("MainWindow/size").toSize().isValid());
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFileCheck)
+#include "tst_settingsfilecheck.moc"
