@@ -86,6 +86,55 @@ QString fileError(const QString &path, const QString &reason)
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
+// For files that a library writes by name (HDF5, the plot library's PNG and
+// PDF): written under a temporary name beside the target, so that the rename
+// stays on one file system, and renamed over it only once complete and on the
+// disk, as QSaveFile does for our own writes.
+class StagedFile
+{
+public:
+    explicit StagedFile(const QString &target)
+        : m_target(target)
+        , m_tmp(QFileInfo(target).absolutePath() + QStringLiteral("/.") +
+                QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
+    {
+    }
+
+    bool create(QString *error)
+    {
+        if (!m_tmp.open()) {
+            *error = fileError(m_target, m_tmp.errorString());
+            return false;
+        }
+        m_tmp.close();
+        return true;
+    }
+
+    QString fileName() const { return m_tmp.fileName(); }
+
+    bool commit(QString *error)
+    {
+        const QByteArray tmpName = QFile::encodeName(m_tmp.fileName());
+        const int fd = ::open(tmpName.constData(), O_RDONLY);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        m_tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        if (!synced ||
+            std::rename(tmpName.constData(), QFile::encodeName(m_target).constData()) != 0) {
+            *error = fileError(m_target, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        m_tmp.setAutoRemove(false);
+        return true;
+    }
+
+private:
+    QString m_target;
+    QTemporaryFile m_tmp;
+};
+
 void headerBlock(CsvText &out, const MeasurementSnapshot &s)
 {
     out.row({QStringLiteral("Модуль"), s.moduleSerial});
@@ -377,16 +426,10 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
 Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
 {
     Result r;
-    const QFileInfo target(path);
-    // Beside the target, so that the rename stays on one file system.
-    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                       QStringLiteral(".XXXXXX"));
-    if (!tmp.open()) {
-        r.error = fileError(path, tmp.errorString());
+    StagedFile staged(path);
+    if (!staged.create(&r.error))
         return r;
-    }
-    tmp.close();
-    const QByteArray tmpName = QFile::encodeName(tmp.fileName());
+    const QByteArray tmpName = QFile::encodeName(staged.fileName());
 
     qint64 total = 0;
     for (const Channel &c : channelsOf(s))
@@ -421,19 +464,7 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
                                       .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return r;
     }
-    // On the disk before it takes the name, as QSaveFile does.
-    const int fd = ::open(tmpName.constData(), O_RDONLY);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                       QFileDevice::ReadOther);
-    if (!synced || std::rename(tmpName.constData(), QFile::encodeName(path).constData()) != 0) {
-        r.error = fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return r;
-    }
-    tmp.setAutoRemove(false);
-    r.ok = true;
+    r.ok = staged.commit(&r.error);
     return r;
 }
 
@@ -462,28 +493,15 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
 Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
 {
     Result r;
-    const QFileInfo target(path);
-    QTemporaryFile tmp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                       QStringLiteral(".XXXXXX"));
-    if (!tmp.open()) {
-        r.error = fileError(path, tmp.errorString());
+    StagedFile staged(path);
+    if (!staged.create(&r.error))
         return r;
-    }
-    tmp.close();
-    const bool saved = pdf ? plot->savePdf(tmp.fileName()) : plot->savePng(tmp.fileName());
-    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                       QFileDevice::ReadOther);
-    if (!saved || QFileInfo(tmp.fileName()).size() == 0) {
+    const bool saved = pdf ? plot->savePdf(staged.fileName()) : plot->savePng(staged.fileName());
+    if (!saved || QFileInfo(staged.fileName()).size() == 0) {
         r.error = fileError(path, QStringLiteral("график не записан"));
         return r;
     }
-    if (std::rename(QFile::encodeName(tmp.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0) {
-        r.error = fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return r;
-    }
-    tmp.setAutoRemove(false);
-    r.ok = true;
+    r.ok = staged.commit(&r.error);
     return r;
 }
 

@@ -1,14 +1,13 @@
 #include "deviceconfig.h"
 #include "deviceconfigdialog.h"
+#include "monitorprocess.h"
 #include "settingsfilecheck.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRect>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -210,32 +209,10 @@ void TestSettingsFileCheck::monitorStartsOnHostileSettings()
     QTemporaryDir home;
     const QString name = home.filePath("Norvik/GRV480 Monitor.ini");
     QVERIFY(writeAll(name, text));
-    quint16 freePort = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        freePort = probe.serverPort();
-    }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.path());
-    env.insert("GRV480_SERVER_PORT", QString::number(freePort));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(GRV480_BIN_DIR "/grv480-monitor"), QStringList());
-    QVERIFY(p.waitForStarted());
-    // Up to the box that says the crate server is absent, then closed.
-    QTest::qWait(1500);
-    QCOMPARE(p.state(), QProcess::Running);
-    ::kill(pid_t(p.processId()), SIGTERM);
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished();
-        QFAIL("the monitor did not end");
-    }
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 0);
-    const QString log = QString::fromLocal8Bit(p.readAllStandardError());
+    MonitorProcess monitor(home.path());
+    QVERIFY(monitor.start());
+    QVERIFY(monitor.endWith(SIGTERM));
+    const QString log = monitor.standardError();
     QVERIFY2(log.contains("is refused"), qPrintable(log));
     const QStringList copies = copiesBeside(name);
     QCOMPARE(copies.size(), 1);

@@ -1,3 +1,4 @@
+#include "monitorprocess.h"
 #include "startupoptions.h"
 
 #include <QCoreApplication>
@@ -5,7 +6,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -162,30 +162,9 @@ void TestStartup::terminationClosesNormally()
     QFETCH(int, signalNumber);
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    quint16 freePort = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        freePort = probe.serverPort();
-    }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.path());
-    env.insert("GRV480_SERVER_PORT", QString::number(freePort));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(GRV480_BIN_DIR "/grv480-monitor"), QStringList());
-    QVERIFY(p.waitForStarted());
-    QTest::qWait(1500);
-    QCOMPARE(p.state(), QProcess::Running);
-    ::kill(pid_t(p.processId()), signalNumber);
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished();
-        QFAIL("the monitor did not end after the signal");
-    }
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 0);
+    MonitorProcess monitor(home.path());
+    QVERIFY(monitor.start());
+    QVERIFY(monitor.endWith(signalNumber));
     QSettings saved(home.filePath("Norvik/GRV480 Monitor.ini"), QSettings::IniFormat);
     QVERIFY(saved.contains("MainWindow/size"));
     QVERIFY(saved.contains("GRV480MonitorDeviceConfig/AdcFreq"));
