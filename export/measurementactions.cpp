@@ -20,6 +20,24 @@ const char SettingsGroup[] = "MeasurementExport";
 const char DirKey[] = "Dir";
 const char RecordKey[] = "RecordFile";
 
+// Where the last file of its kind went; the documents folder the first time.
+QString storedLocation(const char *key)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    return settings
+        .value(QLatin1String(key),
+               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+        .toString();
+}
+
+void storeLocation(const char *key, const QString &location)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    settings.setValue(QLatin1String(key), location);
+}
+
 constexpr int ProgressSteps = 1000;
 constexpr int ProgressDelayMs = 500;
 constexpr int ProgressPollMs = 50;
@@ -130,13 +148,7 @@ void MeasurementActions::chooseExportFile()
 {
     if (!shown.block || worker)
         return;
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    const QString dir =
-        settings
-            .value(QLatin1String(DirKey),
-                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .toString();
+    const QString dir = storedLocation(DirKey);
     QStringList filters;
     for (const FileType &t : FileTypes)
         filters << QString::fromUtf8(t.filter);
@@ -149,7 +161,7 @@ void MeasurementActions::chooseExportFile()
     const Kind kind = FileTypes[i].kind;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + defaultSuffix(kind);
-    settings.setValue(QLatin1String(DirKey), QFileInfo(path).absolutePath());
+    storeLocation(DirKey, QFileInfo(path).absolutePath());
     exportTo(path, kind);
 }
 
@@ -263,13 +275,7 @@ void MeasurementActions::recordToggled(bool on)
         stopRecording(QString());
         return;
     }
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    const QString last =
-        settings
-            .value(QLatin1String(RecordKey),
-                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .toString();
+    const QString last = storedLocation(RecordKey);
     // An existing file is appended to, never replaced.
     QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"), last,
                                                 QStringLiteral("CSV (*.csv)"), nullptr,
@@ -281,7 +287,7 @@ void MeasurementActions::recordToggled(bool on)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    settings.setValue(QLatin1String(RecordKey), path);
+    storeLocation(RecordKey, path);
     startRecording(path);
 }
 
