@@ -52,6 +52,22 @@ private:
     std::vector<QVector<double>> buffers;
 };
 
+QVector<double> DataBlockProcessor::ChResult::timeAxis() const
+{
+    QVector<double> axis(values.size());
+    for (int i = 0; i < axis.size(); ++i)
+        axis[i] = i * 1000.0 * sampleInterval;
+    return axis;
+}
+
+QVector<double> DataBlockProcessor::ChResult::freqAxis() const
+{
+    QVector<double> axis(freqBins);
+    for (int i = 0; i < freqBins; ++i)
+        axis[i] = i * freqStep;
+    return axis;
+}
+
 DataBlockProcessor::DataBlockProcessor(QObject *parent)
     : QObject(parent)
     , m_spectrumPool(std::make_shared<SpectrumPool>())
@@ -88,8 +104,9 @@ void DataBlockProcessor::processFrame(QSharedPointer<GRV480RecvThread::Frame> fr
         });
         if (channel) {
             result->status = channel->status;
-            result->timeAxis = m_timeAxis;
-            result->freqAxis = m_freqAxis;
+            result->sampleInterval = m_sampleInterval;
+            result->freqStep = m_freqStep;
+            result->freqBins = m_binCount;
             result->values = channel->values;
             result->rangeMv = channel->rangeMv;
             // A channel of another length would make the set-up read past its end.
@@ -120,24 +137,11 @@ void DataBlockProcessor::setUp(int length, double interval, int type)
     m_blockLen = length;
     m_sampleInterval = interval;
 
-    // New vectors, never resized in place: emitted blocks still share the old ones.
-    QVector<double> timeAxis(length);
-    for (int i = 0; i < length; ++i)
-        timeAxis[i] = i * 1000.0 * interval;
-    m_timeAxis = timeAxis;
-
     m_window = spectrumWindowCreate(type, length);
     m_fft = spectrumFftCreate(length);
     m_fftInput = spectrumFftInput(m_fft);
     m_binCount = spectrumFftBinCount(m_fft);
-
-    QVector<double> freqAxis(m_binCount);
-    if (m_binCount > 0) {
-        const double df = spectrumFftFreqStep(m_fft, interval);
-        for (int i = 0; i < m_binCount; ++i)
-            freqAxis[i] = i * df;
-    }
-    m_freqAxis = freqAxis;
+    m_freqStep = m_binCount > 0 ? spectrumFftFreqStep(m_fft, interval) : 0.0;
 }
 
 void DataBlockProcessor::analyse(ChResult &result)
@@ -147,7 +151,7 @@ void DataBlockProcessor::analyse(ChResult &result)
     // statistics and no spectrum.
     if (!m_window)
         return;
-    const bool withSpectrum = m_fft && m_freqAxis.size() > 3;
+    const bool withSpectrum = m_fft && m_binCount > 3;
     spectrumWindowedStatistics(values, m_window, withSpectrum ? m_fftInput : nullptr, &result.dc,
                                &result.ac);
     if (!withSpectrum)
@@ -159,7 +163,7 @@ void DataBlockProcessor::analyse(ChResult &result)
     double *spectrum = result.spectrum.data();
     spectrumPower(m_fft, spectrum);
 
-    const double df = m_freqAxis.at(1);
+    const double df = m_freqStep;
     double frequency = 0.0;
     double power = 0.0;
     result.peakValid =

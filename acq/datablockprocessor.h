@@ -20,9 +20,8 @@ struct SpectrumFft;
 // dominant line and the sine-wave figures. Lives on a processing thread of its
 // own; both slots are reached through queued connections, one at a time.
 //
-// The analysis set-up (axes, window, FFT plan) is kept while the block length
-// and the sample interval stay the same. Blocks already emitted keep the axis
-// vectors they were given; a new set-up builds new ones.
+// The analysis set-up (window, FFT plan) is kept while the block length and
+// the sample interval stay the same.
 //
 // A window type without a window function (3 to 6, above 8) leaves dc, ac and
 // the spectrum empty/zero; the block is still emitted. Spectrum buffers of
@@ -38,9 +37,14 @@ public:
     struct ChResult
     {
         TGRV480ChStatus status{};
-        QVector<double> timeAxis; // ms, shared with the processor
+        // The axes are evenly spaced and are not stored (a block of millions of
+        // samples would carry 12 bytes a sample for them): time i * 1000 *
+        // sampleInterval ms for every value, frequency i * freqStep Hz for
+        // freqBins bins. Whoever needs them as numbers builds them on demand.
+        double sampleInterval = 0.0; // s
+        double freqStep = 0.0;       // Hz
+        int freqBins = 0;
         QVector<double> values;   // mV, shared with the frame
-        QVector<double> freqAxis; // Hz, shared with the processor
         QVector<double> spectrum; // dB re rangeMv; empty for blocks shorter than 6
         double dc = 0.0;          // mV
         double ac = 0.0;          // mV RMS
@@ -54,6 +58,9 @@ public:
         double sinad = 0.0;         // dB
         double sfdr = 0.0;          // dB
         double enob = 0.0;          // bits
+
+        QVector<double> timeAxis() const; // ms, one per value
+        QVector<double> freqAxis() const; // Hz, freqBins of them
     };
 
     struct DataBlock
@@ -85,8 +92,7 @@ private:
     void setUp(int length, double interval, int type);
     void analyse(ChResult &result);
 
-    QVector<double> m_timeAxis;
-    QVector<double> m_freqAxis;
+    double m_freqStep = 0.0;
     SpectrumWindow *m_window = nullptr;
     SpectrumFft *m_fft = nullptr;
     double *m_fftInput = nullptr;

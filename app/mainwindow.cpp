@@ -66,19 +66,19 @@ TGRV480MeasValue shownValue(TGRV480MeasValue v)
 // Replaces a graph's data; points that are not finite (a spectrum line of
 // exactly zero gives -inf dB) become gaps instead of upsetting the autoscale.
 // The channel graphs keep the block's vectors themselves, with no copy.
-void setGraphData(QCPGraph *graph, const QVector<double> &keys, const QVector<double> &values)
+// Keys i * scale * step, as the block's axes are built.
+void setGraphData(QCPGraph *graph, double scale, double step, const QVector<double> &values)
 {
     if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph)) {
-        envelope->setSource(keys, values);
+        envelope->setSource(scale, step, values);
         return;
     }
-    const int n = std::min(keys.size(), values.size());
-    const double *k = keys.constData();
+    const int n = values.size();
     const double *v = values.constData();
     QCPGraphDataContainer *container = graph->data().data();
     auto fill = [&](auto it) {
         for (int i = 0; i < n; ++i, ++it) {
-            it->key = k[i];
+            it->key = i * scale * step;
             it->value = std::isfinite(v[i]) ? v[i] : qQNaN();
         }
     };
@@ -724,9 +724,9 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
         const TGRV480ChStatus &s = c->status;
 
         row->rangeLed->setState((s.flags & GRV480_CH_OUT_OF_RANGE) ? LedRed : LedGreen);
-        setGraphData(row->timeGraph, c->timeAxis, c->values);
+        setGraphData(row->timeGraph, 1000.0, c->sampleInterval, c->values);
         if (!c->spectrum.isEmpty())
-            setGraphData(row->fftGraph, c->freqAxis, c->spectrum);
+            setGraphData(row->fftGraph, 1.0, c->freqStep, c->spectrum);
 
         row->cell(1)->setText(formatFixed(c->dc, 6));
         row->cell(2)->setText(formatFixed(c->ac, 6));

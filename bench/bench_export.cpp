@@ -51,15 +51,12 @@ void resetPeak()
 MeasurementSnapshot makeSnapshot()
 {
     auto block = QSharedPointer<Block>::create();
-    QVector<double> time(Samples), freq(Samples / 2 + 1);
-    for (int i = 0; i < Samples; ++i)
-        time[i] = i * 0.01;
-    for (int i = 0; i < freq.size(); ++i)
-        freq[i] = i * 100000.0 / Samples;
+    QVector<double> freq(Samples / 2 + 1);
     for (int c = 0; c < Channels; ++c) {
         auto r = QSharedPointer<DataBlockProcessor::ChResult>::create();
-        r->timeAxis = time;
-        r->freqAxis = freq;
+        r->sampleInterval = 1e-5;
+        r->freqStep = 100000.0 / Samples;
+        r->freqBins = freq.size();
         r->values.resize(Samples);
         for (int i = 0; i < Samples; ++i)
             r->values[i] = 12.5 * std::sin(i * 0.0123 + c) + 1e-4 * (i % 97);

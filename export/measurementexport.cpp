@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 #include <fcntl.h>
@@ -232,15 +233,16 @@ Result writeResultsCsv(const MeasurementSnapshot &s, const QString &path)
     return r;
 }
 
-template <typename Axis> const QVector<double> &longest(const QVector<Channel> &channels, Axis axis)
+// The axis of the channel that has the most entries of it.
+template <typename Size, typename Axis>
+QVector<double> longest(const QVector<Channel> &channels, Size size, Axis axis)
 {
-    static const QVector<double> none;
-    const QVector<double> *best = &none;
+    const DataBlockProcessor::ChResult *best = nullptr;
     for (const Channel &c : channels) {
-        if ((c.result->*axis).size() > best->size())
-            best = &(c.result->*axis);
+        if (!best || size(*c.result) > size(*best))
+            best = c.result;
     }
-    return *best;
+    return best ? (best->*axis)() : QVector<double>();
 }
 
 void cell(CsvText &out, const QVector<double> &v, int i)
@@ -259,8 +261,10 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     if (!file.open(&r))
         return r;
     const QVector<Channel> channels = channelsOf(s);
-    const QVector<double> &time = longest(channels, &R::timeAxis);
-    const QVector<double> &freq = longest(channels, &R::freqAxis);
+    const QVector<double> time =
+        longest(channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
+    const QVector<double> freq =
+        longest(channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
     const int rows = std::max(time.size(), freq.size());
     p->total = std::max(rows, 1);
 
@@ -390,20 +394,19 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
     // The channels of a block share their axes: each is stored once at the top
     // and every channel group links to it.
     const QVector<Channel> channels = channelsOf(s);
-    const QVector<double> *sharedTime = nullptr;
-    const QVector<double> *sharedFreq = nullptr;
+    // A channel whose axis has the first channel's spacing and length links to it.
+    const DataBlockProcessor::ChResult *first = nullptr;
     if (!channels.isEmpty()) {
-        sharedTime = &channels.first().result->timeAxis;
-        sharedFreq = &channels.first().result->freqAxis;
-        if (!dataset(file, "time", "ms", *sharedTime, p, cancelled) ||
-            !dataset(file, "frequency", "Hz", *sharedFreq, p, cancelled))
+        first = channels.first().result;
+        if (!dataset(file, "time", "ms", first->timeAxis(), p, cancelled) ||
+            !dataset(file, "frequency", "Hz", first->freqAxis(), p, cancelled))
             return false;
     }
-    auto axis = [&](hid_t group, const char *name, const char *unit, const QVector<double> &v,
-                    const QVector<double> *shared) {
-        if (v.constData() == shared->constData() && v.size() == shared->size())
+    auto axis = [&](hid_t group, const char *name, const char *unit, bool shared,
+                    const std::function<QVector<double>()> &build) {
+        if (shared)
             return H5Lcreate_hard(file, name, group, name, H5P_DEFAULT, H5P_DEFAULT) >= 0;
-        return dataset(group, name, unit, v, p, cancelled);
+        return dataset(group, name, unit, build(), p, cancelled);
     };
     for (const Channel &c : channels) {
         const QByteArray name =
@@ -414,9 +417,14 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
         if (!group.valid() || !numberAttribute(group, "channel", c.number) ||
             !numberAttribute(group, "range_mV", ch.rangeMv) ||
             !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
-            !axis(group, "time", "ms", ch.timeAxis, sharedTime) ||
+            !axis(group, "time", "ms",
+                  ch.sampleInterval == first->sampleInterval &&
+                      ch.values.size() == first->values.size(),
+                  [&ch] { return ch.timeAxis(); }) ||
             !dataset(group, "values", "mV", ch.values, p, cancelled) ||
-            !axis(group, "frequency", "Hz", ch.freqAxis, sharedFreq) ||
+            !axis(group, "frequency", "Hz",
+                  ch.freqStep == first->freqStep && ch.freqBins == first->freqBins,
+                  [&ch] { return ch.freqAxis(); }) ||
             !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
             return false;
     }

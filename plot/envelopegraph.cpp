@@ -34,6 +34,7 @@ EnvelopeGraph::EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
 
 void EnvelopeGraph::setSource(const QVector<double> &keys, const QVector<double> &values)
 {
+    m_uniform = false;
     m_keys = keys;
     m_values = values;
     m_count = std::min(keys.size(), values.size());
@@ -42,8 +43,46 @@ void EnvelopeGraph::setSource(const QVector<double> &keys, const QVector<double>
     computeRanges();
 }
 
+void EnvelopeGraph::setSource(double scale, double step, const QVector<double> &values)
+{
+    m_uniform = true;
+    m_keyScale = scale;
+    m_keyStep = step;
+    m_keys = QVector<double>();
+    m_values = values;
+    m_count = values.size();
+    m_envelopeValid = false;
+    summarise();
+    computeRanges();
+}
+
+int EnvelopeGraph::lowerIndex(int from, int to, double x) const
+{
+    while (from < to) {
+        const int mid = from + (to - from) / 2;
+        if (key(mid) < x)
+            from = mid + 1;
+        else
+            to = mid;
+    }
+    return from;
+}
+
+int EnvelopeGraph::upperIndex(int from, int to, double x) const
+{
+    while (from < to) {
+        const int mid = from + (to - from) / 2;
+        if (!(x < key(mid)))
+            from = mid + 1;
+        else
+            to = mid;
+    }
+    return from;
+}
+
 void EnvelopeGraph::clearSource()
 {
+    m_uniform = false;
     m_keys = QVector<double>();
     m_values = QVector<double>();
     m_count = 0;
@@ -169,7 +208,6 @@ bool EnvelopeGraph::findExtremes(int a, int b, int &iLow, int &iHigh) const
 
 void EnvelopeGraph::computeRanges()
 {
-    const double *k = m_keys.constData();
     const double *v = m_values.constData();
     const int n = m_count;
 
@@ -181,7 +219,7 @@ void EnvelopeGraph::computeRanges()
     while (last >= first && !std::isfinite(v[last]))
         --last;
     if (first <= last) {
-        m_keyRange = QCPRange(k[first], k[last]);
+        m_keyRange = QCPRange(key(first), key(last));
         m_keyRangeFound = true;
     }
 
@@ -215,13 +253,13 @@ QCPRange EnvelopeGraph::getKeyRange(bool &foundRange, QCP::SignDomain inSignDoma
     QCPRange range;
     foundRange = false;
     for (int i = 0; i < m_count; ++i) {
-        const double key = m_keys.at(i);
-        if (!std::isfinite(m_values.at(i)) || !inDomain(key, inSignDomain))
+        const double k = key(i);
+        if (!std::isfinite(m_values.at(i)) || !inDomain(k, inSignDomain))
             continue;
         if (!foundRange)
-            range = QCPRange(key, key);
+            range = QCPRange(k, k);
         else
-            range.expand(key);
+            range.expand(k);
         foundRange = true;
     }
     return range;
@@ -238,9 +276,9 @@ QCPRange EnvelopeGraph::getValueRange(bool &foundRange, QCP::SignDomain inSignDo
     QCPRange range;
     foundRange = false;
     for (int i = 0; i < m_count; ++i) {
-        const double key = m_keys.at(i);
+        const double k = key(i);
         const double value = m_values.at(i);
-        if (restrictKeys && (key < inKeyRange.lower || key > inKeyRange.upper))
+        if (restrictKeys && (k < inKeyRange.lower || k > inKeyRange.upper))
             continue;
         if (!std::isfinite(value) || !inDomain(value, inSignDomain))
             continue;
@@ -280,14 +318,13 @@ void EnvelopeGraph::draw(QCPPainter *painter)
 
 void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
 {
-    const double *k = m_keys.constData();
     const double *v = m_values.constData();
     const int n = m_count;
     const double nan = std::numeric_limits<double>::quiet_NaN();
 
     QVector<QCPGraphData> out;
     auto emitPoint = [&](int i) {
-        out.append(QCPGraphData(k[i], std::isfinite(v[i]) ? v[i] : nan));
+        out.append(QCPGraphData(key(i), std::isfinite(v[i]) ? v[i] : nan));
     };
     // The points of [a, b), all finite, that draw the same column: the first and
     // the last in place, the lowest and the highest between them in data order.
@@ -298,7 +335,7 @@ void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
     double centre = 0.0;
     auto emitRun = [&](int a, int b, int iLow, int iHigh) {
         const int lo = std::min(iLow, iHigh), hi = std::max(iLow, iHigh);
-        const double c = std::min(std::max(centre, k[a]), k[b - 1]);
+        const double c = std::min(std::max(centre, key(a)), key(b - 1));
         emitPoint(a);
         if (lo != a && lo != b - 1)
             out.append(QCPGraphData(c, v[lo]));
@@ -308,8 +345,8 @@ void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
             emitPoint(b - 1);
     };
 
-    const int first = int(std::lower_bound(k, k + n, lower) - k);
-    const int last = int(std::upper_bound(k, k + n, upper) - k);
+    const int first = lowerIndex(0, n, lower);
+    const int last = upperIndex(0, n, upper);
     // One point beyond each end, so that the lines leaving the view are drawn.
     const int begin = std::max(0, first - 1);
     const int end = std::min(n, last + 1);
@@ -331,7 +368,7 @@ void EnvelopeGraph::buildEnvelope(double lower, double upper, int columns)
         const int stop =
             c == columns - 1
                 ? last
-                : int(std::lower_bound(k + start, k + last, lower + (c + 1) * width) - k);
+                : lowerIndex(start, last, lower + (c + 1) * width);
         if (stop <= start)
             continue;
         centre = lower + (c + 0.5) * width;

@@ -26,6 +26,9 @@ public:
     EnvelopeGraph(QCPAxis *keyAxis, QCPAxis *valueAxis);
 
     void setSource(const QVector<double> &keys, const QVector<double> &values);
+    // Keys i * scale * step (evaluated in that order) for i = 0 .. values.size() - 1:
+    // an evenly spaced axis that is never stored. Both factors must be positive.
+    void setSource(double scale, double step, const QVector<double> &values);
     void clearSource();
     int sourceSize() const { return m_count; }
 
@@ -45,6 +48,10 @@ private:
     void computeRanges();
     void summarise();
     bool findExtremes(int a, int b, int &iLow, int &iHigh) const;
+    double key(int i) const { return m_uniform ? i * m_keyScale * m_keyStep : m_keys[i]; }
+    // The first index in [from, to) whose key is not below x (above x for upper).
+    int lowerIndex(int from, int to, double x) const;
+    int upperIndex(int from, int to, double x) const;
 
     // Lowest and highest value of every whole chunk of the values (NaN for a
     // chunk with a gap), so that a column of millions of points costs a pass
@@ -53,7 +60,10 @@ private:
     QVector<double> m_chunkLow;
     QVector<double> m_chunkHigh;
 
-    QVector<double> m_keys;
+    QVector<double> m_keys; // empty for an evenly spaced axis
+    bool m_uniform = false;
+    double m_keyScale = 0.0;
+    double m_keyStep = 0.0;
     QVector<double> m_values;
     int m_count = 0;
     bool m_envelopeValid = false;

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -69,6 +70,8 @@ class TestEnvelopeGraph : public QObject
 private slots:
     void samePictureAndRanges_data();
     void samePictureAndRanges();
+    void evenKeysAsStored_data();
+    void evenKeysAsStored();
 };
 
 void TestEnvelopeGraph::samePictureAndRanges_data()
@@ -148,6 +151,68 @@ void TestEnvelopeGraph::samePictureAndRanges()
     }
     QVERIFY2(unmatched <= MaxUnmatchedInColumn,
              qPrintable(QStringLiteral("%1 pixels of one column differ").arg(unmatched)));
+}
+
+void TestEnvelopeGraph::evenKeysAsStored_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<double>("step");
+
+    QTest::newRow("one point") << 1 << 1000.0 << 4e-6;
+    QTest::newRow("time, 250000/s") << 1000003 << 1000.0 << 4e-6;
+    QTest::newRow("time, 1/3 s") << 4097 << 1000.0 << 1.0 / 3.0;
+    QTest::newRow("frequency bins") << 125001 << 1.0 << 250000.0 / 249989;
+}
+
+// Keys computed from their spacing must draw and scale exactly as the same keys
+// stored would: the envelope's points compared bit for bit, whole and zoomed.
+void TestEnvelopeGraph::evenKeysAsStored()
+{
+    QFETCH(int, points);
+    QFETCH(double, scale);
+    QFETCH(double, step);
+
+    QVector<double> keys(points), values(points);
+    for (int i = 0; i < points; ++i) {
+        keys[i] = i * scale * step;
+        values[i] = std::sin(i * 0.01) + (i % 1013 == 0 ? 5.0 : 0.0);
+    }
+    QScopedPointer<QCustomPlot> a(makePlot());
+    QScopedPointer<QCustomPlot> b(makePlot());
+    auto *stored = new EnvelopeGraph(a->xAxis, a->yAxis);
+    auto *even = new EnvelopeGraph(b->xAxis, b->yAxis);
+    stored->setSource(keys, values);
+    even->setSource(scale, step, values);
+
+    const auto same = [&] {
+        stored->updateEnvelope();
+        even->updateEnvelope();
+        if (stored->data()->size() != even->data()->size())
+            return false;
+        auto i = stored->data()->constBegin();
+        auto j = even->data()->constBegin();
+        for (; i != stored->data()->constEnd(); ++i, ++j) {
+            if (std::memcmp(&i->key, &j->key, sizeof(double)) != 0 ||
+                std::memcmp(&i->value, &j->value, sizeof(double)) != 0)
+                return false;
+        }
+        return true;
+    };
+    for (QCustomPlot *p : {a.data(), b.data()}) {
+        p->xAxis->rescale(false);
+        p->yAxis->rescale(false);
+    }
+    QCOMPARE(b->xAxis->range().lower, a->xAxis->range().lower);
+    QCOMPARE(b->xAxis->range().upper, a->xAxis->range().upper);
+    QCOMPARE(b->yAxis->range().lower, a->yAxis->range().lower);
+    QCOMPARE(b->yAxis->range().upper, a->yAxis->range().upper);
+    QVERIFY(same());
+    // Zoom bounds that fall exactly on keys and between them.
+    const double span = keys.last();
+    for (QCustomPlot *p : {a.data(), b.data()})
+        p->xAxis->setRange(keys.at(points / 3), span * 0.3337 + 1e-9);
+    QVERIFY(same());
 }
 
 QTEST_MAIN(TestEnvelopeGraph)

@@ -106,7 +106,7 @@ QSharedPointer<DataBlockProcessor::DataBlock> plainBlock(int n)
         c->status.ucmMin = 0.5;
         c->status.ucmMax = 3.0;
         c->rangeMv = 35.0;
-        c->timeAxis = {0.0, 1.0, 2.0};
+        c->sampleInterval = 0.001;
         c->values = {1.0, 2.0, 3.0};
         c->dc = 2.0;
         c->ac = 0.5;
