@@ -63,64 +63,154 @@ std::mutex &fftwPlannerMutex()
     return mutex;
 }
 
-bool hasWindowFunction(int type)
+// Every window is a short cosine series, w(x) = sum a(k) cos(k x).
+struct WindowSeries
 {
-    switch (type) {
-    case SpectrumWindowRectangular:
-    case SpectrumWindowHann:
-    case SpectrumWindowHamming:
-    case SpectrumWindowBlackmanHarris4:
-    case SpectrumWindowBlackmanHarris7:
-        return true;
-    default:
-        return false;
+    int type;
+    int terms;
+    double a[7];
+};
+
+constexpr WindowSeries WindowSeriesTable[] = {
+    {SpectrumWindowRectangular, 1, {1.0}},
+    {SpectrumWindowHann, 2, {0.5, -0.5}},
+    {SpectrumWindowHamming, 2, {0.54, -0.46}},
+    {SpectrumWindowBlackmanHarris4, 4, {0.35875, -0.48829, 0.14128, -0.01168}},
+    {SpectrumWindowBlackmanHarris7,
+     7,
+     {0.27105140069342415, -0.43329793923448606, 0.21812299954311062, -0.0659254463880309,
+      0.010811742098372268, -0.0007765848252250934, 0.000013887217350903198}},
+};
+
+const WindowSeries *windowSeries(int type)
+{
+    for (const WindowSeries &series : WindowSeriesTable) {
+        if (series.type == type)
+            return &series;
+    }
+    return nullptr;
+}
+
+// The table's coefficients, term by term from the left as the formulas are written.
+double windowValue(const WindowSeries &series, double x)
+{
+    double w = series.a[0];
+    for (int k = 1; k < series.terms; ++k)
+        w += series.a[k] * std::cos(k * x);
+    return w;
+}
+
+// Coefficients are rebuilt in pieces of this many, which start at multiples of it.
+constexpr int GeneratorPiece = 1024;
+
+} // namespace
+
+// cos x(i) for i = q P + r comes from cos and sin of q P (two library calls per
+// piece) and of r (the tables) by angle addition; cos k x(i) from cos x(i) by
+// Clenshaw's recurrence. Both stay within a few ulps.
+struct SpectrumWindowGenerator
+{
+    const WindowSeries *series = nullptr;
+    double cosR[GeneratorPiece];
+    double sinR[GeneratorPiece];
+};
+
+namespace {
+
+SPECTRUM_INLINE void generatePiece(const SpectrumWindow *window, int begin, int count,
+                                   double *destination)
+{
+    const SpectrumWindowGenerator &g = *window->generator;
+    const WindowSeries &series = *g.series;
+    const double angle = TwoPi * begin / window->length;
+    const double cq = std::cos(angle);
+    const double sq = std::sin(angle);
+    const double *cr = g.cosR;
+    const double *sr = g.sinR;
+    const int terms = series.terms;
+    int r = 0;
+    Lanes cv, sv;
+    for (; r + LaneCount <= count; r += LaneCount) {
+        loadLanes(cv, cr + r);
+        loadLanes(sv, sr + r);
+        const Lanes c = cq * cv - sq * sv;
+        const Lanes twoC = c + c;
+        Lanes b1 = {}, b2 = {};
+        for (int k = terms - 1; k >= 1; --k) {
+            const Lanes b = series.a[k] + twoC * b1 - b2;
+            b2 = b1;
+            b1 = b;
+        }
+        storeLanes(destination + r, series.a[0] + c * b1 - b2);
+    }
+    for (; r < count; ++r) {
+        const double c = cq * cr[r] - sq * sr[r];
+        double b1 = 0.0, b2 = 0.0;
+        for (int k = terms - 1; k >= 1; --k) {
+            const double b = series.a[k] + 2.0 * c * b1 - b2;
+            b2 = b1;
+            b1 = b;
+        }
+        destination[r] = series.a[0] + c * b1 - b2;
     }
 }
 
-double windowValue(int type, double x)
+// The coefficients w(begin) .. w(begin + count - 1), begin a multiple of the
+// piece and count at most one piece: the table itself, or scratch filled.
+SPECTRUM_INLINE const double *windowPiece(const SpectrumWindow *window, int begin, int count,
+                                          double *scratch)
 {
-    switch (type) {
-    case SpectrumWindowHann:
-        return 0.5 * (1.0 - std::cos(x));
-    case SpectrumWindowHamming:
-        return 0.54 - 0.46 * std::cos(x);
-    case SpectrumWindowBlackmanHarris4:
-        return 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2.0 * x) -
-               0.01168 * std::cos(3.0 * x);
-    case SpectrumWindowBlackmanHarris7:
-        return 0.27105140069342415 - 0.43329793923448606 * std::cos(x) +
-               0.21812299954311062 * std::cos(2.0 * x) - 0.0659254463880309 * std::cos(3.0 * x) +
-               0.010811742098372268 * std::cos(4.0 * x) -
-               0.0007765848252250934 * std::cos(5.0 * x) +
-               0.000013887217350903198 * std::cos(6.0 * x);
-    default:
-        return 1.0;
-    }
+    if (window->coefs)
+        return window->coefs + begin;
+    generatePiece(window, begin, count, scratch);
+    return scratch;
 }
 
 } // namespace
 
-SpectrumWindow *spectrumWindowCreate(int type, int length)
+SpectrumWindow *spectrumWindowCreate(int type, int length, SpectrumWindowStorage storage)
 {
-    if (!hasWindowFunction(type) || length < 1)
+    const WindowSeries *series = windowSeries(type);
+    if (!series || length < 1)
         return nullptr;
     auto *window = new (std::nothrow) SpectrumWindow;
     if (!window)
         return nullptr;
-    window->coefs = new (std::nothrow) double[static_cast<size_t>(length)];
-    if (!window->coefs) {
+    window->length = length;
+    const bool generated = storage == SpectrumWindowGenerated ||
+                           (storage == SpectrumWindowAuto && length > SpectrumWindowTableMaxLength);
+    if (generated) {
+        window->generator = new (std::nothrow) SpectrumWindowGenerator;
+        if (window->generator) {
+            window->generator->series = series;
+            for (int r = 0; r < GeneratorPiece; ++r) {
+                const double angle = TwoPi * r / length;
+                window->generator->cosR[r] = std::cos(angle);
+                window->generator->sinR[r] = std::sin(angle);
+            }
+        }
+    } else {
+        window->coefs = new (std::nothrow) double[static_cast<size_t>(length)];
+        if (window->coefs) {
+            for (int i = 0; i < length; ++i)
+                window->coefs[i] = windowValue(*series, TwoPi * i / length);
+        }
+    }
+    if (!window->coefs && !window->generator) {
         delete window;
         return nullptr;
     }
-    window->length = length;
 
     double sum = 0.0;
     double sumSquares = 0.0;
-    for (int i = 0; i < length; ++i) {
-        const double w = windowValue(type, TwoPi * i / length);
-        window->coefs[i] = w;
-        sum += w;
-        sumSquares += w * w;
+    double scratch[GeneratorPiece];
+    for (int begin = 0; begin < length; begin += GeneratorPiece) {
+        const int count = std::min(GeneratorPiece, length - begin);
+        const double *w = windowPiece(window, begin, count, scratch);
+        for (int i = 0; i < count; ++i) {
+            sum += w[i];
+            sumSquares += w[i] * w[i];
+        }
     }
     window->meanSquare = sumSquares / length;
     window->coherentGain = sum / length;
@@ -129,11 +219,33 @@ SpectrumWindow *spectrumWindowCreate(int type, int length)
     return window;
 }
 
+void spectrumWindowCoefs(const SpectrumWindow *window, int begin, int count, double *destination)
+{
+    if (!window || begin < 0 || count < 0 || count > window->length - begin)
+        return;
+    if (window->coefs) {
+        std::copy(window->coefs + begin, window->coefs + begin + count, destination);
+        return;
+    }
+    // Pieces start at multiples of the piece length.
+    double scratch[GeneratorPiece];
+    const int end = begin + count;
+    for (int piece = begin / GeneratorPiece * GeneratorPiece; piece < end;
+         piece += GeneratorPiece) {
+        const int pieceCount = std::min(GeneratorPiece, window->length - piece);
+        generatePiece(window, piece, pieceCount, scratch);
+        const int from = std::max(begin, piece);
+        const int to = std::min(end, piece + pieceCount);
+        std::copy(scratch + (from - piece), scratch + (to - piece), destination + (from - begin));
+    }
+}
+
 void spectrumWindowDestroy(SpectrumWindow *window)
 {
     if (!window)
         return;
     delete[] window->coefs;
+    delete window->generator;
     delete window;
 }
 
@@ -192,67 +304,69 @@ double spectrumFftFreqStep(const SpectrumFft *fft, double sampleInterval)
 
 namespace {
 
-// The statistics, and optionally the scratch values and the window application,
-// in two passes over the values.
+// The statistics and, with Apply, the window application, in one pass over the
+// values. The sums run on y = x - x(0): around a value of the block itself the
+// weighted variance S3 - 2 d S2 + d^2 sum w^2 (d = mean - x(0)) loses no more
+// digits than the spread of the block to its RMS would suggest, whatever the DC.
+template <bool Apply>
 SPECTRUM_INLINE void windowedStatistics(const double *values, const SpectrumWindow *window,
-                                        double *scratch, double *destination, double *dc,
-                                        double *ac)
+                                        double *destination, double *dc, double *ac)
 {
     const int n = window->length;
-    const double *w = window->coefs;
+    const double origin = values[0];
+    const double scale = 1.0 / window->coherentGain;
     constexpr int Step = 2 * LaneCount;
 
-    // Partial sums in two vectors: one running sum would be bound by the
+    // Partial sums in two vectors each: one running sum would be bound by the
     // latency of an add per value.
-    Lanes s0 = {}, s1 = {};
-    Lanes w0, w1, x0, x1;
-    int i = 0;
-    for (; i + Step <= n; i += Step) {
-        loadLanes(w0, w + i);
-        loadLanes(w1, w + i + LaneCount);
-        loadLanes(x0, values + i);
-        loadLanes(x1, values + i + LaneCount);
-        s0 += w0 * x0;
-        s1 += w1 * x1;
+    Lanes s1a = {}, s1b = {}, s2a = {}, s2b = {}, s3a = {}, s3b = {};
+    double s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    double scratch[GeneratorPiece];
+    for (int begin = 0; begin < n; begin += GeneratorPiece) {
+        const int count = std::min(GeneratorPiece, n - begin);
+        const double *w = windowPiece(window, begin, count, scratch);
+        const double *x = values + begin;
+        double *out = Apply ? destination + begin : nullptr;
+        Lanes w0, w1, x0, x1;
+        int i = 0;
+        for (; i + Step <= count; i += Step) {
+            loadLanes(w0, w + i);
+            loadLanes(w1, w + i + LaneCount);
+            loadLanes(x0, x + i);
+            loadLanes(x1, x + i + LaneCount);
+            const Lanes wy0 = w0 * (x0 - origin);
+            const Lanes wy1 = w1 * (x1 - origin);
+            s1a += wy0;
+            s1b += wy1;
+            s2a += w0 * wy0;
+            s2b += w1 * wy1;
+            s3a += wy0 * wy0;
+            s3b += wy1 * wy1;
+            if (Apply) {
+                storeLanes(out + i, w0 * x0 * scale);
+                storeLanes(out + i + LaneCount, w1 * x1 * scale);
+            }
+        }
+        for (; i < count; ++i) {
+            const double wy = w[i] * (x[i] - origin);
+            s1 += wy;
+            s2 += w[i] * wy;
+            s3 += wy * wy;
+            if (Apply)
+                out[i] = w[i] * x[i] * scale;
+        }
     }
-    double weighted = laneSum(s0 + s1);
-    for (; i < n; ++i)
-        weighted += w[i] * values[i];
-    const double mean = weighted / (n * window->coherentGain);
+    s1 += laneSum(s1a + s1b);
+    s2 += laneSum(s2a + s2b);
+    s3 += laneSum(s3a + s3b);
 
-    const double scale = 1.0 / window->coherentGain;
-    s0 = s1 = Lanes{};
-    for (i = 0; i + Step <= n; i += Step) {
-        loadLanes(w0, w + i);
-        loadLanes(w1, w + i + LaneCount);
-        loadLanes(x0, values + i);
-        loadLanes(x1, values + i + LaneCount);
-        const Lanes d0 = w0 * (x0 - mean);
-        const Lanes d1 = w1 * (x1 - mean);
-        if (scratch) {
-            storeLanes(scratch + i, d0);
-            storeLanes(scratch + i + LaneCount, d1);
-        }
-        if (destination) {
-            storeLanes(destination + i, w0 * x0 * scale);
-            storeLanes(destination + i + LaneCount, w1 * x1 * scale);
-        }
-        s0 += d0 * d0;
-        s1 += d1 * d1;
-    }
-    double squares = laneSum(s0 + s1);
-    for (; i < n; ++i) {
-        const double d = w[i] * (values[i] - mean);
-        if (scratch)
-            scratch[i] = d;
-        if (destination)
-            destination[i] = w[i] * values[i] * scale;
-        squares += d * d;
-    }
+    const double sumSquaredWeights = n * window->meanSquare;
+    const double d = s1 / (n * window->coherentGain);
+    const double squares = std::max(0.0, s3 - 2.0 * d * s2 + d * d * sumSquaredWeights);
     if (dc)
-        *dc = mean;
+        *dc = origin + d;
     if (ac)
-        *ac = std::sqrt(squares / (n * window->meanSquare));
+        *ac = std::sqrt(squares / sumSquaredWeights);
 }
 
 } // namespace
@@ -263,7 +377,13 @@ int spectrumStatistics(const double *values, const SpectrumWindow *window, doubl
 {
     if (!values || !window || !scratch || scratch == values)
         return ERR_SPEC_BADARG;
-    windowedStatistics(values, window, scratch, nullptr, dc, ac);
+    double mean = 0.0;
+    windowedStatistics<false>(values, window, nullptr, &mean, ac);
+    spectrumWindowCoefs(window, 0, window->length, scratch);
+    for (int i = 0; i < window->length; ++i)
+        scratch[i] *= values[i] - mean;
+    if (dc)
+        *dc = mean;
     return 0;
 }
 
@@ -273,7 +393,10 @@ int spectrumWindowedStatistics(const double *values, const SpectrumWindow *windo
 {
     if (!values || !window || destination == values)
         return ERR_SPEC_BADARG;
-    windowedStatistics(values, window, nullptr, destination, dc, ac);
+    if (destination)
+        windowedStatistics<true>(values, window, destination, dc, ac);
+    else
+        windowedStatistics<false>(values, window, nullptr, dc, ac);
     return 0;
 }
 
@@ -281,17 +404,23 @@ SPECTRUM_HOT
 void spectrumApplyWindow(const double *values, const SpectrumWindow *window, double *destination)
 {
     const int n = window->length;
-    const double *w = window->coefs;
     const double scale = 1.0 / window->coherentGain;
-    Lanes wv, xv;
-    int i = 0;
-    for (; i + LaneCount <= n; i += LaneCount) {
-        loadLanes(wv, w + i);
-        loadLanes(xv, values + i);
-        storeLanes(destination + i, wv * xv * scale);
+    double scratch[GeneratorPiece];
+    for (int begin = 0; begin < n; begin += GeneratorPiece) {
+        const int count = std::min(GeneratorPiece, n - begin);
+        const double *w = windowPiece(window, begin, count, scratch);
+        const double *x = values + begin;
+        double *out = destination + begin;
+        Lanes wv, xv;
+        int i = 0;
+        for (; i + LaneCount <= count; i += LaneCount) {
+            loadLanes(wv, w + i);
+            loadLanes(xv, x + i);
+            storeLanes(out + i, wv * xv * scale);
+        }
+        for (; i < count; ++i)
+            out[i] = w[i] * x[i] * scale;
     }
-    for (; i < n; ++i)
-        destination[i] = w[i] * values[i] * scale;
 }
 
 namespace {
@@ -332,16 +461,29 @@ template <bool Power> SPECTRUM_INLINE void singleSided(const SpectrumFft *fft, d
         destination[bins - 1] *= outer / inner;
 }
 
-// Energies of the 9-bin lobes starting at a[0] .. a[3], each summed in ascending order.
-template <bool Power> SPECTRUM_INLINE void lobeEnergy(Lanes &e, const double *a)
+// Energy of the 9 bins from a[0], summed as a tree: a chain of eight adds would
+// bound the search by their latency. Lanes and single values alike, so that
+// the vector search and the plain one give the same sums.
+template <bool Power, typename T> SPECTRUM_INLINE void binEnergy(T &v, const double *a)
 {
-    Lanes v;
-    loadLanes(v, a);
-    e = Power ? v : v * v;
-    for (int j = 1; j < MainLobeBins; ++j) {
-        loadLanes(v, a + j);
-        e += Power ? v : v * v;
-    }
+    std::memcpy(&v, a, sizeof v);
+    if (!Power)
+        v *= v;
+}
+
+template <bool Power, typename T> SPECTRUM_INLINE void lobeEnergy(T &e, const double *a)
+{
+    T v0, v1, v2, v3, v4, v5, v6, v7, v8;
+    binEnergy<Power>(v0, a);
+    binEnergy<Power>(v1, a + 1);
+    binEnergy<Power>(v2, a + 2);
+    binEnergy<Power>(v3, a + 3);
+    binEnergy<Power>(v4, a + 4);
+    binEnergy<Power>(v5, a + 5);
+    binEnergy<Power>(v6, a + 6);
+    binEnergy<Power>(v7, a + 7);
+    binEnergy<Power>(v8, a + 8);
+    e = (((v0 + v1) + (v2 + v3)) + ((v4 + v5) + (v6 + v7))) + v8;
 }
 
 SPECTRUM_INLINE double squareOf(double a, std::true_type /*power*/)
@@ -372,8 +514,12 @@ SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df,
     const auto scanCentres = [&](int first, int last) {
         for (int k = first; k <= last; ++k) {
             double energy = 0.0;
-            for (int j = k - h; j <= k + h; ++j)
-                energy += squareOf(spectrum[j], kind);
+            if (h == MainLobeBins / 2) {
+                lobeEnergy<Power>(energy, spectrum + k - h);
+            } else {
+                for (int j = k - h; j <= k + h; ++j)
+                    energy += squareOf(spectrum[j], kind);
+            }
             if (energy > bestEnergy) {
                 bestEnergy = energy;
                 best = k;
@@ -382,7 +528,7 @@ SPECTRUM_INLINE int findLine(const double *spectrum, int binCount, double df,
     };
     if (h == MainLobeBins / 2) {
         // The usual lobe: four neighbouring centres per step, each lane summing its
-        // own bins in ascending order, as the plain loop below does.
+        // own bins in the same order as the plain loop below.
         const int last = n - h - 1;
         int k = 2 * h;
         if (k + LaneCount - 1 <= last) {
@@ -485,6 +631,11 @@ SPECTRUM_INLINE int harmonics(const double *spectrum, int binCount, double df, d
     int i = h;
     while (i < n) {
         const int m = (i + h) / k1;
+        if (m >= harmonicLimit) {
+            // Past the last harmonic every bin is noise: one run, not two per k1.
+            accumulate<Power>(spectrum, i, n, noise);
+            break;
+        }
         const int r = (i + h) % k1;
         int end;
         BinGroup *group;
@@ -580,9 +731,10 @@ public:
             const WideBits biased = bits >> 52; // the sign bit makes negatives too large
             // Zero, subnormal, negative, infinite or NaN: the library handles them.
             const WideBits special = (biased - 1) > 2045;
-            if (special[0] | special[1] | special[2] | special[3]) {
-                for (int i = 0; i < 4; ++i)
-                    values[k + i] = slow(values[k + i], offset);
+            // Folded in the register: four extractions would cost as much as the rest.
+            const WideBits folded = special | __builtin_shuffle(special, WideBits{2, 3, 0, 1});
+            if ((folded | __builtin_shuffle(folded, WideBits{1, 0, 3, 2}))[0]) {
+                slowFour(values + k, offset);
                 continue;
             }
             const WideBits j = (bits >> (52 - TableBits)) & indexMask;
@@ -624,6 +776,13 @@ private:
     static constexpr double DbPerOctave = 3.0102999566398119521; // 10 log10(2)
 
     static double slow(double p, double offset) { return 10.0 * std::log10(p) - offset; }
+    // Out of line, so that the library call does not make the loop keep its
+    // constants in memory.
+    __attribute__((noinline, cold)) static void slowFour(double *values, double offset)
+    {
+        for (int i = 0; i < 4; ++i)
+            values[i] = slow(values[i], offset);
+    }
 
     Entry table[TableSize];
 };

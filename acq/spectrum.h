@@ -20,9 +20,23 @@ enum SpectrumWindowType {
     SpectrumWindowBlackmanHarris7 = 8
 };
 
+// How a window holds its coefficients. A table costs 8 bytes per sample, as
+// much as the block itself; long windows therefore rebuild their coefficients
+// piece by piece from a few kilobytes while they are applied. The two agree
+// within 1e-15; the table is what the short blocks use, which are read often.
+enum SpectrumWindowStorage {
+    SpectrumWindowAuto = 0, // a table up to SpectrumWindowTableMaxLength, generated above
+    SpectrumWindowTable = 1,
+    SpectrumWindowGenerated = 2
+};
+constexpr int SpectrumWindowTableMaxLength = 1 << 20;
+
+struct SpectrumWindowGenerator;
+
 struct SpectrumWindow
 {
-    double *coefs = nullptr; // w(i), i = 0 .. length - 1
+    double *coefs = nullptr; // w(i), i = 0 .. length - 1; null if generated
+    SpectrumWindowGenerator *generator = nullptr; // null if a table
     int length = 0;
     double meanSquare = 0.0;   // sum w(i)^2 / N
     double coherentGain = 0.0; // sum w(i) / N
@@ -41,7 +55,8 @@ struct SpectrumFft
 
 // Returns null for a type without a window function, a length below 1 or an
 // allocation failure (then nothing stays allocated).
-SpectrumWindow *spectrumWindowCreate(int type, int length);
+SpectrumWindow *spectrumWindowCreate(int type, int length,
+                                     SpectrumWindowStorage storage = SpectrumWindowAuto);
 void spectrumWindowDestroy(SpectrumWindow *window);
 
 // Real-to-complex transform of the given length, or null (nothing left allocated).
@@ -53,8 +68,11 @@ double *spectrumFftInput(SpectrumFft *fft);
 // Frequency step 1 / (N * dt) of the transform for a sample interval dt in seconds.
 double spectrumFftFreqStep(const SpectrumFft *fft, double sampleInterval);
 
+// Writes w(begin) .. w(begin + count - 1) to destination, whatever the storage.
+void spectrumWindowCoefs(const SpectrumWindow *window, int begin, int count, double *destination);
+
 // dc = window-weighted mean, ac = window-weighted RMS of the deviation from dc.
-// scratch must hold N values and must not be the input.
+// scratch (N values, not the input) receives w(i) * (values(i) - dc).
 int spectrumStatistics(const double *values, const SpectrumWindow *window, double *scratch,
                        double *dc, double *ac);
 

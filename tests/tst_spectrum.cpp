@@ -61,6 +61,8 @@ private slots:
     void amplitudeOfCentredSine();
     void statistics_data();
     void statistics();
+    void generatedWindowMatchesTable_data();
+    void generatedWindowMatchesTable();
     void lineSearch_data();
     void lineSearch();
     void harmonics_data();
@@ -231,6 +233,67 @@ void TestSpectrum::statistics()
     QCOMPARE(rc, result);
     QVERIFY(std::abs(outDc - dc) < 1e-9);
     QVERIFY(std::abs(outAc - ac) < 1e-6);
+}
+
+void TestSpectrum::generatedWindowMatchesTable_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<double>("amplitude");
+
+    QTest::newRow("rectangular, one piece") << 0 << 1000 << 0.0 << 1.0;
+    QTest::newRow("hann, pieces and a rest") << 1 << 5000 << 3.0 << 2.0;
+    QTest::newRow("hamming, whole pieces") << 2 << 4096 << -1.0 << 0.5;
+    QTest::newRow("blackman-harris 4, odd") << 7 << 4097 << 35.0 << 10.0;
+    QTest::newRow("blackman-harris 7") << 8 << 3333 << 0.0 << 1.0;
+    // Microvolts on a large offset: the statistics must not lose them.
+    QTest::newRow("large offset, tiny signal") << 7 << 8192 << 1e4 << 1e-3;
+    QTest::newRow("constant") << 7 << 2048 << 1200.0 << 0.0;
+}
+
+// Long windows rebuild their coefficients instead of keeping a table; the
+// block processor must see the same window and the same figures either way.
+void TestSpectrum::generatedWindowMatchesTable()
+{
+    QFETCH(int, type);
+    QFETCH(int, length);
+    QFETCH(double, offset);
+    QFETCH(double, amplitude);
+
+    WindowPtr table(spectrumWindowCreate(type, length, SpectrumWindowTable));
+    WindowPtr generated(spectrumWindowCreate(type, length, SpectrumWindowGenerated));
+    QVERIFY(table && generated && table->coefs && !generated->coefs);
+    QVERIFY(std::abs(table->coherentGain - generated->coherentGain) < 1e-14);
+    QVERIFY(std::abs(table->meanSquare - generated->meanSquare) < 1e-14);
+
+    std::vector<double> coefs(static_cast<size_t>(length));
+    spectrumWindowCoefs(generated.get(), 0, length, coefs.data());
+    for (int i = 0; i < length; ++i)
+        QVERIFY2(std::abs(coefs[size_t(i)] - table->coefs[i]) < 1e-14, qPrintable(QString::number(i)));
+    // A stretch across a piece boundary.
+    const int begin = std::min(1000, length / 2);
+    const int count = std::min(100, length - begin);
+    spectrumWindowCoefs(generated.get(), begin, count, coefs.data());
+    for (int i = 0; i < count; ++i)
+        QVERIFY(std::abs(coefs[size_t(i)] - table->coefs[begin + i]) < 1e-14);
+
+    const std::vector<double> x = sine(length, 41.0, amplitude, offset);
+    std::vector<double> appliedT(static_cast<size_t>(length)), appliedG(appliedT.size());
+    double dcT = 0, acT = 0, dcG = 0, acG = 0;
+    QCOMPARE(spectrumWindowedStatistics(x.data(), table.get(), appliedT.data(), &dcT, &acT), 0);
+    QCOMPARE(spectrumWindowedStatistics(x.data(), generated.get(), appliedG.data(), &dcG, &acG),
+             0);
+    const double scale = std::abs(offset) + amplitude;
+    for (int i = 0; i < length; ++i)
+        QVERIFY(std::abs(appliedT[size_t(i)] - appliedG[size_t(i)]) < 1e-12 * scale);
+    QVERIFY(std::abs(dcT - offset) < 1e-12 * scale);
+    QVERIFY(std::abs(dcG - dcT) < 1e-12 * scale);
+    // A whole number of cycles: the windowed RMS is the sine's.
+    const double ac = amplitude / std::sqrt(2.0);
+    QVERIFY2(std::abs(acT - ac) < 1e-9 * (ac + 1e-300) || (ac == 0.0 && acT < 1e-12),
+             qPrintable(QString::number(acT, 'g', 17)));
+    QVERIFY(std::abs(acG - acT) < 1e-9 * (ac + 1e-12));
 }
 
 void TestSpectrum::lineSearch_data()
