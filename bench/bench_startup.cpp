@@ -246,6 +246,8 @@ int main(int argc, char *argv[])
     std::printf("  idle window                    %8.1f MB resident\n", idle.rssKb / 1024.0);
     const Config memoryCases[] = {
         {"1 channel x 5 million", true, 250000, 1, 20000},
+        // The longest block the configuration dialog accepts.
+        {"1 channel x 15 million", true, 250000, 1, 60000},
         // The emulator's sixteen channels run at up to about 1 400 frames/s:
         // 300 000 frames a channel would take 200 s, past the longest collection
         // time, so the longest collection time at 25 kHz stands in for it.

@@ -21,6 +21,10 @@ CondLedIndicator::CondLedIndicator(QWidget *parent)
 
 void CondLedIndicator::setState(int state)
 {
+    // Every block sets every lamp; a repaint of eighty unchanged lamps would
+    // cost more than the block's plots.
+    if (state == m_state)
+        return;
     m_state = state;
     QColor c1, c2;
     switch (state) {
