@@ -17,8 +17,8 @@ namespace {
 // so they give the same results.
 // GRV480_NO_TARGET_CLONES is for ThreadSanitizer, whose runtime is not ready
 // yet when the clone resolvers run.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) \
-    && !defined(GRV480_NO_TARGET_CLONES)
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) &&                             \
+    !defined(GRV480_NO_TARGET_CLONES)
 #define SPECTRUM_HOT __attribute__((target_clones("avx2", "default")))
 #else
 #define SPECTRUM_HOT

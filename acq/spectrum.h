@@ -35,7 +35,7 @@ struct SpectrumWindowGenerator;
 
 struct SpectrumWindow
 {
-    double *coefs = nullptr; // w(i), i = 0 .. length - 1; null if generated
+    double *coefs = nullptr;                      // w(i), i = 0 .. length - 1; null if generated
     SpectrumWindowGenerator *generator = nullptr; // null if a table
     int length = 0;
     double meanSquare = 0.0;   // sum w(i)^2 / N
@@ -47,7 +47,7 @@ struct SpectrumWindow
 struct SpectrumFft
 {
     int size = 0;
-    int binCount = 0; // size / 2 + 1
+    int binCount = 0;        // size / 2 + 1
     double *input = nullptr; // the first N doubles of output: the transform is in place
     fftw_complex *output = nullptr;
     fftw_plan plan = nullptr;

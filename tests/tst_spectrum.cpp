@@ -270,7 +270,8 @@ void TestSpectrum::generatedWindowMatchesTable()
     std::vector<double> coefs(static_cast<size_t>(length));
     spectrumWindowCoefs(generated.get(), 0, length, coefs.data());
     for (int i = 0; i < length; ++i)
-        QVERIFY2(std::abs(coefs[size_t(i)] - table->coefs[i]) < 1e-14, qPrintable(QString::number(i)));
+        QVERIFY2(std::abs(coefs[size_t(i)] - table->coefs[i]) < 1e-14,
+                 qPrintable(QString::number(i)));
     // A stretch across a piece boundary.
     const int begin = std::min(1000, length / 2);
     const int count = std::min(100, length - begin);
@@ -282,8 +283,7 @@ void TestSpectrum::generatedWindowMatchesTable()
     std::vector<double> appliedT(static_cast<size_t>(length)), appliedG(appliedT.size());
     double dcT = 0, acT = 0, dcG = 0, acG = 0;
     QCOMPARE(spectrumWindowedStatistics(x.data(), table.get(), appliedT.data(), &dcT, &acT), 0);
-    QCOMPARE(spectrumWindowedStatistics(x.data(), generated.get(), appliedG.data(), &dcG, &acG),
-             0);
+    QCOMPARE(spectrumWindowedStatistics(x.data(), generated.get(), appliedG.data(), &dcG, &acG), 0);
     const double scale = std::abs(offset) + amplitude;
     for (int i = 0; i < length; ++i)
         QVERIFY(std::abs(appliedT[size_t(i)] - appliedG[size_t(i)]) < 1e-12 * scale);

@@ -6,8 +6,8 @@
 #include <QMouseEvent>
 
 CondLedIndicator::CondLedIndicator(QWidget *parent)
-    : QWidget(parent),
-      m_led(new QLedIndicator(this, 22))
+    : QWidget(parent)
+    , m_led(new QLedIndicator(this, 22))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setAlignment(Qt::AlignCenter);
