@@ -23,7 +23,7 @@ enum SpectrumWindowType {
 // How a window holds its coefficients. A table costs 8 bytes per sample, as
 // much as the block itself; long windows therefore rebuild their coefficients
 // piece by piece from a few kilobytes while they are applied. The two agree
-// within 1e-15; the table is what the short blocks use, which are read often.
+// within 1e-14; the table is what the short blocks use, which are read often.
 enum SpectrumWindowStorage {
     SpectrumWindowAuto = 0, // a table up to SpectrumWindowTableMaxLength, generated above
     SpectrumWindowTable = 1,
