@@ -156,14 +156,11 @@ MainWindow::MainWindow(QWidget *parent)
     timeAxes.x = {true, 0.0, 1000.0};
     timeAxes.y = {true, 0.0, 25.0};
     ui->timePlot->loadSettings(&settings, QStringLiteral("TimePlot"), &timeAxes);
-    ui->timePlot->xAxis->setLabel(tr("Время, мс"));
-    ui->timePlot->yAxis->setLabel(tr("Амплитуда, мВ"));
     PlotAxesConfig fftAxes;
     fftAxes.x = {true, 0.0, 50000.0};
     fftAxes.y = {false, -150.0, 0.0};
     ui->fftPlot->loadSettings(&settings, QStringLiteral("FftPlot"), &fftAxes);
-    ui->fftPlot->xAxis->setLabel(tr("Частота, Гц"));
-    ui->fftPlot->yAxis->setLabel(tr("Спектр амплитудный, dB"));
+    retranslateAxes();
 
     ui->uneg->setShortVisible(false);
     ui->vadj->setOpenVisible(false);
@@ -208,7 +205,17 @@ bool MainWindow::isModuleOpen()
     return GRV480_IsOpened(&handle) == 0;
 }
 
-void MainWindow::buildTableHeader()
+void MainWindow::retranslateAxes()
+{
+    ui->timePlot->xAxis->setLabel(tr("Время, мс"));
+    ui->timePlot->yAxis->setLabel(tr("Амплитуда, мВ"));
+    ui->fftPlot->xAxis->setLabel(tr("Частота, Гц"));
+    ui->fftPlot->yAxis->setLabel(tr("Спектр амплитудный, dB"));
+}
+
+// Fills the header tree with the texts of the current language; the first
+// call creates its items.
+void MainWindow::retranslateTableHeader()
 {
     struct Section
     {
@@ -221,23 +228,36 @@ void MainWindow::buildTableHeader()
         {tr("Диа-\nпазон"), {}},
         {tr("Линия"), {tr("КЗ"), tr("Обр.")}},
         {tr("Условия"), {QStringLiteral("Udiff"), QStringLiteral("Ucm")}},
-        {tr("Промежуточные измерения"),
-         {QStringLiteral("Ux, В"), QStringLiteral("Udiff, В"), QStringLiteral("Ucm, В")}},
-        {tr("Рабочие границы"), {QStringLiteral("Ucm min, В"), QStringLiteral("Ucm max, В")}},
+        {tr("Промежуточные измерения"), {tr("Ux, В"), tr("Udiff, В"), tr("Ucm, В")}},
+        {tr("Рабочие границы"), {tr("Ucm min, В"), tr("Ucm max, В")}},
         {tr("Характеристики синусоидального сигнала"),
-         {QStringLiteral("Част. пика"), QStringLiteral("Амп. пика"), QStringLiteral("SNR"),
-          QStringLiteral("SINAD"), QStringLiteral("ENOB")}},
+         {tr("Част. пика"), tr("Амп. пика"), QStringLiteral("SNR"), QStringLiteral("SINAD"),
+          QStringLiteral("ENOB")}},
     };
-
-    auto *header = new HierarchicalHeaderView(Qt::Horizontal, this);
-    auto *tree = new QStandardItemModel(header);
     for (int i = 0; i < sections.size(); ++i) {
-        auto *top = new QStandardItem(sections.at(i).title);
-        for (int j = 0; j < sections.at(i).leaves.size(); ++j)
-            top->setChild(0, j, new QStandardItem(sections.at(i).leaves.at(j)));
-        tree->setItem(0, i, top);
+        QStandardItem *top = headerTree->item(0, i);
+        if (!top) {
+            top = new QStandardItem;
+            headerTree->setItem(0, i, top);
+        }
+        top->setText(sections.at(i).title);
+        for (int j = 0; j < sections.at(i).leaves.size(); ++j) {
+            QStandardItem *leaf = top->child(0, j);
+            if (!leaf) {
+                leaf = new QStandardItem;
+                top->setChild(0, j, leaf);
+            }
+            leaf->setText(sections.at(i).leaves.at(j));
+        }
     }
-    header->setHeaderTree(tree);
+}
+
+void MainWindow::buildTableHeader()
+{
+    auto *header = new HierarchicalHeaderView(Qt::Horizontal, this);
+    headerTree = new QStandardItemModel(header);
+    retranslateTableHeader();
+    header->setHeaderTree(headerTree);
     header->setSectionsClickable(true);
     // The replaced header took the form's section size with it.
     header->setDefaultSectionSize(DefaultColumnWidth);
@@ -295,8 +315,22 @@ void MainWindow::shutDown()
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
-        ui->retranslateUi(this);
+    if (event->type() != QEvent::LanguageChange)
+        return;
+    ui->retranslateUi(this);
+    retranslateTableHeader();
+    ui->paramsTable->horizontalHeader()->viewport()->update();
+    retranslateAxes();
+    for (int i = 0; i < modules.size() && i < ui->modulesList->count(); ++i)
+        ui->modulesList->setItemText(i, moduleTitle(modules.at(i)));
+    if (measurement)
+        measurement->retranslate();
+    // The numbers on screen follow the new locale.
+    updateUiState();
+    if (lastBlock)
+        showBlockValues(*lastBlock);
+    for (Plot *plot : {ui->timePlot, ui->fftPlot})
+        plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void MainWindow::updateUiState()
@@ -325,13 +359,13 @@ void MainWindow::refreshDevList()
     CRB_Init(&svc);
     INT err = CRB_OpenSvcControl(&svc, ServerAddress, serverPort);
     if (err != 0) {
-        showError(QStringLiteral("Не удалось установить связь с сервером"), err);
+        showError(tr("Не удалось установить связь с сервером"), err);
     } else {
         char serials[CRB_MAX_CRATES][CRB_SERIAL_SIZE] = {};
         err = CRB_GetCrates(&svc, serials);
         CRB_Close(&svc);
         if (err != 0) {
-            showError(QStringLiteral("Не удалось получить список крейтов"), err);
+            showError(tr("Не удалось получить список крейтов"), err);
         } else {
             for (const auto &entry : serials) {
                 if (entry[0] == 0)
@@ -352,9 +386,7 @@ void MainWindow::refreshDevList()
                             continue;
                         const quint16 slot = quint16(i + 1);
                         modules.append({serial, slot});
-                        ui->modulesList->addItem(QStringLiteral("Крейт ") + serial
-                                                 + QStringLiteral(", Слот ")
-                                                 + QString::number(slot));
+                        ui->modulesList->addItem(moduleTitle(modules.constLast()));
                     }
                 }
                 CRB_Close(&crate);
@@ -394,7 +426,7 @@ void MainWindow::moduleChanged()
                 GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
         linkLost = err != 0 && ResultRules::isLinkError(err);
         if (err != 0) {
-            showError(QStringLiteral("Не удалось установить связь с модулем"), err);
+            showError(tr("Не удалось установить связь с модулем"), err);
             GRV480_Close(&handle);
         } else {
             ui->fpgaVer->setText(QString::number(handle.info.fpgaVersion));
@@ -405,6 +437,11 @@ void MainWindow::moduleChanged()
         }
     }
     updateUiState();
+}
+
+QString MainWindow::moduleTitle(const ModuleEntry &entry) const
+{
+    return tr("Крейт %1, Слот %2").arg(entry.crateSerial, QString::number(entry.slot));
 }
 
 void MainWindow::closeModule()
@@ -448,7 +485,7 @@ void MainWindow::startDevice()
         config->fillDeviceConfig(&handle);
         const INT err = GRV480_SetADC(&handle);
         if (err != 0) {
-            showError(QStringLiteral("Не удалось записать конфигурацию модуля"), err);
+            showError(tr("Не удалось записать конфигурацию модуля"), err);
         } else if (config->enabledChannelCount() > 0) {
             // without an enabled channel the module stays configured and idle
             const unsigned blockTimeMs = unsigned(std::max(0.0, config->measTime));
@@ -501,7 +538,7 @@ void MainWindow::onRecvThreadFinished()
         updateUiState();  // the lamp goes out before the box holds the window
     }
     if (err != 0)
-        showError(QStringLiteral("Ошибка приема данных"), err);
+        showError(tr("Ошибка приема данных"), err);
     // The box runs an event loop: a stop requested meanwhile, or a newer run,
     // owns recvThread now.
     if (!stopping && thread == recvThread) {
@@ -699,6 +736,7 @@ void MainWindow::clearData()
     ui->isrcRec->clear();
 
     ui->actionClearSamples->setEnabled(false);
+    lastBlock.reset();
     measurement->blockCleared();
 }
 
@@ -707,7 +745,14 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     // Blocks still queued when the window closed the module are not shown.
     if (!block || !procThread.isRunning())
         return;
+    lastBlock = block;
+    showBlockValues(*block);
+    measurement->blockShown(block);
+}
 
+void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
+{
+    const DataBlockProcessor::DataBlock *block = &b;
     const DeviceConfig &cfg = *config;
     const bool shortCheck = cfg.bgMeasCheckShortUxEn();
     const bool openCheck = cfg.bgMeasCheckOpenUxEn();
@@ -777,7 +822,6 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     }
 
     showStatusPanel(f);
-    measurement->blockShown(block);
 }
 
 void MainWindow::describeMeasurement(MeasurementSnapshot &s) const

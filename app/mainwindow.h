@@ -12,6 +12,7 @@
 #include <QThread>
 
 class QSettings;
+class QStandardItemModel;
 class QTableWidgetItem;
 class CondLedIndicator;
 class DeviceConfig;
@@ -71,6 +72,10 @@ private:
 
     bool isModuleOpen();
     void buildTableHeader();
+    void retranslateTableHeader();
+    void retranslateAxes();
+    QString moduleTitle(const ModuleEntry &entry) const;
+    void showBlockValues(const DataBlockProcessor::DataBlock &block);
     void fitPanelWidth();
     void addChannelRow(QSettings &settings);
     void removeLastChannelRow(QSettings &settings);
@@ -93,6 +98,10 @@ private:
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
+    QStandardItemModel *headerTree = nullptr;  // the results table's header texts
+    // The block on screen, shown again when the language, and so the number
+    // format, changes.
+    QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -2,10 +2,10 @@
 #include "ui_deviceconfigdialog.h"
 
 #include "deviceconfig.h"
-#include "tablesviewdialog.h"
-#include "taredialog.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
+#include "tablesviewdialog.h"
+#include "taredialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -116,7 +116,7 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
         ui->adcOdrEnh50->addItem(fixed(r.rate, 2), r.code);
 
     for (const DeviceConfig::BgMeasGroup *group : DeviceConfig::bgMeasGroups())
-        ui->bgMeasGroup->addItem(group->name, QVariant::fromValue(group));
+        ui->bgMeasGroup->addItem(group->displayName(), QVariant::fromValue(group));
     ui->bgMeasGroup->addItem(tr("Произвольный набор"), QVariant(0));
 
     // The background check boxes are never cut off or scrolled sideways.
@@ -221,9 +221,8 @@ void DeviceConfigDialog::accept()
 {
     if (!cfg->singleChMode() && cfg->swTimeUs > cfg->swTimeResultUs) {
         QMessageBox::critical(
-            this, QStringLiteral("Ошибка конфигурации"),
-            QStringLiteral(
-                "Невозможно обеспечить установленное время коммутации при данных параметрах"));
+            this, tr("Ошибка конфигурации"),
+            tr("Невозможно обеспечить установленное время коммутации при данных параметрах"));
         return;
     }
     QDialog::accept();
@@ -649,7 +648,13 @@ void DeviceConfigDialog::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
         updateTitle();
-        ui->bgMeasGroup->setItemText(ui->bgMeasGroup->count() - 1, tr("Произвольный набор"));
+        for (int i = 0; i < ui->bgMeasGroup->count(); ++i) {
+            const DeviceConfig::BgMeasGroup *group = groupOf(ui->bgMeasGroup->itemData(i));
+            ui->bgMeasGroup->setItemText(i,
+                                         group ? group->displayName() : tr("Произвольный набор"));
+        }
+        // The derived values carry units and the locale's decimal separator.
+        showConfig();
     }
 }
 

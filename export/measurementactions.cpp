@@ -52,13 +52,20 @@ struct FileType
 };
 
 const FileType FileTypes[] = {
-    {MeasurementActions::Kind::ResultsCsv, "Результаты измерения, CSV (*.csv)"},
-    {MeasurementActions::Kind::SamplesCsv, "Отсчёты и спектры, CSV (*.csv)"},
-    {MeasurementActions::Kind::SamplesHdf5, "Отсчёты и спектры, HDF5 (*.h5 *.hdf5)"},
-    {MeasurementActions::Kind::TimePlotPng, "График сигнала, PNG (*.png)"},
-    {MeasurementActions::Kind::TimePlotPdf, "График сигнала, PDF (*.pdf)"},
-    {MeasurementActions::Kind::FftPlotPng, "График спектра, PNG (*.png)"},
-    {MeasurementActions::Kind::FftPlotPdf, "График спектра, PDF (*.pdf)"},
+    {MeasurementActions::Kind::ResultsCsv,
+     QT_TRANSLATE_NOOP("MeasurementActions", "Результаты измерения, CSV (*.csv)")},
+    {MeasurementActions::Kind::SamplesCsv,
+     QT_TRANSLATE_NOOP("MeasurementActions", "Отсчёты и спектры, CSV (*.csv)")},
+    {MeasurementActions::Kind::SamplesHdf5,
+     QT_TRANSLATE_NOOP("MeasurementActions", "Отсчёты и спектры, HDF5 (*.h5 *.hdf5)")},
+    {MeasurementActions::Kind::TimePlotPng,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График сигнала, PNG (*.png)")},
+    {MeasurementActions::Kind::TimePlotPdf,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График сигнала, PDF (*.pdf)")},
+    {MeasurementActions::Kind::FftPlotPng,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График спектра, PNG (*.png)")},
+    {MeasurementActions::Kind::FftPlotPdf,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График спектра, PDF (*.pdf)")},
 };
 
 } // namespace
@@ -70,10 +77,8 @@ MeasurementActions::MeasurementActions(QMainWindow *window, QCustomPlot *timePlo
     , timePlot(timePlot)
     , fftPlot(fftPlot)
     , describe(std::move(describer))
-    , saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")),
-                          QStringLiteral("Сохранить измерение..."), window))
-    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")),
-                            QStringLiteral("Запись результатов"), window))
+    , saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")), QString(), window))
+    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")), QString(), window))
     , recordLabel(new QLabel(window))
 {
     saveAct->setObjectName(QStringLiteral("actionSaveMeasurement"));
@@ -83,6 +88,7 @@ MeasurementActions::MeasurementActions(QMainWindow *window, QCustomPlot *timePlo
     recordAct->setCheckable(true);
     window->statusBar()->addPermanentWidget(recordLabel);
     recordLabel->hide();
+    retranslate();
 
     connect(saveAct, &QAction::triggered, this, &MeasurementActions::chooseExportFile);
     connect(recordAct, &QAction::toggled, this, &MeasurementActions::recordToggled);
@@ -120,6 +126,14 @@ void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::Dat
     }
 }
 
+void MeasurementActions::retranslate()
+{
+    saveAct->setText(tr("Сохранить измерение..."));
+    recordAct->setText(tr("Запись результатов"));
+    if (rec.isActive())
+        updateRecordLabel();
+}
+
 void MeasurementActions::blockCleared()
 {
     shown = MeasurementSnapshot();
@@ -151,9 +165,9 @@ void MeasurementActions::chooseExportFile()
     const QString dir = storedLocation(DirKey);
     QStringList filters;
     for (const FileType &t : FileTypes)
-        filters << QString::fromUtf8(t.filter);
+        filters << tr(t.filter);
     QString selected = filters.at(shown.sampleCount() > LargeBlockSamples ? 2 : 0);
-    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Сохранить измерение"), dir,
+    QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), dir,
                                                 filters.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
         return;
@@ -172,7 +186,7 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
         return;
     if (!shown.block) {
         Result r;
-        r.error = QStringLiteral("Нет измерения для сохранения");
+        r.error = tr("Нет измерения для сохранения");
         report(r, path);
         return;
     }
@@ -205,10 +219,10 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     connect(worker, &QThread::finished, this, &MeasurementActions::finishExport);
     saveAct->setEnabled(false);
 
-    progressDialog = new QProgressDialog(
-        QStringLiteral("Сохранение измерения в %1...").arg(QFileInfo(path).fileName()),
-        QStringLiteral("Отмена"), 0, ProgressSteps, window);
-    progressDialog->setWindowTitle(QStringLiteral("Сохранить измерение"));
+    progressDialog =
+        new QProgressDialog(tr("Сохранение измерения в %1...").arg(QFileInfo(path).fileName()),
+                            tr("Отмена"), 0, ProgressSteps, window);
+    progressDialog->setWindowTitle(tr("Сохранить измерение"));
     progressDialog->setWindowModality(Qt::WindowModal);
     progressDialog->setAutoClose(false);
     progressDialog->setAutoReset(false);
@@ -240,15 +254,14 @@ void MeasurementActions::report(const MeasurementExport::Result &r, const QStrin
 {
     if (r.ok) {
         const QString text =
-            QStringLiteral("Измерение сохранено в файл %1").arg(QDir::toNativeSeparators(path));
+            tr("Измерение сохранено в файл %1").arg(QDir::toNativeSeparators(path));
         emit exportFinished(true, text);
-        QMessageBox::information(window, QStringLiteral("Завершение операции"), text,
-                                 QMessageBox::Ok);
+        QMessageBox::information(window, tr("Завершение операции"), text, QMessageBox::Ok);
     } else if (r.cancelled) {
         emit exportFinished(false, QString());
     } else {
         emit exportFinished(false, r.error);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"), r.error, QMessageBox::Ok);
+        QMessageBox::critical(window, tr("Ошибка"), r.error, QMessageBox::Ok);
     }
 }
 
@@ -258,7 +271,7 @@ bool MeasurementActions::startRecording(const QString &path)
     if (!rec.start(path, &error)) {
         const QSignalBlocker block(recordAct);
         recordAct->setChecked(false);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"), error, QMessageBox::Ok);
+        QMessageBox::critical(window, tr("Ошибка"), error, QMessageBox::Ok);
         return false;
     }
     {
@@ -277,7 +290,7 @@ void MeasurementActions::recordToggled(bool on)
     }
     const QString last = storedLocation(RecordKey);
     // An existing file is appended to, never replaced.
-    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"), last,
+    QString path = QFileDialog::getSaveFileName(window, tr("Запись результатов"), last,
                                                 QStringLiteral("CSV (*.csv)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
@@ -301,11 +314,12 @@ void MeasurementActions::stopRecording(const QString &reason)
     recordLabel->hide();
     if (!reason.isEmpty()) {
         window->statusBar()->showMessage(
-            QStringLiteral("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
+            tr("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
         emit recordingStopped(reason);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"),
-                              reason + QStringLiteral("\nЗапись результатов остановлена; "
-                                                      "записанные блоки сохранены."),
+        QMessageBox::critical(window, tr("Ошибка"),
+                              reason + QLatin1Char('\n') +
+                                  tr("Запись результатов остановлена; записанные блоки "
+                                     "сохранены."),
                               QMessageBox::Ok);
     } else {
         emit recordingStopped(QString());
@@ -314,7 +328,7 @@ void MeasurementActions::stopRecording(const QString &reason)
 
 void MeasurementActions::updateRecordLabel()
 {
-    recordLabel->setText(QStringLiteral("Запись: %1, блоков: %2")
+    recordLabel->setText(tr("Запись: %1, блоков: %2")
                              .arg(QDir::toNativeSeparators(rec.path()))
                              .arg(rec.blockCount()));
     recordLabel->show();

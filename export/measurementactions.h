@@ -51,6 +51,8 @@ public:
     QAction *saveAction() const { return saveAct; }
     QAction *recordAction() const { return recordAct; }
 
+    // The texts of the actions and of the recording's label, again.
+    void retranslate();
     void blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block);
     void blockCleared();
 

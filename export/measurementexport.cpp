@@ -1,5 +1,6 @@
 #include "measurementexport.h"
 
+#include <QCoreApplication>
 #include <hdf5.h>
 
 #include <qcustomplot.h>
@@ -83,7 +84,7 @@ private:
 
 QString fileError(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось сохранить файл %1: %2")
+    return QCoreApplication::translate("MeasurementExport", "Не удалось сохранить файл %1: %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -468,8 +469,9 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
         return r;
     }
     if (!ok) {
-        r.error = fileError(path, QStringLiteral("ошибка записи HDF5 (%1)")
-                                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        r.error = fileError(
+            path, QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5 (%1)")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return r;
     }
     r.ok = staged.commit(&r.error);
@@ -484,7 +486,7 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
     Progress *p = progress ? progress : &own;
     if (!s.block) {
         Result r;
-        r.error = QStringLiteral("Нет измерения для сохранения");
+        r.error = QCoreApplication::translate("MeasurementExport", "Нет измерения для сохранения");
         return r;
     }
     switch (format) {
@@ -506,7 +508,8 @@ Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
         return r;
     const bool saved = pdf ? plot->savePdf(staged.fileName()) : plot->savePng(staged.fileName());
     if (!saved || QFileInfo(staged.fileName()).size() == 0) {
-        r.error = fileError(path, QStringLiteral("график не записан"));
+        r.error =
+            fileError(path, QCoreApplication::translate("MeasurementExport", "график не записан"));
         return r;
     }
     r.ok = staged.commit(&r.error);

@@ -3,11 +3,11 @@
 
 #include "apierror.h"
 #include "deviceconfig.h"
+#include "savedstate.h"
 #include "tableviewsettings.h"
+#include "tarebackup.h"
 #include "tarechannelsdialog.h"
 #include "waitcursorguard.h"
-#include "savedstate.h"
-#include "tarebackup.h"
 
 #include <QEvent>
 #include <QInputDialog>
@@ -63,13 +63,17 @@ TareDialog::~TareDialog()
 void TareDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        // The model's titles and channel names are asked for when painted.
+        emit coefsModel.headerDataChanged(Qt::Horizontal, 0, coefsModel.columnCount() - 1);
+        coefsModel.refreshAll();
+    }
 }
 
 void TareDialog::showError(QString msg, INT err)
 {
-    QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    QMessageBox::critical(this, tr("Ошибка"),
                           tr("%1. Ошибка %2: %3").arg(msg, QString::number(err), apiErrorText(err)),
                           QMessageBox::Ok);
 }
@@ -97,7 +101,7 @@ void TareDialog::writeCoefs()
     // itself; the flash must not keep it.
     int badChannel = 0;
     if (!TareCoefsModel::recordsFinite(hmodule, &badChannel)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось записать тарировочные коэффициенты: канал %1 "
                                  "содержит недопустимое значение")
                                   .arg(badChannel + 1),
@@ -125,10 +129,9 @@ void TareDialog::writeCoefs()
         return;
     }
     QString backupError;
-    if (err == 0
-        && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(), nullptr,
-                           &backupError)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    if (err == 0 && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(),
+                                       nullptr, &backupError)) {
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось сохранить резервную копию тарировочных "
                                  "коэффициентов (%1). Запись во Flash-память не выполнена.")
                                   .arg(backupError),
@@ -181,7 +184,7 @@ void TareDialog::restoreBackup()
 
     QString error;
     if (!TareBackup::read(backups.at(i).path, serial, hmodule->tare, &error)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось прочитать резервную копию: %1").arg(error),
                               QMessageBox::Ok);
         return;
