@@ -3,6 +3,7 @@
 
 #include "condledindicator.h"
 #include "crbapi.h"
+#include "cursorreadout.h"
 #include "device/apierror.h"
 #include "device/deviceconfig.h"
 #include "deviceconfigdialog.h"
@@ -15,6 +16,7 @@
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
+#include "viewhold.h"
 
 #include <QCloseEvent>
 #include <QLocale>
@@ -108,22 +110,22 @@ QString settingsKeyOfRow(int r)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent),
-      ui(new Ui::MainWindow),
-      handle{},
-      stopping(false),
-      recvThread(nullptr),
-      config(QSharedPointer<DeviceConfig>::create()),
-      serverPort(serverPortFromEnvironment())
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , handle{}
+    , stopping(false)
+    , recvThread(nullptr)
+    , config(QSharedPointer<DeviceConfig>::create())
+    , serverPort(serverPortFromEnvironment())
 {
     initIconResources();
     procThread.setObjectName(QStringLiteral("GRV480 processing"));
 
     ui->setupUi(this);
-    setStyleSheet(QStringLiteral(
-            "QGroupBox{border:1px solid black;margin-top: 0.5em;}"
-            "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
-            "padding:0 3px 0 3px; left: 10px;}"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox{border:1px solid black;margin-top: 0.5em;}"
+                       "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
+                       "padding:0 3px 0 3px; left: 10px;}"));
 
     GRV480_Init(&handle);
 
@@ -137,7 +139,8 @@ MainWindow::MainWindow(QWidget *parent)
         if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
             restoreState(state, 0);
     }
-    const QSize size = SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
+    const QSize size =
+        SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
     resize(size);
     move(SavedState::windowPos(settings.value(QStringLiteral("pos")), size, QPoint(200, 100)));
     // After the geometry, which would otherwise undo it; the size becomes the
@@ -145,20 +148,24 @@ MainWindow::MainWindow(QWidget *parent)
     if (firstStart)
         setWindowState(windowState() | Qt::WindowMaximized);
     const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
-    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
-        || !ui->splitter->restoreState(splitState))
+    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count()) ||
+        !ui->splitter->restoreState(splitState))
         ui->splitter->setSizes({700, 200});
     settings.endGroup();
 
     buildTableHeader();
 
+    // Before the plots' settings, which hold the cursors too.
+    cursorReadout = new CursorReadout(ui->timePlot, ui->fftPlot, ui->widget_2);
+    ui->verticalLayout_2->addWidget(cursorReadout);
     PlotAxesConfig timeAxes;
     timeAxes.x = {true, 0.0, 1000.0};
     timeAxes.y = {true, 0.0, 25.0};
     ui->timePlot->loadSettings(&settings, QStringLiteral("TimePlot"), &timeAxes);
     PlotAxesConfig fftAxes;
     fftAxes.x = {true, 0.0, 50000.0};
-    fftAxes.y = {false, -150.0, 0.0};
+    // Above 0 dB: a channel beyond its range shows its line above the range.
+    fftAxes.y = {false, -150.0, 10.0};
     ui->fftPlot->loadSettings(&settings, QStringLiteral("FftPlot"), &fftAxes);
     retranslateAxes();
 
@@ -171,11 +178,15 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->actionClearSamples->setEnabled(false);
     ui->refreshDevsBtn->setDefaultAction(ui->actionRefreshDeviceList);
-    measurement = new MeasurementActions(
-            this, ui->timePlot, ui->fftPlot,
-            [this](MeasurementSnapshot &s) { describeMeasurement(s); });
+    measurement =
+        new MeasurementActions(this, ui->timePlot, ui->fftPlot,
+                               [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
+    hold = new ViewHold(this);
+    ui->toolBar->addAction(hold->action());
+    ui->toolBar->addAction(cursorReadout->toggleAction());
+    connect(hold, &ViewHold::released, this, &MainWindow::showBlock);
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -372,12 +383,11 @@ void MainWindow::refreshDevList()
                     continue;
                 // A serial that fills its 16 bytes has no terminating NUL.
                 const QString serial =
-                        QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
+                    QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
                 TCRB crate;
                 CRB_Init(&crate);
                 if (CRB_OpenCrate(&crate, ServerAddress, serverPort, 0,
-                                  serial.toLocal8Bit().constData())
-                    != 0)
+                                  serial.toLocal8Bit().constData()) != 0)
                     continue;
                 uint16_t ids[CRB_SLOT_COUNT] = {};
                 if (CRB_GetCrateModules(&crate, ids) == 0) {
@@ -407,8 +417,8 @@ void MainWindow::refreshDevList()
 void MainWindow::fitPanelWidth()
 {
     QScrollArea *area = ui->scrollArea;
-    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth()
-            + area->verticalScrollBar()->sizeHint().width();
+    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth() +
+                      area->verticalScrollBar()->sizeHint().width();
     area->setMinimumWidth(std::max(PanelMinimumWidth, width));
 }
 
@@ -423,7 +433,7 @@ void MainWindow::moduleChanged()
         const ModuleEntry &entry = modules.at(index);
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
         const INT err =
-                GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
+            GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
         linkLost = err != 0 && ResultRules::isLinkError(err);
         if (err != 0) {
             showError(tr("Не удалось установить связь с модулем"), err);
@@ -431,8 +441,8 @@ void MainWindow::moduleChanged()
         } else {
             ui->fpgaVer->setText(QString::number(handle.info.fpgaVersion));
             const char *sn = handle.info.moduleSerial;
-            ui->serial->setText(QString::fromLocal8Bit(
-                    sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            ui->serial->setText(
+                QString::fromLocal8Bit(sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
             startDevice();
         }
     }
@@ -535,7 +545,7 @@ void MainWindow::onRecvThreadFinished()
     const int err = thread->lastError();
     if (ResultRules::isLinkError(err)) {
         linkLost = true;
-        updateUiState();  // the lamp goes out before the box holds the window
+        updateUiState(); // the lamp goes out before the box holds the window
     }
     if (err != 0)
         showError(tr("Ошибка приема данных"), err);
@@ -563,8 +573,16 @@ void MainWindow::updateConfigUi()
 
     int k = 0;
     for (int i = 0; i < DeviceConfig::ChannelCount && k < rows.size(); ++i) {
-        if (config->channels[i].enabled)
-            rows.at(k++)->channelCell->setText(QString::number(i + 1));
+        if (!config->channels[i].enabled)
+            continue;
+        ChannelRow *row = rows.at(k++);
+        row->channelCell->setText(QString::number(i + 1));
+        // The colour belongs to the channel, not to the row that shows it.
+        const QColor color = channelColor(i);
+        row->timeGraph->setPen(QPen(color));
+        row->fftGraph->setPen(QPen(color));
+        row->channelCell->setForeground(QBrush(color));
+        row->channelCell->setData(Qt::DecorationRole, color);
     }
 }
 
@@ -572,12 +590,9 @@ void MainWindow::addChannelRow(QSettings &settings)
 {
     const int r = rows.size();
     auto *row = new ChannelRow;
-    const QColor color(channelColor(r));
-
+    // updateConfigUi colours the row once it knows the row's channel.
     row->timeGraph = ui->timePlot->addEnvelopeGraph();
-    row->timeGraph->setPen(QPen(color));
     row->fftGraph = ui->fftPlot->addEnvelopeGraph();
-    row->fftGraph->setPen(QPen(color));
 
     QTableWidget *table = ui->paramsTable;
     table->setRowCount(r + 1);
@@ -602,7 +617,6 @@ void MainWindow::addChannelRow(QSettings &settings)
     }
 
     const bool visible = settings.value(settingsKeyOfRow(r), true).toBool();
-    row->channelCell->setForeground(QBrush(color));
     row->channelCell->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
     row->timeGraph->setVisible(visible);
     row->fftGraph->setVisible(visible);
@@ -644,6 +658,7 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
     }
     if (!channelCell)
         return;
+    cursorReadout->setBlock(cursorReadout->shownBlock(), plottedRows(), rowChannelNumbers());
     for (Plot *plot : {ui->timePlot, ui->fftPlot}) {
         plot->updateAxisAutoScale();
         plot->requestRelpot();
@@ -738,6 +753,8 @@ void MainWindow::clearData()
     ui->actionClearSamples->setEnabled(false);
     lastBlock.reset();
     measurement->blockCleared();
+    cursorReadout->clear();
+    hold->viewCleared();
 }
 
 void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
@@ -745,9 +762,16 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     // Blocks still queued when the window closed the module are not shown.
     if (!block || !procThread.isRunning())
         return;
+    // Held, the view stays as it is; recording goes on with every block.
+    if (hold->isHeld()) {
+        hold->blockArrived(block);
+        measurement->blockReceived(block);
+        return;
+    }
     lastBlock = block;
     showBlockValues(*block);
     measurement->blockShown(block);
+    cursorReadout->setBlock(block, plottedRows(), rowChannelNumbers());
 }
 
 void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
@@ -824,9 +848,28 @@ void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
     showStatusPanel(f);
 }
 
+QVector<int> MainWindow::plottedRows() const
+{
+    QVector<int> shown;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (rows.at(r)->channelCell->checkState() == Qt::Checked)
+            shown.append(r);
+    }
+    return shown;
+}
+
+QVector<int> MainWindow::rowChannelNumbers() const
+{
+    QVector<int> numbers;
+    for (const ChannelRow *row : rows)
+        numbers.append(row->channelCell->text().toInt());
+    return numbers;
+}
+
 void MainWindow::describeMeasurement(MeasurementSnapshot &s) const
 {
     s.setConfig(*config);
+    s.plottedRows = plottedRows();
     s.moduleSerial = ui->serial->text();
     const int m = ui->modulesList->currentIndex();
     if (m >= 0 && m < modules.size()) {

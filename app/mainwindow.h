@@ -15,9 +15,11 @@ class QSettings;
 class QStandardItemModel;
 class QTableWidgetItem;
 class CondLedIndicator;
+class CursorReadout;
 class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
+class ViewHold;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -86,13 +88,15 @@ private:
     void showStatusPanel(const TGRV480FrameStatus &f);
     void shutDown();
     void describeMeasurement(MeasurementSnapshot &s) const;
+    QVector<int> plottedRows() const;
+    QVector<int> rowChannelNumbers() const;
 
     Ui::MainWindow *ui;
     QList<ChannelRow *> rows;
     QList<ModuleEntry> modules;
     TGRV480 handle;
     bool stopping;
-    bool linkLost = false;  // set by a link error, cleared by the next open
+    bool linkLost = false; // set by a link error, cleared by the next open
     GRV480RecvThread *recvThread;
     DataBlockProcessor processor;
     QThread procThread;
@@ -102,6 +106,8 @@ private:
     // The block on screen, shown again when the language, and so the number
     // format, changes.
     QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;
+    CursorReadout *cursorReadout = nullptr;
+    ViewHold *hold = nullptr;
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

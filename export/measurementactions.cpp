@@ -1,14 +1,19 @@
 #include "measurementactions.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QThread>
@@ -19,6 +24,7 @@ namespace {
 const char SettingsGroup[] = "MeasurementExport";
 const char DirKey[] = "Dir";
 const char RecordKey[] = "RecordFile";
+const char ImageSizeKey[] = "ImageSize"; // empty: the size on screen
 
 // Where the last file of its kind went; the documents folder the first time.
 QString storedLocation(const char *key)
@@ -114,11 +120,26 @@ void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::Dat
     s.block = block;
     shown = s;
     saveAct->setEnabled(true);
+    record(shown);
+}
 
+void MeasurementActions::blockReceived(const QSharedPointer<DataBlockProcessor::DataBlock> &block)
+{
+    if (!block || !rec.isActive())
+        return;
+    MeasurementSnapshot s;
+    describe(s);
+    s.blockTime = QDateTime::currentDateTimeUtc();
+    s.block = block;
+    record(s);
+}
+
+void MeasurementActions::record(const MeasurementSnapshot &s)
+{
     if (!rec.isActive())
         return;
     QString error;
-    if (rec.append(shown, &error)) {
+    if (rec.append(s, &error)) {
         updateRecordLabel();
     } else {
         // The box waits until the window has finished with the block.
@@ -158,15 +179,33 @@ QString MeasurementActions::defaultSuffix(Kind kind)
     return QString();
 }
 
+MeasurementActions::Choice MeasurementActions::choose() const
+{
+    Choice c;
+    c.snapshot = shown;
+    // The channels plotted now, which the operator may have changed since.
+    if (c.snapshot.block) {
+        describe(c.snapshot);
+        c.snapshot.block = shown.block;
+        c.snapshot.blockTime = shown.blockTime;
+    }
+    c.timeView = MeasurementExport::viewOf(timePlot, false);
+    c.fftView = MeasurementExport::viewOf(fftPlot, true);
+    return c;
+}
+
 void MeasurementActions::chooseExportFile()
 {
     if (!shown.block || worker)
         return;
+    // Blocks go on arriving under the file dialog: what is saved is what was
+    // on screen when the operator asked.
+    Choice choice = choose();
     const QString dir = storedLocation(DirKey);
     QStringList filters;
     for (const FileType &t : FileTypes)
         filters << tr(t.filter);
-    QString selected = filters.at(shown.sampleCount() > LargeBlockSamples ? 2 : 0);
+    QString selected = filters.at(choice.snapshot.sampleCount() > LargeBlockSamples ? 2 : 0);
     QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), dir,
                                                 filters.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
@@ -176,15 +215,71 @@ void MeasurementActions::chooseExportFile()
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + defaultSuffix(kind);
     storeLocation(DirKey, QFileInfo(path).absolutePath());
-    exportTo(path, kind);
+    if (kind == Kind::TimePlotPng || kind == Kind::FftPlotPng) {
+        QSize &size = kind == Kind::TimePlotPng ? choice.timeView.size : choice.fftView.size;
+        if (!askImageSize(&size))
+            return;
+    }
+    exportTo(path, kind, choice);
+}
+
+// The size on screen unless the operator chose another; remembered.
+bool MeasurementActions::askImageSize(QSize *size)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    const QSize stored = settings.value(QLatin1String(ImageSizeKey)).toSize();
+
+    QDialog dialog(window);
+    dialog.setWindowTitle(tr("Размер изображения"));
+    auto *screen = new QCheckBox(
+        tr("Как на экране (%1 × %2)").arg(size->width()).arg(size->height()), &dialog);
+    auto *width = new QSpinBox(&dialog);
+    auto *height = new QSpinBox(&dialog);
+    for (QSpinBox *b : {width, height}) {
+        b->setRange(100, 10000);
+        b->setSuffix(tr(" пикс."));
+    }
+    const bool custom = stored.isValid() && !stored.isEmpty();
+    screen->setChecked(!custom);
+    width->setValue(custom ? stored.width() : size->width());
+    height->setValue(custom ? stored.height() : size->height());
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(screen);
+    form->addRow(tr("Ширина"), width);
+    form->addRow(tr("Высота"), height);
+    form->addRow(buttons);
+    const auto follow = [=](bool onScreen) {
+        width->setEnabled(!onScreen);
+        height->setEnabled(!onScreen);
+    };
+    follow(screen->isChecked());
+    connect(screen, &QCheckBox::toggled, &dialog, follow);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (screen->isChecked()) {
+        settings.setValue(QLatin1String(ImageSizeKey), QSize());
+    } else {
+        *size = QSize(width->value(), height->value());
+        settings.setValue(QLatin1String(ImageSizeKey), *size);
+    }
+    return true;
 }
 
 void MeasurementActions::exportTo(const QString &path, Kind kind)
 {
+    exportTo(path, kind, choose());
+}
+
+void MeasurementActions::exportTo(const QString &path, Kind kind, const Choice &choice)
+{
     using namespace MeasurementExport;
     if (worker)
         return;
-    if (!shown.block) {
+    if (!choice.snapshot.block) {
         Result r;
         r.error = tr("Нет измерения для сохранения");
         report(r, path);
@@ -195,9 +290,12 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     case Kind::TimePlotPdf:
     case Kind::FftPlotPng:
     case Kind::FftPlotPdf: {
-        QCustomPlot *plot =
-            (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf) ? timePlot : fftPlot;
-        report(savePlot(plot, path, kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf), path);
+        const PlotView &view = (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf)
+                                   ? choice.timeView
+                                   : choice.fftView;
+        report(savePlot(choice.snapshot, view, path,
+                        kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf),
+               path);
         return;
     }
     default:
@@ -210,7 +308,7 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     progress = std::make_shared<Progress>();
     result = std::make_shared<Result>();
     exportPath = path;
-    const MeasurementSnapshot snapshot = shown;
+    const MeasurementSnapshot snapshot = choice.snapshot;
     auto p = progress;
     auto r = result;
     worker = QThread::create(

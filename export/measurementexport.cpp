@@ -1,10 +1,14 @@
 #include "measurementexport.h"
 
 #include <QCoreApplication>
+#include "envelopegraph.h"
+#include "resultrules.h"
+
 #include <hdf5.h>
 
 #include <qcustomplot.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -16,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include <fcntl.h>
@@ -262,10 +267,10 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     if (!file.open(&r))
         return r;
     const QVector<Channel> channels = channelsOf(s);
-    const QVector<double> time =
-        longest(channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
-    const QVector<double> freq =
-        longest(channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
+    const QVector<double> time = longest(
+        channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
+    const QVector<double> freq = longest(
+        channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
     const int rows = std::max(time.size(), freq.size());
     p->total = std::max(rows, 1);
 
@@ -500,13 +505,81 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
     return Result{};
 }
 
-Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
+PlotView viewOf(const QCustomPlot *plot, bool spectrum)
+{
+    PlotView v;
+    v.spectrum = spectrum;
+    v.xMin = plot->xAxis->range().lower;
+    v.xMax = plot->xAxis->range().upper;
+    v.yMin = plot->yAxis->range().lower;
+    v.yMax = plot->yAxis->range().upper;
+    v.xLabel = plot->xAxis->label();
+    v.yLabel = plot->yAxis->label();
+    v.size = plot->size();
+    return v;
+}
+
+QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
+{
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("MeasurementExport", text);
+    };
+    auto *plot = new QCustomPlot;
+    plot->setAttribute(Qt::WA_DontShowOnScreen);
+    plot->resize(view.size.isValid() && !view.size.isEmpty() ? view.size : QSize(800, 500));
+    plot->xAxis->setLabel(view.xLabel);
+    plot->yAxis->setLabel(view.yLabel);
+    plot->xAxis->setRange(view.xMin, view.xMax);
+    plot->yAxis->setRange(view.yMin, view.yMax);
+
+    const QString when =
+        s.blockTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    QString title = tr("Модуль %1, блок %2").arg(s.moduleSerial, when);
+    title += view.spectrum ? tr(" — спектр") : tr(" — сигнал");
+    QFont titleFont = plot->font();
+    titleFont.setBold(true);
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, title, titleFont));
+
+    // Below the plot, in columns, so that sixteen channels cover no data.
+    plot->legend->setVisible(true);
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    plot->plotLayout()->addElement(2, 0, plot->legend);
+    plot->plotLayout()->setRowStretchFactor(2, 0.001);
+    plot->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    plot->legend->setWrap(8);
+    plot->legend->setBorderPen(Qt::NoPen);
+
+    if (s.block) {
+        for (int r : s.plottedRows) {
+            if (r < 0 || r >= s.block->channels.size() || !s.block->channels.at(r))
+                continue;
+            const DataBlockProcessor::ChResult &c = *s.block->channels.at(r);
+            const int ch = r < s.channelNumbers.size() ? s.channelNumbers.at(r) : 0;
+            auto *g = new EnvelopeGraph(plot->xAxis, plot->yAxis);
+            g->setPen(QPen(ResultRules::channelColor(ch - 1)));
+            g->setName(tr("Канал %1").arg(ch));
+            if (view.spectrum)
+                g->setSource(1.0, c.freqStep, c.spectrum);
+            else
+                g->setSource(1000.0, c.sampleInterval, c.values);
+        }
+    }
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    return plot;
+}
+
+Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QString &path, bool pdf)
 {
     Result r;
     StagedFile staged(path);
     if (!staged.create(&r.error))
         return r;
-    const bool saved = pdf ? plot->savePdf(staged.fileName()) : plot->savePng(staged.fileName());
+    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
+    const int w = plot->width();
+    const int h = plot->height();
+    const bool saved =
+        pdf ? plot->savePdf(staged.fileName(), w, h) : plot->savePng(staged.fileName(), w, h);
     if (!saved || QFileInfo(staged.fileName()).size() == 0) {
         r.error =
             fileError(path, QCoreApplication::translate("MeasurementExport", "график не записан"));

@@ -24,6 +24,7 @@ struct MeasurementSnapshot
     QString configSummary;
     QDateTime blockTime;         // UTC, when the window received the block
     QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
+    QVector<int> plottedRows;    // the results whose graphs are shown, for pictures
 
     // The configuration's view of the block, as the window applies it.
     bool shortCheck = false;
