@@ -12,6 +12,7 @@
 #include "measurementactions.h"
 #include "resultrules.h"
 #include "savedstate.h"
+#include "sensorcolumns.h"
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
@@ -134,7 +135,8 @@ MainWindow::MainWindow(QWidget *parent)
     const bool firstStart = !settings.contains(QStringLiteral("state"));
     if (!firstStart) {
         const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
-        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
+        // One dock widget: the event log, made with the sensor columns below.
+        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1))
             restoreState(state, 0);
     }
     const QSize size = SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
@@ -169,7 +171,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->vadj->setOpenVisible(false);
     ui->vadj->setShortVisible(false);
 
+    sensorColumns = new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->formLayout_2);
     config->loadSettings(settings);
+    for (const QString &problem : qAsConst(config->sensorProblems))
+        sensorColumns->logEvent(EventLog::Config, problem);
     updateConfigUi();
 
     ui->actionClearSamples->setEnabled(false);
@@ -179,6 +184,8 @@ MainWindow::MainWindow(QWidget *parent)
             [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
+    ui->toolBar->addAction(sensorColumns->libraryAction());
+    sensorColumns->watchRecording(measurement);
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -401,6 +408,7 @@ void MainWindow::moduleChanged()
             const char *sn = handle.info.moduleSerial;
             ui->serial->setText(QString::fromLocal8Bit(
                     sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            sensorColumns->logEvent(EventLog::Link, tr("Модуль открыт: %1").arg(ui->modulesList->currentText()));
             startDevice();
         }
     }
@@ -421,6 +429,7 @@ void MainWindow::showError(QString msg, INT err)
 {
     // One arg() call, so that a % in the message or the error text stays as it is.
     const QString text = tr("%1. Ошибка %2: %3").arg(msg, QString::number(err), apiErrorText(err));
+    sensorColumns->logEvent(EventLog::Link, text);
     QMessageBox::critical(this, tr("Ошибка"), text, QMessageBox::Ok);
 }
 
@@ -431,6 +440,7 @@ void MainWindow::configure()
         // The dialog edits its own copy; nothing in the window is connected to
         // the configuration object, so the accepted copy simply replaces it.
         DeviceConfigDialog dlg(this, &handle, config.data());
+        dlg.setSensorLibrary(sensorColumns->library(), sensorColumns->libraryPath());
         if (dlg.exec() == QDialog::Accepted) {
             config = dlg.config();
             updateConfigUi();
@@ -529,6 +539,7 @@ void MainWindow::updateConfigUi()
         if (config->channels[i].enabled)
             rows.at(k++)->channelCell->setText(QString::number(i + 1));
     }
+    sensorColumns->setConfig(config);
 }
 
 void MainWindow::addChannelRow(QSettings &settings)
@@ -700,6 +711,7 @@ void MainWindow::clearData()
 
     ui->actionClearSamples->setEnabled(false);
     measurement->blockCleared();
+    sensorColumns->clear();
 }
 
 void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
@@ -724,7 +736,8 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
         const TGRV480ChStatus &s = c->status;
 
         row->rangeLed->setState((s.flags & GRV480_CH_OUT_OF_RANGE) ? LedRed : LedGreen);
-        setGraphData(row->timeGraph, 1000.0, c->sampleInterval, c->values);
+        setGraphData(row->timeGraph, 1000.0, c->sampleInterval,
+                     sensorColumns->plotValues(r, c->values));
         if (!c->spectrum.isEmpty())
             setGraphData(row->fftGraph, 1.0, c->freqStep, c->spectrum);
 
@@ -777,6 +790,7 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     }
 
     showStatusPanel(f);
+    sensorColumns->showBlock(*block);
     measurement->blockShown(block);
 }
 
