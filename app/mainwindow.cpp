@@ -13,6 +13,7 @@
 #include "measurementactions.h"
 #include "resultrules.h"
 #include "savedstate.h"
+#include "sensorcolumns.h"
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
@@ -136,7 +137,8 @@ MainWindow::MainWindow(QWidget *parent)
     const bool firstStart = !settings.contains(QStringLiteral("state"));
     if (!firstStart) {
         const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
-        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
+        // One dock widget: the event log, made with the sensor columns below.
+        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1))
             restoreState(state, 0);
     }
     const QSize size =
@@ -173,7 +175,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->vadj->setOpenVisible(false);
     ui->vadj->setShortVisible(false);
 
+    sensorColumns = new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->formLayout_2);
     config->loadSettings(settings);
+    for (const QString &problem : qAsConst(config->sensorProblems))
+        sensorColumns->logEvent(EventLog::Config, problem);
     updateConfigUi();
 
     ui->actionClearSamples->setEnabled(false);
@@ -187,6 +192,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->toolBar->addAction(hold->action());
     ui->toolBar->addAction(cursorReadout->toggleAction());
     connect(hold, &ViewHold::released, this, &MainWindow::showBlock);
+    ui->toolBar->addAction(sensorColumns->libraryAction());
+    sensorColumns->watchRecording(measurement);
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -443,6 +450,7 @@ void MainWindow::moduleChanged()
             const char *sn = handle.info.moduleSerial;
             ui->serial->setText(
                 QString::fromLocal8Bit(sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            sensorColumns->logEvent(EventLog::Link, tr("Модуль открыт: %1").arg(ui->modulesList->currentText()));
             startDevice();
         }
     }
@@ -468,6 +476,7 @@ void MainWindow::showError(QString msg, INT err)
 {
     // One arg() call, so that a % in the message or the error text stays as it is.
     const QString text = tr("%1. Ошибка %2: %3").arg(msg, QString::number(err), apiErrorText(err));
+    sensorColumns->logEvent(EventLog::Link, text);
     QMessageBox::critical(this, tr("Ошибка"), text, QMessageBox::Ok);
 }
 
@@ -478,6 +487,7 @@ void MainWindow::configure()
         // The dialog edits its own copy; nothing in the window is connected to
         // the configuration object, so the accepted copy simply replaces it.
         DeviceConfigDialog dlg(this, &handle, config.data());
+        dlg.setSensorLibrary(sensorColumns->library(), sensorColumns->libraryPath());
         if (dlg.exec() == QDialog::Accepted) {
             config = dlg.config();
             updateConfigUi();
@@ -584,6 +594,7 @@ void MainWindow::updateConfigUi()
         row->channelCell->setForeground(QBrush(color));
         row->channelCell->setData(Qt::DecorationRole, color);
     }
+    sensorColumns->setConfig(config);
 }
 
 void MainWindow::addChannelRow(QSettings &settings)
@@ -755,6 +766,7 @@ void MainWindow::clearData()
     measurement->blockCleared();
     cursorReadout->clear();
     hold->viewCleared();
+    sensorColumns->clear();
 }
 
 void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
@@ -770,6 +782,7 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     }
     lastBlock = block;
     showBlockValues(*block);
+    sensorColumns->showBlock(*block);
     measurement->blockShown(block);
     cursorReadout->setBlock(block, plottedRows(), rowChannelNumbers());
 }
@@ -793,7 +806,8 @@ void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
         const TGRV480ChStatus &s = c->status;
 
         row->rangeLed->setState((s.flags & GRV480_CH_OUT_OF_RANGE) ? LedRed : LedGreen);
-        setGraphData(row->timeGraph, 1000.0, c->sampleInterval, c->values);
+        setGraphData(row->timeGraph, 1000.0, c->sampleInterval,
+                     sensorColumns->plotValues(r, c->values));
         if (!c->spectrum.isEmpty())
             setGraphData(row->fftGraph, 1.0, c->freqStep, c->spectrum);
 

@@ -20,6 +20,7 @@ class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
 class ViewHold;
+class SensorColumns;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -108,6 +109,7 @@ private:
     QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;
     CursorReadout *cursorReadout = nullptr;
     ViewHold *hold = nullptr;
+    SensorColumns *sensorColumns = nullptr;    // values in the sensors' units, limits, events
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -1,6 +1,8 @@
 #include "deviceconfigdialog.h"
 #include "ui_deviceconfigdialog.h"
 
+#include "sensorlibrarydialog.h"
+
 #include "deviceconfig.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
@@ -15,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
@@ -638,14 +641,41 @@ bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
     }
     lastConfigFile = fileName;
     showConfig();
+    if (!cfg->sensorProblems.isEmpty()) {
+        // Loaded without what could not be used, and said so.
+        QMessageBox::warning(this, title,
+                             tr("Настройки модуля загружены из файла без части настроек "
+                                "датчиков:\n%1")
+                                     .arg(cfg->sensorProblems.mid(0, 16).join(QLatin1Char('\n'))));
+        return true;
+    }
     QMessageBox::information(this, title, tr("Настройки модуля были успешно загружены из файла"));
     return true;
+}
+
+void DeviceConfigDialog::setSensorLibrary(SensorLibrary *library, const QString &path)
+{
+    sensorLibrary = library;
+    sensorLibraryPath = path;
+    ui->multiChannelsCfg->setSensorLibrary(library);
+    if (!sensorsButton && library) {
+        auto *button = new QPushButton(tr("Датчики..."), this);
+        ui->buttonBox->addButton(button, QDialogButtonBox::ResetRole);
+        connect(button, &QPushButton::clicked, this, [this] {
+            SensorLibraryDialog dlg(sensorLibrary, sensorLibraryPath, this);
+            dlg.exec();
+            ui->multiChannelsCfg->setSensorLibrary(sensorLibrary);
+        });
+        sensorsButton = button;
+    }
 }
 
 void DeviceConfigDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::LanguageChange) {
+        if (sensorsButton)
+            sensorsButton->setText(tr("Датчики..."));
         ui->retranslateUi(this);
         updateTitle();
         for (int i = 0; i < ui->bgMeasGroup->count(); ++i) {

@@ -377,6 +377,7 @@ bool MeasurementActions::startRecording(const QString &path)
         recordAct->setChecked(true);
     }
     updateRecordLabel();
+    emit recordingStarted(path);
     return true;
 }
 

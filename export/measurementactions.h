@@ -83,6 +83,7 @@ public:
 
 signals:
     void exportFinished(bool ok, const QString &message);
+    void recordingStarted(const QString &path);
     void recordingStopped(const QString &reason); // empty when the operator stopped it
 
 private:

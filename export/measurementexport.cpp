@@ -149,6 +149,10 @@ void headerBlock(CsvText &out, const MeasurementSnapshot &s)
     out.row({QStringLiteral("Слот"), QString::number(s.slot)});
     out.row({QStringLiteral("Конфигурация"), s.configSummary});
     out.row({QStringLiteral("Время блока"), MeasurementTable::timeText(s.blockTime)});
+    // Name, unit, scaling (linear;factor;offset, two-point;mV:value;...,
+    // table;mV:value;...) and software zero of each channel with a sensor.
+    for (const QStringList &row : MeasurementTable::sensorRows(s))
+        out.row(row);
     out.endRow();
 }
 
@@ -156,6 +160,7 @@ struct Channel
 {
     int number;
     const DataBlockProcessor::ChResult *result;
+    int row; // of the block, for the channel's sensor
 };
 
 QVector<Channel> channelsOf(const MeasurementSnapshot &s)
@@ -163,7 +168,7 @@ QVector<Channel> channelsOf(const MeasurementSnapshot &s)
     QVector<Channel> out;
     for (int r = 0; r < s.channelCount(); ++r) {
         if (const auto *c = s.block->channels.at(r).data())
-            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c});
+            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c, r});
     }
     return out;
 }
@@ -363,6 +368,21 @@ bool numberAttribute(hid_t owner, const char *name, double value)
     return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
 }
 
+// The sensor of a channel group, when it has one: name, unit, scaling, zero
+// and the block's DC and AC in the unit. The samples stay in mV.
+bool sensorAttributes(hid_t group, const MeasurementSnapshot &s, int row)
+{
+    if (row >= s.channelSensors.size() || !s.channelSensors.at(row).hasSensor())
+        return true;
+    const ChannelSensor &c = s.channelSensors.at(row);
+    const MeasurementTable::PhysicalValue v = MeasurementTable::physicalValue(s, row);
+    return stringAttribute(group, "sensor", c.sensorName) &&
+           stringAttribute(group, "unit", c.unit) &&
+           stringAttribute(group, "scaling", c.scaling.toText()) &&
+           numberAttribute(group, "zero", c.zeroSet ? c.zero : 0.0) &&
+           numberAttribute(group, "value_dc", v.dc) && numberAttribute(group, "value_ac", v.ac);
+}
+
 // One 1-D dataset of doubles, written in slabs so that a cancel is heard.
 // Returns false on an HDF5 error; *cancelled tells a cancel apart.
 bool dataset(hid_t group, const char *name, const char *unit, const QVector<double> &v, Progress *p,
@@ -423,6 +443,7 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
         if (!group.valid() || !numberAttribute(group, "channel", c.number) ||
             !numberAttribute(group, "range_mV", ch.rangeMv) ||
             !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
+            !sensorAttributes(group, s, c.row) ||
             !axis(group, "time", "ms",
                   ch.sampleInterval == first->sampleInterval &&
                       ch.values.size() == first->values.size(),
