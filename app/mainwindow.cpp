@@ -20,12 +20,14 @@
 #include "viewhold.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableWidgetItem>
+#include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
@@ -131,7 +133,22 @@ MainWindow::MainWindow(QWidget *parent)
     GRV480_Init(&handle);
 
     // Before the first value is read: one crafted value would abort every start.
-    SettingsFileCheck::mendUserSettings();
+    const SettingsFileCheck::Outcome mend = SettingsFileCheck::mendUserSettings();
+    if (!mend.ok) {
+        // Not modal: the window comes up all the same, with the settings of the mended copy.
+        QTimer::singleShot(0, this, [this, mend]() {
+            auto *box = new QMessageBox(
+                    QMessageBox::Warning, tr("Настройки программы"),
+                    tr("Файл настроек %1 не удалось исправить: %2.\nПрограмма работает с "
+                       "исправленной копией настроек; изменения настроек в этом сеансе не "
+                       "сохранятся.")
+                            .arg(QDir::toNativeSeparators(SettingsFileCheck::userSettingsFileName()),
+                                 mend.error),
+                    QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
+    }
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
     const bool firstStart = !settings.contains(QStringLiteral("state"));

@@ -4,6 +4,8 @@
 #include "sensorlibrarydialog.h"
 
 #include "deviceconfig.h"
+#include "filereader.h"
+#include "safefilewriter.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
 #include "tablesviewdialog.h"
@@ -18,7 +20,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -522,14 +523,19 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     // The text replaces the file in one rename, so a failed write leaves the
     // old file as it was.
     const QByteArray text = configText();
+    QString reason = tr("не удалось составить текст настроек");
     bool ok = !text.isEmpty();
     if (ok) {
-        QSaveFile file(fileName);
-        ok = writeWhole(file, text) && file.commit();
+        SafeFileWriter file(fileName);
+        ok = file.open() && file.write(text) && file.commit();
+        reason = file.errorString();
     }
 
     if (!ok) {
-        QMessageBox::critical(this, title, tr("Ошибка записи настроек в файл"));
+        QMessageBox::critical(this, title,
+                              tr("Ошибка записи настроек в файл") + QStringLiteral("\n") +
+                                  QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
+                                  reason);
         return false;
     }
     lastConfigFile = fileName;
@@ -586,35 +592,45 @@ void DeviceConfigDialog::loadFromFile()
         loadConfigFile(fileName);
 }
 
-DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QString &fileName,
-                                                                      DeviceConfig *out)
+DeviceConfigDialog::ConfigFileResult
+DeviceConfigDialog::readConfigFile(const QString &fileName, DeviceConfig *out, QString *reason)
 {
-    // Not a settings file at all: unreadable, far too large, or binary (no
-    // text file holds a NUL byte); QSettings would take almost anything.
-    QByteArray data;
-    bool readable = false;
-    {
-        QFile file(fileName);
-        if (file.open(QIODevice::ReadOnly) && file.size() <= MaxConfigFileSize) {
-            data = file.read(MaxConfigFileSize + 1);
-            readable = file.error() == QFileDevice::NoError && data.size() <= MaxConfigFileSize &&
-                       !data.contains('\0');
-        }
-    }
-    if (!readable)
+    QString unused;
+    QString *why = reason ? reason : &unused;
+    // Read once, without waiting on a FIFO or reading a device without end;
+    // what is checked below is what QSettings parses, from a private copy.
+    const FileReadResult file = readRegularFile(fileName, MaxConfigFileSize);
+    if (!file.ok) {
+        *why = file.error;
         return ConfigFileUnreadable;
+    }
+    // Not a settings file at all: no text file holds a NUL byte, and
+    // QSettings would take almost anything.
+    if (file.data.contains('\0')) {
+        *why = tr("файл не текстовый");
+        return ConfigFileUnreadable;
+    }
     // A value QSettings would decode into an allocation of gigabytes makes
     // the file no configuration of ours; the file is left as it is.
-    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(data);
+    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(file.data);
     if (!hostile.isEmpty()) {
         const SettingsFileCheck::Entry &e = hostile.constFirst();
         qWarning("Configuration file \"%s\" refused: group [%s], key \"%s\": %s",
-                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key), qPrintable(e.reason));
+                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key),
+                 qPrintable(e.reason));
+        *why = tr("недопустимое значение [%1] %2").arg(e.group, e.key);
         return ConfigFileNotConfig;
     }
-    QSettings in(fileName, QSettings::IniFormat);
-    if (in.status() != QSettings::NoError)
+    SettingsCopy copy(file.data);
+    if (!copy.isValid()) {
+        *why = copy.errorString();
         return ConfigFileUnreadable;
+    }
+    QSettings &in = *copy.settings();
+    if (in.status() != QSettings::NoError) {
+        *why = tr("файл не разбирается как INI");
+        return ConfigFileUnreadable;
+    }
     if (!DeviceConfig::hasSettings(in))
         return ConfigFileNotConfig;
     // Read apart, then taken whole.
@@ -629,9 +645,13 @@ bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
     const QString title = tr("Загрузка конфигурации модуля");
     // The working copy is shared with the channel editors, so it is filled in
     // place, never replaced.
-    switch (readConfigFile(fileName, cfg.data())) {
+    QString reason;
+    switch (readConfigFile(fileName, cfg.data(), &reason)) {
     case ConfigFileUnreadable:
-        QMessageBox::critical(this, title, tr("Ошибка открытия файла"));
+        QMessageBox::critical(this, title,
+                              tr("Ошибка открытия файла") + QStringLiteral("\n") +
+                                  QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
+                                  reason);
         return false;
     case ConfigFileNotConfig:
         QMessageBox::critical(this, title, tr("Неверный формат файла конфигурации"));

@@ -44,7 +44,9 @@ public:
     enum ConfigFileResult { ConfigFileRead, ConfigFileUnreadable, ConfigFileNotConfig };
     // loadConfigFile() without the dialog: the file read whole into *out, or
     // *out untouched. The file itself is never changed.
-    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out);
+    // *reason: why the file is unreadable or refused, when it is.
+    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out,
+                                           QString *reason = nullptr);
     QString lastConfigFileName() const { return lastConfigFile; }
 
     // The sensors the channel rows offer, and "Датчики..." to edit them;

@@ -3,11 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <cerrno>
-#include <cstring>
-
-#include <sys/stat.h>
-
 namespace {
 
 QByteArray csvLine(const QStringList &fields)
@@ -40,39 +35,17 @@ bool ResultsRecorder::start(const QString &path, QString *error)
 {
     stop();
     blocks = 0;
-    file.setFileName(path);
-    // Unbuffered: a write that fails says so at once, not at some later flush.
-    // A device (a pipe, /dev/full) cannot seek to its end.
-    struct stat before;
-    const bool notAFile =
-        ::stat(QFile::encodeName(path).constData(), &before) == 0 && !S_ISREG(before.st_mode);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                                     (notAFile ? QIODevice::NotOpen : QIODevice::Append);
-    if (!file.open(mode)) {
+    if (!file.open(path)) {
         *error = recordError(path, file.errorString());
         return false;
     }
-    struct stat st;
-    if (::fstat(file.handle(), &st) != 0) {
-        *error = recordError(path, QString::fromLocal8Bit(std::strerror(errno)));
-        file.close();
-        return false;
-    }
-    device = quint64(st.st_dev);
-    inode = quint64(st.st_ino);
-    regular = S_ISREG(st.st_mode);
-
     QByteArray head;
-    const qint64 size = file.size();
-    if (size == 0) {
+    if (file.size() == 0) {
         head = csvLine(MeasurementTable::recordColumnTitles());
-    } else if (regular) {
+    } else if (file.lastByte() != '\n') {
         // A file cut off inside a line (a crash, a full disk) gets its own line end
         // first, so that the new lines do not run on from the broken one.
-        QFile reader(path);
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(size - 1) &&
-            reader.read(1) != QByteArray("\n"))
-            head = "\n";
+        head = "\n";
     }
     if (!head.isEmpty() && !writeAll(head, error)) {
         file.close();
@@ -81,22 +54,12 @@ bool ResultsRecorder::start(const QString &path, QString *error)
     return true;
 }
 
-bool ResultsRecorder::stillSameFile() const
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 &&
-           quint64(st.st_dev) == device && quint64(st.st_ino) == inode;
-}
-
 bool ResultsRecorder::writeAll(const QByteArray &data, QString *error)
 {
-    const qint64 before = regular ? file.size() : 0;
-    if (file.write(data) == data.size())
+    // A partial block is cut off again by the file; the blocks before it stay.
+    if (file.append(data))
         return true;
     *error = recordError(file.fileName(), file.errorString());
-    // A partial block is cut off again; the blocks before it stay.
-    if (regular && file.size() > before)
-        file.resize(before);
     return false;
 }
 
@@ -107,10 +70,8 @@ bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
                              QCoreApplication::translate("ResultsRecorder", "запись не идёт"));
         return false;
     }
-    if (!stillSameFile()) {
-        *error =
-            recordError(file.fileName(),
-                        QCoreApplication::translate("ResultsRecorder", "файл удалён или заменён"));
+    if (!file.stillSameFile()) {
+        *error = recordError(file.fileName(), QCoreApplication::translate("ResultsRecorder", "файл удалён или заменён"));
         stop();
         return false;
     }
@@ -127,6 +88,5 @@ bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
 
 void ResultsRecorder::stop()
 {
-    if (file.isOpen())
-        file.close();
+    file.close();
 }
