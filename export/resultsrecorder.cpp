@@ -38,6 +38,7 @@ bool ResultsRecorder::start(const QString &path, QString *error)
 {
     stop();
     blocks = 0;
+    context.clear();
     file.setFileName(path);
     // Unbuffered: a write that fails says so at once, not at some later flush.
     // A device (a pipe, /dev/full) cannot seek to its end.
@@ -62,9 +63,9 @@ bool ResultsRecorder::start(const QString &path, QString *error)
 
     QByteArray head;
     const qint64 size = file.size();
-    if (size == 0) {
-        head = csvLine(MeasurementTable::recordColumnTitles());
-    } else if (regular) {
+    // A new file gets its header with the first block, which it describes.
+    titled = size != 0;
+    if (size != 0 && regular) {
         // A file cut off inside a line (a crash, a full disk) gets its own line end
         // first, so that the new lines do not run on from the broken one.
         QFile reader(path);
@@ -110,12 +111,27 @@ bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
         return false;
     }
     QByteArray text;
+    const QVector<QStringList> now = MeasurementTable::headerRows(s);
+    if (!titled) {
+        for (const QStringList &row : now)
+            text += csvLine(row);
+        text += '\n';
+        text += csvLine(MeasurementTable::recordColumnTitles());
+    } else {
+        // Only what changed, so that a new configuration stands out as one line.
+        for (int i = 0; i < now.size(); ++i) {
+            if (context.value(i) != now.at(i))
+                text += csvLine(now.at(i));
+        }
+    }
     for (const QStringList &row : MeasurementTable::recordRows(s))
         text += csvLine(row);
     if (!writeAll(text, error)) {
         stop();
         return false;
     }
+    titled = true;
+    context = now;
     ++blocks;
     return true;
 }
