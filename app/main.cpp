@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
+#include "settingsfilecheck.h"
 #include "startupoptions.h"
 #include "terminationwatcher.h"
 
@@ -94,8 +95,13 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();
-    translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
-    translations->setLanguage(QStringLiteral("ru"));
+    translations->setTranslationsPath(
+        translationsDirectory(QCoreApplication::applicationDirPath()));
+    translations->addTranslation(QStringLiteral("grv480monitor"));
+    // The settings file is mended before the stored language is read: one
+    // crafted value in it would abort the start.
+    SettingsFileCheck::mendUserSettings();
+    translations->restoreLanguage(QStringLiteral("ru"));
 
     // Watched before the window exists: its construction may already wait in
     // a message box, which a termination closes like any other dialog.

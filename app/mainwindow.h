@@ -12,11 +12,15 @@
 #include <QThread>
 
 class QSettings;
+class QStandardItemModel;
 class QTableWidgetItem;
 class CondLedIndicator;
+class CursorReadout;
 class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
+class ViewHold;
+class SensorColumns;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -71,6 +75,10 @@ private:
 
     bool isModuleOpen();
     void buildTableHeader();
+    void retranslateTableHeader();
+    void retranslateAxes();
+    QString moduleTitle(const ModuleEntry &entry) const;
+    void showBlockValues(const DataBlockProcessor::DataBlock &block);
     void fitPanelWidth();
     void addChannelRow(QSettings &settings);
     void removeLastChannelRow(QSettings &settings);
@@ -81,18 +89,27 @@ private:
     void showStatusPanel(const TGRV480FrameStatus &f);
     void shutDown();
     void describeMeasurement(MeasurementSnapshot &s) const;
+    QVector<int> plottedRows() const;
+    QVector<int> rowChannelNumbers() const;
 
     Ui::MainWindow *ui;
     QList<ChannelRow *> rows;
     QList<ModuleEntry> modules;
     TGRV480 handle;
     bool stopping;
-    bool linkLost = false;  // set by a link error, cleared by the next open
+    bool linkLost = false; // set by a link error, cleared by the next open
     GRV480RecvThread *recvThread;
     DataBlockProcessor processor;
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
+    QStandardItemModel *headerTree = nullptr;  // the results table's header texts
+    // The block on screen, shown again when the language, and so the number
+    // format, changes.
+    QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;
+    CursorReadout *cursorReadout = nullptr;
+    ViewHold *hold = nullptr;
+    SensorColumns *sensorColumns = nullptr;    // values in the sensors' units, limits, events
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

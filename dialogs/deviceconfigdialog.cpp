@@ -1,11 +1,13 @@
 #include "deviceconfigdialog.h"
 #include "ui_deviceconfigdialog.h"
 
+#include "sensorlibrarydialog.h"
+
 #include "deviceconfig.h"
-#include "tablesviewdialog.h"
-#include "taredialog.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
+#include "tablesviewdialog.h"
+#include "taredialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
@@ -116,7 +119,7 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
         ui->adcOdrEnh50->addItem(fixed(r.rate, 2), r.code);
 
     for (const DeviceConfig::BgMeasGroup *group : DeviceConfig::bgMeasGroups())
-        ui->bgMeasGroup->addItem(group->name, QVariant::fromValue(group));
+        ui->bgMeasGroup->addItem(group->displayName(), QVariant::fromValue(group));
     ui->bgMeasGroup->addItem(tr("Произвольный набор"), QVariant(0));
 
     // The background check boxes are never cut off or scrolled sideways.
@@ -221,9 +224,8 @@ void DeviceConfigDialog::accept()
 {
     if (!cfg->singleChMode() && cfg->swTimeUs > cfg->swTimeResultUs) {
         QMessageBox::critical(
-            this, QStringLiteral("Ошибка конфигурации"),
-            QStringLiteral(
-                "Невозможно обеспечить установленное время коммутации при данных параметрах"));
+            this, tr("Ошибка конфигурации"),
+            tr("Невозможно обеспечить установленное время коммутации при данных параметрах"));
         return;
     }
     QDialog::accept();
@@ -639,17 +641,50 @@ bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
     }
     lastConfigFile = fileName;
     showConfig();
+    if (!cfg->sensorProblems.isEmpty()) {
+        // Loaded without what could not be used, and said so.
+        QMessageBox::warning(this, title,
+                             tr("Настройки модуля загружены из файла без части настроек "
+                                "датчиков:\n%1")
+                                     .arg(cfg->sensorProblems.mid(0, 16).join(QLatin1Char('\n'))));
+        return true;
+    }
     QMessageBox::information(this, title, tr("Настройки модуля были успешно загружены из файла"));
     return true;
+}
+
+void DeviceConfigDialog::setSensorLibrary(SensorLibrary *library, const QString &path)
+{
+    sensorLibrary = library;
+    sensorLibraryPath = path;
+    ui->multiChannelsCfg->setSensorLibrary(library);
+    if (!sensorsButton && library) {
+        auto *button = new QPushButton(tr("Датчики..."), this);
+        ui->buttonBox->addButton(button, QDialogButtonBox::ResetRole);
+        connect(button, &QPushButton::clicked, this, [this] {
+            SensorLibraryDialog dlg(sensorLibrary, sensorLibraryPath, this);
+            dlg.exec();
+            ui->multiChannelsCfg->setSensorLibrary(sensorLibrary);
+        });
+        sensorsButton = button;
+    }
 }
 
 void DeviceConfigDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::LanguageChange) {
+        if (sensorsButton)
+            sensorsButton->setText(tr("Датчики..."));
         ui->retranslateUi(this);
         updateTitle();
-        ui->bgMeasGroup->setItemText(ui->bgMeasGroup->count() - 1, tr("Произвольный набор"));
+        for (int i = 0; i < ui->bgMeasGroup->count(); ++i) {
+            const DeviceConfig::BgMeasGroup *group = groupOf(ui->bgMeasGroup->itemData(i));
+            ui->bgMeasGroup->setItemText(i,
+                                         group ? group->displayName() : tr("Произвольный набор"));
+        }
+        // The derived values carry units and the locale's decimal separator.
+        showConfig();
     }
 }
 

@@ -7,7 +7,9 @@
 #include <QSharedPointer>
 #include <QString>
 
+class QAbstractButton;
 class DeviceConfig;
+class SensorLibrary;
 
 namespace Ui {
 class DeviceConfigDialog;
@@ -44,6 +46,10 @@ public:
     // *out untouched. The file itself is never changed.
     static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out);
     QString lastConfigFileName() const { return lastConfigFile; }
+
+    // The sensors the channel rows offer, and "Датчики..." to edit them;
+    // without a library the rows have no sensor column.
+    void setSensorLibrary(SensorLibrary *library, const QString &path);
 
 public slots:
     void accept() override;
@@ -90,6 +96,9 @@ private:
     QSharedPointer<DeviceConfig> cfg;
     bool updating = false;
     QString lastConfigFile;
+    SensorLibrary *sensorLibrary = nullptr;
+    QString sensorLibraryPath;
+    QAbstractButton *sensorsButton = nullptr;
     // Frame tables are not computed halfway through a mode switch, when the
     // channels do not fit the new mode yet.
     bool deferFrameParams = false;

@@ -1,11 +1,15 @@
 #include "measurementexport.h"
 
+#include <QCoreApplication>
 #include "decimalaxis.h"
+#include "envelopegraph.h"
+#include "resultrules.h"
 
 #include <hdf5.h>
 
 #include <qcustomplot.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -17,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include <fcntl.h>
@@ -90,7 +95,7 @@ private:
 
 QString fileError(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось сохранить файл %1: %2")
+    return QCoreApplication::translate("MeasurementExport", "Не удалось сохранить файл %1: %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -148,6 +153,10 @@ void headerBlock(CsvText &out, const MeasurementSnapshot &s)
     for (const QStringList &row : MeasurementTable::headerRows(s))
         out.row(row);
     out.row({QStringLiteral("Время блока"), MeasurementTable::timeText(s.blockTime)});
+    // Name, unit, scaling (linear;factor;offset, two-point;mV:value;...,
+    // table;mV:value;...) and software zero of each channel with a sensor.
+    for (const QStringList &row : MeasurementTable::sensorRows(s))
+        out.row(row);
     out.endRow();
 }
 
@@ -155,6 +164,7 @@ struct Channel
 {
     int number;
     const DataBlockProcessor::ChResult *result;
+    int row; // of the block, for the channel's sensor
 };
 
 QVector<Channel> channelsOf(const MeasurementSnapshot &s)
@@ -162,7 +172,7 @@ QVector<Channel> channelsOf(const MeasurementSnapshot &s)
     QVector<Channel> out;
     for (int r = 0; r < s.channelCount(); ++r) {
         if (const auto *c = s.block->channels.at(r).data())
-            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c});
+            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c, r});
     }
     return out;
 }
@@ -399,6 +409,21 @@ bool numberAttribute(hid_t owner, const char *name, double value)
     return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
 }
 
+// The sensor of a channel group, when it has one: name, unit, scaling, zero
+// and the block's DC and AC in the unit. The samples stay in mV.
+bool sensorAttributes(hid_t group, const MeasurementSnapshot &s, int row)
+{
+    if (row >= s.channelSensors.size() || !s.channelSensors.at(row).hasSensor())
+        return true;
+    const ChannelSensor &c = s.channelSensors.at(row);
+    const MeasurementTable::PhysicalValue v = MeasurementTable::physicalValue(s, row);
+    return stringAttribute(group, "sensor", c.sensorName) &&
+           stringAttribute(group, "unit", c.unit) &&
+           stringAttribute(group, "scaling", c.scaling.toText()) &&
+           numberAttribute(group, "zero", c.zeroSet ? c.zero : 0.0) &&
+           numberAttribute(group, "value_dc", v.dc) && numberAttribute(group, "value_ac", v.ac);
+}
+
 // One 1-D dataset of doubles, written in slabs so that a cancel is heard.
 // Returns false on an HDF5 error; *cancelled tells a cancel apart.
 bool dataset(hid_t group, const char *name, const char *unit, const QVector<double> &v, Progress *p,
@@ -461,6 +486,7 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
         if (!group.valid() || !integerAttribute(group, "channel", c.number) ||
             !numberAttribute(group, "range_mV", ch.rangeMv) ||
             !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
+            !sensorAttributes(group, s, c.row) ||
             !axis(group, "time", "ms",
                   ch.sampleInterval == first->sampleInterval &&
                       ch.values.size() == first->values.size(),
@@ -512,8 +538,9 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
         return r;
     }
     if (!ok) {
-        r.error = fileError(path, QStringLiteral("ошибка записи HDF5 (%1)")
-                                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        r.error = fileError(
+            path, QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5 (%1)")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return r;
     }
     r.ok = staged.commit(&r.error);
@@ -528,7 +555,7 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
     Progress *p = progress ? progress : &own;
     if (!s.block) {
         Result r;
-        r.error = QStringLiteral("Нет измерения для сохранения");
+        r.error = QCoreApplication::translate("MeasurementExport", "Нет измерения для сохранения");
         return r;
     }
     switch (format) {
@@ -542,15 +569,84 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
     return Result{};
 }
 
-Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
+PlotView viewOf(const QCustomPlot *plot, bool spectrum)
+{
+    PlotView v;
+    v.spectrum = spectrum;
+    v.xMin = plot->xAxis->range().lower;
+    v.xMax = plot->xAxis->range().upper;
+    v.yMin = plot->yAxis->range().lower;
+    v.yMax = plot->yAxis->range().upper;
+    v.xLabel = plot->xAxis->label();
+    v.yLabel = plot->yAxis->label();
+    v.size = plot->size();
+    return v;
+}
+
+QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
+{
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("MeasurementExport", text);
+    };
+    auto *plot = new QCustomPlot;
+    plot->setAttribute(Qt::WA_DontShowOnScreen);
+    plot->resize(view.size.isValid() && !view.size.isEmpty() ? view.size : QSize(800, 500));
+    plot->xAxis->setLabel(view.xLabel);
+    plot->yAxis->setLabel(view.yLabel);
+    plot->xAxis->setRange(view.xMin, view.xMax);
+    plot->yAxis->setRange(view.yMin, view.yMax);
+
+    const QString when =
+        s.blockTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    QString title = tr("Модуль %1, блок %2").arg(s.moduleSerial, when);
+    title += view.spectrum ? tr(" — спектр") : tr(" — сигнал");
+    QFont titleFont = plot->font();
+    titleFont.setBold(true);
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, title, titleFont));
+
+    // Below the plot, in columns, so that sixteen channels cover no data.
+    plot->legend->setVisible(true);
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    plot->plotLayout()->addElement(2, 0, plot->legend);
+    plot->plotLayout()->setRowStretchFactor(2, 0.001);
+    plot->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    plot->legend->setWrap(8);
+    plot->legend->setBorderPen(Qt::NoPen);
+
+    if (s.block) {
+        for (int r : s.plottedRows) {
+            if (r < 0 || r >= s.block->channels.size() || !s.block->channels.at(r))
+                continue;
+            const DataBlockProcessor::ChResult &c = *s.block->channels.at(r);
+            const int ch = r < s.channelNumbers.size() ? s.channelNumbers.at(r) : 0;
+            auto *g = new EnvelopeGraph(plot->xAxis, plot->yAxis);
+            g->setPen(QPen(ResultRules::channelColor(ch - 1)));
+            g->setName(tr("Канал %1").arg(ch));
+            if (view.spectrum)
+                g->setSource(1.0, c.freqStep, c.spectrum);
+            else
+                g->setSource(1000.0, c.sampleInterval, c.values);
+        }
+    }
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    return plot;
+}
+
+Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QString &path, bool pdf)
 {
     Result r;
     StagedFile staged(path);
     if (!staged.create(&r.error))
         return r;
-    const bool saved = pdf ? plot->savePdf(staged.fileName()) : plot->savePng(staged.fileName());
+    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
+    const int w = plot->width();
+    const int h = plot->height();
+    const bool saved =
+        pdf ? plot->savePdf(staged.fileName(), w, h) : plot->savePng(staged.fileName(), w, h);
     if (!saved || QFileInfo(staged.fileName()).size() == 0) {
-        r.error = fileError(path, QStringLiteral("график не записан"));
+        r.error =
+            fileError(path, QCoreApplication::translate("MeasurementExport", "график не записан"));
         return r;
     }
     r.ok = staged.commit(&r.error);

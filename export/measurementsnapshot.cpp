@@ -18,11 +18,13 @@ void MeasurementSnapshot::setConfig(const DeviceConfig &c)
     iSrcMa = c.iSrcValue();
 
     channelNumbers.clear();
+    channelSensors.clear();
     QStringList channels;
     for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
         if (!c.channels[i].enabled)
             continue;
         channelNumbers.append(i + 1);
+        channelSensors.append(c.sensors[i]);
         const int rangeMv = c.channels[i].range == GRV480_RANGE_70MV ? 70 : 35;
         channels << QStringLiteral("%1 (±%2 мВ)").arg(i + 1).arg(rangeMv);
     }
@@ -152,7 +154,39 @@ QStringList resultColumnTitles()
             sine + QStringLiteral("Амп. пика"),
             sine + QStringLiteral("SNR"),
             sine + QStringLiteral("SINAD"),
-            sine + QStringLiteral("ENOB")};
+            sine + QStringLiteral("ENOB"),
+            QStringLiteral("Значение / DC"),
+            QStringLiteral("Значение / AC"),
+            QStringLiteral("Ед.")};
+}
+
+PhysicalValue physicalValue(const MeasurementSnapshot &s, int r)
+{
+    PhysicalValue v{qQNaN(), qQNaN(), QString()};
+    if (!s.block || r < 0 || r >= s.block->channels.size() || r >= s.channelSensors.size())
+        return v;
+    const DataBlockProcessor::ChResult *c = s.block->channels.at(r).data();
+    const ChannelSensor &sensor = s.channelSensors.at(r);
+    if (!c || !sensor.hasSensor())
+        return v;
+    v.dc = sensor.value(c->dc);
+    v.ac = sensor.acValue(c->dc, c->ac);
+    v.unit = sensor.unit;
+    return v;
+}
+
+QVector<QStringList> sensorRows(const MeasurementSnapshot &s)
+{
+    QVector<QStringList> rows;
+    for (int r = 0; r < s.channelSensors.size() && r < s.channelNumbers.size(); ++r) {
+        const ChannelSensor &c = s.channelSensors.at(r);
+        if (!c.hasSensor())
+            continue;
+        rows << QStringList{QStringLiteral("Датчик, канал %1").arg(s.channelNumbers.at(r)),
+                            c.sensorName, c.unit, c.scaling.toText(),
+                            c.zeroSet ? num(c.zero) : QString()};
+    }
+    return rows;
 }
 
 QVector<QStringList> resultRows(const MeasurementSnapshot &s)
@@ -164,7 +198,9 @@ QVector<QStringList> resultRows(const MeasurementSnapshot &s)
         const DataBlockProcessor::ChResult *c = s.block->channels.at(r).data();
         if (!c)
             continue;
-        rows.append(QStringList{channelNumber(s, r)} + channelFields(s, *c));
+        const PhysicalValue v = physicalValue(s, r);
+        rows.append(QStringList{channelNumber(s, r)} + channelFields(s, *c) +
+                    QStringList{shown(v.dc), shown(v.ac), v.unit});
     }
     return rows;
 }

@@ -1,6 +1,7 @@
 #ifndef MEASUREMENTSNAPSHOT_H
 #define MEASUREMENTSNAPSHOT_H
 
+#include "channelsensor.h"
 #include "datablockprocessor.h"
 
 #include <QDateTime>
@@ -24,6 +25,9 @@ struct MeasurementSnapshot
     QString configSummary;
     QDateTime blockTime;         // UTC, when the window received the block
     QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
+    QVector<int> plottedRows;    // the results whose graphs are shown, for pictures
+    // The sensor, software zero and limits of each result's channel, in block order.
+    QVector<ChannelSensor> channelSensors;
 
     // The configuration's view of the block, as the window applies it.
     bool shortCheck = false;
@@ -58,6 +62,18 @@ QVector<QStringList> resultRows(const MeasurementSnapshot &s);
 
 // Name and value of each status-panel field.
 QVector<QStringList> statusRows(const MeasurementSnapshot &s);
+
+// "Датчик, канал N" and its sensor, unit, scaling and zero, for every channel
+// with a sensor: the metadata that turns the file's mV into the unit.
+QVector<QStringList> sensorRows(const MeasurementSnapshot &s);
+// The DC and AC of result r in its sensor's unit; NaN without a sensor.
+struct PhysicalValue
+{
+    double dc;
+    double ac;
+    QString unit;
+};
+PhysicalValue physicalValue(const MeasurementSnapshot &s, int r);
 
 // The recorder's columns: block time, channel, DC, AC, the five lamps, Ux,
 // Udiff, Ucm, peak frequency and amplitude, SNR, SINAD, ENOB.

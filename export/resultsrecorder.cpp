@@ -1,5 +1,6 @@
 #include "resultsrecorder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <cerrno>
@@ -28,7 +29,8 @@ QByteArray csvLine(const QStringList &fields)
 
 QString recordError(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось записать результаты в файл %1: %2")
+    return QCoreApplication::translate("ResultsRecorder",
+                                       "Не удалось записать результаты в файл %1: %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -102,11 +104,14 @@ bool ResultsRecorder::writeAll(const QByteArray &data, QString *error)
 bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
 {
     if (!file.isOpen()) {
-        *error = recordError(file.fileName(), QStringLiteral("запись не идёт"));
+        *error = recordError(file.fileName(),
+                             QCoreApplication::translate("ResultsRecorder", "запись не идёт"));
         return false;
     }
     if (!stillSameFile()) {
-        *error = recordError(file.fileName(), QStringLiteral("файл удалён или заменён"));
+        *error =
+            recordError(file.fileName(),
+                        QCoreApplication::translate("ResultsRecorder", "файл удалён или заменён"));
         stop();
         return false;
     }

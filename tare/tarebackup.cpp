@@ -2,6 +2,7 @@
 
 #include "tarecoefsmodel.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,7 +85,8 @@ bool write(const QString &serial, const TGRV480TareInfo *records, const QDateTim
 {
     const QString dir = directory();
     if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(dir));
+        *error = QCoreApplication::translate("TareBackup", "не удалось создать папку %1")
+                     .arg(QDir::toNativeSeparators(dir));
         return false;
     }
     const QString base = dir + QLatin1Char('/') + fileStem(serial) + QLatin1Char('_') +
@@ -128,7 +130,8 @@ QList<Entry> list(const QString &serial)
 bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, QString *error)
 {
     if (!QFileInfo(path).isReadable()) {
-        *error = QStringLiteral("файл %1 не читается").arg(QDir::toNativeSeparators(path));
+        *error = QCoreApplication::translate("TareBackup", "файл %1 не читается")
+                     .arg(QDir::toNativeSeparators(path));
         return false;
     }
     QSettings ini(path, QSettings::IniFormat);
@@ -136,12 +139,15 @@ bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, 
     QString fileSerial;
     QDateTime t;
     if (!readHeader(ini, &fileSerial, &t)) {
-        *error = QStringLiteral("файл %1 не является резервной копией тарировочных коэффициентов")
-                     .arg(QDir::toNativeSeparators(path));
+        *error =
+            QCoreApplication::translate(
+                "TareBackup", "файл %1 не является резервной копией тарировочных коэффициентов")
+                .arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (fileSerial != serial) {
-        *error = QStringLiteral("копия относится к модулю %1, а не %2").arg(fileSerial, serial);
+        *error = QCoreApplication::translate("TareBackup", "копия относится к модулю %1, а не %2")
+                     .arg(fileSerial, serial);
         return false;
     }
 
@@ -171,7 +177,10 @@ bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, 
             if (fine && flag == 1)
                 fine = f.scale ? (v > 0 && v <= f.limit) : std::fabs(v) <= f.limit;
             if (!fine) {
-                *error = QStringLiteral("канал %1, %2: недопустимое значение").arg(i + 1).arg(key);
+                *error =
+                    QCoreApplication::translate("TareBackup", "канал %1, %2: недопустимое значение")
+                        .arg(i + 1)
+                        .arg(key);
                 return false;
             }
             *f.value = v;

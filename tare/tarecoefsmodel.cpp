@@ -21,7 +21,7 @@ Qt::ItemFlags TareCoefsModelParamChName::flags(TareChParam *item) const
 QVariant TareCoefsModelParamChName::cellValue(TareChParam *item, int role) const
 {
     if (role == Qt::DisplayRole)
-        return QStringLiteral("Канал %1").arg(item->ch + 1);
+        return tr("Канал %1").arg(item->ch + 1);
     return QVariant();
 }
 

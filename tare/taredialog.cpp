@@ -75,13 +75,17 @@ TareDialog::~TareDialog()
 void TareDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        // The model's titles and channel names are asked for when painted.
+        emit coefsModel.headerDataChanged(Qt::Horizontal, 0, coefsModel.columnCount() - 1);
+        coefsModel.refreshAll();
+    }
 }
 
 void TareDialog::showError(QString msg, INT err)
 {
-    QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    QMessageBox::critical(this, tr("Ошибка"),
                           tr("%1. Ошибка %2: %3").arg(msg, QString::number(err), apiErrorText(err)),
                           QMessageBox::Ok);
 }
@@ -109,7 +113,7 @@ void TareDialog::writeCoefs()
     // itself; the flash must not keep it.
     int badChannel = 0;
     if (!TareCoefsModel::recordsFinite(hmodule, &badChannel)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось записать тарировочные коэффициенты: канал %1 "
                                  "содержит недопустимое значение")
                                   .arg(badChannel + 1),
@@ -137,10 +141,9 @@ void TareDialog::writeCoefs()
         return;
     }
     QString backupError;
-    if (err == 0
-        && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(), nullptr,
-                           &backupError)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    if (err == 0 && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(),
+                                       nullptr, &backupError)) {
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось сохранить резервную копию тарировочных "
                                  "коэффициентов (%1). Запись во Flash-память не выполнена.")
                                   .arg(backupError),
@@ -193,7 +196,7 @@ void TareDialog::restoreBackup()
 
     QString error;
     if (!TareBackup::read(backups.at(i).path, serial, hmodule->tare, &error)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось прочитать резервную копию: %1").arg(error),
                               QMessageBox::Ok);
         return;

@@ -35,6 +35,8 @@
 #include <functional>
 #include <memory>
 
+using ResultRules::channelColor;
+
 namespace {
 
 // Closes every modal box as soon as it shows and keeps its text.
@@ -232,7 +234,8 @@ void tst_MainWindow::firstStartWithoutSettings()
     const PlotAxesConfig fft = child<Plot>(w, "fftPlot")->axesConfig();
     QVERIFY(fft.x.autoscale && !fft.y.autoscale);
     QCOMPARE(fft.x.max, 50000.0);
-    QCOMPARE(child<Plot>(w, "fftPlot")->yAxis->range(), QCPRange(-150.0, 0.0));
+    // Room above the channel's range for a line beyond it.
+    QCOMPARE(child<Plot>(w, "fftPlot")->yAxis->range(), QCPRange(-150.0, 10.0));
 
     // No channel configured yet: the module is opened but nothing runs.
     QVERIFY(moduleOpen(w));
@@ -527,12 +530,19 @@ void tst_MainWindow::rowsFollowConfiguration()
     auto *table = child<QTableWidget>(w, "paramsTable");
     QCOMPARE(table->rowCount(), 3);
     const QStringList numbers = {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("16")};
-    const QList<QColor> colors = {Qt::blue, Qt::red, Qt::darkGreen};
+    // Each channel in its own colour, also on the check box's swatch.
+    const auto colorOfRow = [&](int r) {
+        const QColor c = table->item(r, 0)->foreground().color();
+        return c == rows(w).at(r)->timeGraph->pen().color()
+                    && c == rows(w).at(r)->fftGraph->pen().color()
+                    && c == table->item(r, 0)->data(Qt::DecorationRole).value<QColor>()
+                ? c
+                : QColor();
+    };
+    const QList<QColor> colors = {channelColor(1), channelColor(4), channelColor(15)};
     for (int r = 0; r < 3; ++r) {
         QCOMPARE(table->item(r, 0)->text(), numbers.at(r));
-        QCOMPARE(table->item(r, 0)->foreground().color(), colors.at(r));
-        QCOMPARE(rows(w).at(r)->timeGraph->pen().color(), colors.at(r));
-        QCOMPARE(rows(w).at(r)->fftGraph->pen().color(), colors.at(r));
+        QCOMPARE(colorOfRow(r), colors.at(r));
         QCOMPARE(table->item(r, 0)->checkState(), Qt::Checked);
     }
     QCOMPARE(table->columnWidth(0), 60);
@@ -548,6 +558,14 @@ void tst_MainWindow::rowsFollowConfiguration()
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("5"));
     QCOMPARE(table->item(1, 0)->text(), QStringLiteral("16"));
     QCOMPARE(child<Plot>(w, "fftPlot")->graphCount(), 2);
+    // Channels 5 and 16 moved up a row and kept their colours.
+    QCOMPARE(colorOfRow(0), colors.at(1));
+    QCOMPARE(colorOfRow(1), colors.at(2));
+    // Channel 1 added in front: everyone moves down, nobody changes colour.
+    config(w).setChannelEnabled(0, true);
+    w.updateConfigUi();
+    QCOMPARE(colorOfRow(0), channelColor(0));
+    QCOMPARE(colorOfRow(2), colors.at(2));
 }
 
 void tst_MainWindow::visibilitySurvivesRemovalAndRestart()

@@ -6,8 +6,10 @@
 #include "mainwindow.h"
 #include "measurementactions.h"
 #include "measurementexport.h"
+#include "resultrules.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
@@ -192,6 +194,10 @@ private slots:
     void actionWritesEveryKind_data();
     void actionWritesEveryKind();
     void windowExportsAndRecordsLiveBlocks();
+    void savesBlockOnScreenWhenChosen_data();
+    void savesBlockOnScreenWhenChosen();
+    void pictureStandsOnItsOwn_data();
+    void pictureStandsOnItsOwn();
 };
 
 // Working bounds and settings without the noise of the sum that made them.
@@ -478,6 +484,142 @@ void tst_MeasurementExport::windowExportsAndRecordsLiveBlocks()
     QCOMPARE(recorded.at(4), QString());
     QVERIFY(recorded.at(5).startsWith(QStringLiteral("Время блока,№ канала,")));
     QCOMPARE(recorded.size() - 1, 6 + 3 * int(blocks));
+}
+
+void tst_MeasurementExport::savesBlockOnScreenWhenChosen_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("acquisition goes on under the file dialog") << false;
+    QTest::newRow("view held") << true;
+}
+
+// The file dialog stays open while three more blocks arrive; the file holds
+// the block that was on screen when "Сохранить измерение..." was chosen.
+void tst_MeasurementExport::savesBlockOnScreenWhenChosen()
+{
+    QFETCH(bool, held);
+    EmulatorProcess emulator;
+    if (!emulator.start())
+        QSKIP("the crate-server emulator cannot be started");
+    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator.port()));
+    QLocale::setDefault(QLocale::c());
+    {
+        QSettings settings;
+        settings.clear();
+        DeviceConfig cfg;
+        cfg.loadSettings(settings);
+        for (int ch : {0, 3})
+            cfg.setChannelEnabled(ch, true);
+        cfg.setMeasTime(100);
+        cfg.saveSettings(settings);
+    }
+    MainWindow w;
+    closeBoxes(&w);
+    auto *table = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));
+    auto *actions = w.findChild<MeasurementActions *>();
+    QTemporaryDir dir;
+    QVERIFY(actions->startRecording(dir.filePath(QStringLiteral("log.csv"))));
+    QVERIFY(QTest::qWaitFor([&] { return actions->recorder().blockCount() >= 2; }, 20000));
+    if (held)
+        w.findChild<QAction *>(QStringLiteral("actionHoldView"))->trigger();
+
+    const auto dcShown = [&] {
+        QStringList dc;
+        for (int r = 0; r < table->rowCount(); ++r)
+            dc << table->item(r, 1)->text() << table->item(r, 2)->text();
+        return dc;
+    };
+    QStringList chosen;
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    qint64 atChoice = -1;
+    auto *dialogDriver = new QTimer(&w);
+    connect(dialogDriver, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (atChoice < 0)
+            atChoice = actions->recorder().blockCount();
+        if (actions->recorder().blockCount() < atChoice + 3)
+            return;
+        dialogDriver->stop();
+        dialog->selectFile(path);
+        dialog->accept();
+    });
+    dialogDriver->start(20);
+    QSignalSpy finished(actions, &MeasurementActions::exportFinished);
+    chosen = dcShown();
+    actions->saveAction()->trigger();
+    QVERIFY(finished.count() == 1 || finished.wait(20000));
+    QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(finished.at(0).at(1).toString()));
+    actions->recordAction()->setChecked(false);
+    if (held)
+        QCOMPARE(dcShown(), chosen);
+    else
+        QVERIFY(dcShown() != chosen); // the screen went on, so the check means something
+
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    QStringList saved;
+    for (int r = 0; r < 2; ++r) {
+        const QStringList cells = lines.at(7 + r).split(QLatin1Char(','));
+        saved << QString::number(cells.at(1).toDouble(), 'f', 6)
+              << QString::number(cells.at(2).toDouble(), 'f', 6);
+    }
+    QCOMPARE(saved, chosen);
+}
+
+void tst_MeasurementExport::pictureStandsOnItsOwn_data()
+{
+    QTest::addColumn<bool>("spectrum");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("signal at the size on screen") << false << QSize(640, 400);
+    QTest::newRow("spectrum at a chosen size") << true << QSize(1600, 900);
+}
+
+// Title with the module and the block time, a legend of the plotted channels
+// only, in their colours, and the axis titles; the PNG at the asked size.
+void tst_MeasurementExport::pictureStandsOnItsOwn()
+{
+    QFETCH(bool, spectrum);
+    QFETCH(QSize, size);
+    MeasurementSnapshot s = makeSnapshot(3, 1000);
+    s.plottedRows = {0, 2, 7}; // row 1 hidden; row 7 is not in the block
+    MeasurementExport::PlotView view;
+    view.spectrum = spectrum;
+    view.xMin = 0;
+    view.xMax = spectrum ? 5000 : 100;
+    view.yMin = spectrum ? -150 : -1;
+    view.yMax = spectrum ? 10 : 1;
+    view.xLabel = spectrum ? QStringLiteral("Частота, Гц") : QStringLiteral("Время, мс");
+    view.yLabel = QStringLiteral("Y, unit");
+    view.size = size;
+    std::unique_ptr<QCustomPlot> plot(MeasurementExport::buildPlot(s, view));
+    auto *title = qobject_cast<QCPTextElement *>(plot->plotLayout()->element(0, 0));
+    QVERIFY(title);
+    QVERIFY(title->text().contains(s.moduleSerial));
+    QVERIFY(title->text().contains(s.blockTime.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
+    QCOMPARE(plot->xAxis->label(), view.xLabel);
+    QCOMPARE(plot->yAxis->label(), view.yLabel);
+    QCOMPARE(plot->xAxis->range(), QCPRange(view.xMin, view.xMax));
+    QVERIFY(plot->legend->visible());
+    QCOMPARE(plot->legend->itemCount(), 2);
+    QCOMPARE(plot->graph(0)->name(), QStringLiteral("Канал 2"));
+    QCOMPARE(plot->graph(1)->name(), QStringLiteral("Канал 8"));
+    QCOMPARE(plot->graph(1)->pen().color(), ResultRules::channelColor(7));
+
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(MeasurementExport::savePlot(s, view, png, false).ok);
+    QCOMPARE(QImage(png).size(), size);
+    const QString pdf = dir.filePath(QStringLiteral("p.pdf"));
+    QVERIFY(MeasurementExport::savePlot(s, view, pdf, true).ok);
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith("%PDF"));
+    // Vectors: the page carries no picture of the plot.
+    QVERIFY(!bytes.contains("/Subtype /Image"));
 }
 
 QTEST_MAIN(tst_MeasurementExport)
