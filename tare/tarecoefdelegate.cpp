@@ -73,7 +73,7 @@ void TareCoefDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     if (typed == edit->property(InitialTextProperty).toString())
         return;
     const QString cell =
-        tr("%1, %2").arg(index.siblingAtColumn(0).data().toString(),
+        QStringLiteral("%1, %2").arg(index.siblingAtColumn(0).data().toString(),
                          model->headerData(index.column(), Qt::Horizontal).toString());
     const QString allowed = index.data(TareCoefsModel::AllowedRangeRole).toString();
     double v = 0;
