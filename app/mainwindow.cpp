@@ -301,7 +301,15 @@ void MainWindow::buildTableHeader()
     ui->paramsTable->setColumnWidth(0, ChannelColumnWidth);
     for (int c = 3; c <= 7; ++c)
         ui->paramsTable->setColumnWidth(c, LedColumnWidth);
-    ui->paramsTable->addAction(new TableCopyAction(ui->paramsTable));
+    // Lamps go to the clipboard by colour, under the titles, as the export writes them.
+    auto *copy = new TableCopyAction(ui->paramsTable);
+    copy->setColumnTitles(MeasurementTable::resultColumnTitles());
+    copy->setCellText([table = ui->paramsTable](const QModelIndex &index) {
+        const auto *lamp =
+            qobject_cast<CondLedIndicator *>(table->cellWidget(index.row(), index.column()));
+        return lamp ? MeasurementTable::lampText(lamp->state()) : QString();
+    });
+    ui->paramsTable->addAction(copy);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,6 +1,7 @@
 #include "measurementexport.h"
 
 #include <QCoreApplication>
+#include "decimalaxis.h"
 #include "envelopegraph.h"
 #include "resultrules.h"
 
@@ -65,6 +66,11 @@ public:
         const auto res = std::to_chars(tmp, tmp + sizeof tmp, v);
         buf.append(tmp, int(res.ptr - tmp));
     }
+    void decimal(const DecimalAxis &axis, qint64 i)
+    {
+        separate();
+        axis.appendText(buf, i);
+    }
     void empty() { separate(); }
     void row(const QStringList &fields)
     {
@@ -98,10 +104,8 @@ QString fileError(const QString &path, const QString &reason)
 
 void headerBlock(CsvText &out, const MeasurementSnapshot &s)
 {
-    out.row({QStringLiteral("Модуль"), s.moduleSerial});
-    out.row({QStringLiteral("Крейт"), s.crateSerial});
-    out.row({QStringLiteral("Слот"), QString::number(s.slot)});
-    out.row({QStringLiteral("Конфигурация"), s.configSummary});
+    for (const QStringList &row : MeasurementTable::headerRows(s))
+        out.row(row);
     out.row({QStringLiteral("Время блока"), MeasurementTable::timeText(s.blockTime)});
     // Name, unit, scaling (linear;factor;offset, two-point;mV:value;...,
     // table;mV:value;...) and software zero of each channel with a sensor.
@@ -198,22 +202,49 @@ Result writeResultsCsv(const MeasurementSnapshot &s, const QString &path)
     return r;
 }
 
-// The axis of the channel that has the most entries of it.
-template <typename Size, typename Axis>
-QVector<double> longest(const QVector<Channel> &channels, Size size, Axis axis)
+// The time and frequency axes from their steps (ChResult keeps no axis).
+DecimalAxis timeAxis(const DataBlockProcessor::ChResult &c)
+{
+    return DecimalAxis(c.sampleInterval, 3); // s -> ms
+}
+
+DecimalAxis freqAxis(const DataBlockProcessor::ChResult &c)
+{
+    return DecimalAxis(c.freqStep);
+}
+
+QVector<double> axisValues(const DecimalAxis &axis, int count)
+{
+    QVector<double> v(count);
+    for (int i = 0; i < count; ++i)
+        v[i] = axis.value(i);
+    return v;
+}
+
+// The channel that has the most entries of an axis.
+template <typename Size>
+const DataBlockProcessor::ChResult *longest(const QVector<Channel> &channels, Size size)
 {
     const DataBlockProcessor::ChResult *best = nullptr;
     for (const Channel &c : channels) {
         if (!best || size(*c.result) > size(*best))
             best = c.result;
     }
-    return best ? (best->*axis)() : QVector<double>();
+    return best;
 }
 
 void cell(CsvText &out, const QVector<double> &v, int i)
 {
     if (i < v.size())
         out.number(v.at(i));
+    else
+        out.empty();
+}
+
+void cell(CsvText &out, const DecimalAxis &axis, int count, int i)
+{
+    if (i < count)
+        out.decimal(axis, i);
     else
         out.empty();
 }
@@ -226,11 +257,13 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     if (!file.open(&r))
         return r;
     const QVector<Channel> channels = channelsOf(s);
-    const QVector<double> time = longest(
-        channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
-    const QVector<double> freq = longest(
-        channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
-    const int rows = std::max(time.size(), freq.size());
+    const R *timed = longest(channels, [](const R &c) { return c.values.size(); });
+    const R *binned = longest(channels, [](const R &c) { return c.freqBins; });
+    const DecimalAxis time = timed ? timeAxis(*timed) : DecimalAxis(0.0);
+    const DecimalAxis freq = binned ? freqAxis(*binned) : DecimalAxis(0.0);
+    const int timeCount = timed ? timed->values.size() : 0;
+    const int freqCount = binned ? binned->freqBins : 0;
+    const int rows = std::max(timeCount, freqCount);
     p->total = std::max(rows, 1);
 
     CsvText out;
@@ -244,10 +277,10 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     out.endRow();
 
     for (int i = 0; i < rows; ++i) {
-        cell(out, time, i);
+        cell(out, time, timeCount, i);
         for (const Channel &c : channels)
             cell(out, c.result->values, i);
-        cell(out, freq, i);
+        cell(out, freq, freqCount, i);
         for (const Channel &c : channels)
             cell(out, c.result->spectrum, i);
         out.endRow();
@@ -301,18 +334,26 @@ private:
     herr_t (*closeFn)(hid_t);
 };
 
+// Text as a variable-length UTF-8 string, which h5py and most readers return
+// as text; a fixed-length one comes back as bytes.
 bool stringAttribute(hid_t owner, const char *name, const QString &value)
 {
-    QByteArray u = value.toUtf8();
-    if (u.isEmpty())
-        u = QByteArray(1, '\0'); // a zero-size string type is not allowed
+    const QByteArray u = value.toUtf8();
     H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
-    if (!type.valid() || H5Tset_size(type, size_t(u.size())) < 0 ||
-        H5Tset_cset(type, H5T_CSET_UTF8) < 0 || H5Tset_strpad(type, H5T_STR_NULLPAD) < 0)
+    if (!type.valid() || H5Tset_size(type, H5T_VARIABLE) < 0 ||
+        H5Tset_cset(type, H5T_CSET_UTF8) < 0)
         return false;
     H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
     H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, type, u.constData()) >= 0;
+    const char *text = u.constData();
+    return attr.valid() && H5Awrite(attr, type, &text) >= 0;
+}
+
+bool integerAttribute(hid_t owner, const char *name, int value)
+{
+    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    H5Id attr(H5Acreate2(owner, name, H5T_STD_I32LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    return attr.valid() && H5Awrite(attr, H5T_NATIVE_INT, &value) >= 0;
 }
 
 bool numberAttribute(hid_t owner, const char *name, double value)
@@ -367,7 +408,7 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
 {
     if (!stringAttribute(file, "module_serial", s.moduleSerial) ||
         !stringAttribute(file, "crate_serial", s.crateSerial) ||
-        !numberAttribute(file, "slot", s.slot) ||
+        !integerAttribute(file, "slot", s.slot) ||
         !stringAttribute(file, "configuration", s.configSummary) ||
         !stringAttribute(file, "block_time", MeasurementTable::timeText(s.blockTime)))
         return false;
@@ -378,8 +419,10 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
     const DataBlockProcessor::ChResult *first = nullptr;
     if (!channels.isEmpty()) {
         first = channels.first().result;
-        if (!dataset(file, "time", "ms", first->timeAxis(), p, cancelled) ||
-            !dataset(file, "frequency", "Hz", first->freqAxis(), p, cancelled))
+        if (!dataset(file, "time", "ms", axisValues(timeAxis(*first), first->values.size()), p,
+                     cancelled) ||
+            !dataset(file, "frequency", "Hz", axisValues(freqAxis(*first), first->freqBins), p,
+                     cancelled))
             return false;
     }
     auto axis = [&](hid_t group, const char *name, const char *unit, bool shared,
@@ -394,18 +437,18 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
         H5Id group(H5Gcreate2(file, name.constData(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
                    H5Gclose);
         const DataBlockProcessor::ChResult &ch = *c.result;
-        if (!group.valid() || !numberAttribute(group, "channel", c.number) ||
+        if (!group.valid() || !integerAttribute(group, "channel", c.number) ||
             !numberAttribute(group, "range_mV", ch.rangeMv) ||
             !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
             !sensorAttributes(group, s, c.row) ||
             !axis(group, "time", "ms",
                   ch.sampleInterval == first->sampleInterval &&
                       ch.values.size() == first->values.size(),
-                  [&ch] { return ch.timeAxis(); }) ||
+                  [&ch] { return axisValues(timeAxis(ch), ch.values.size()); }) ||
             !dataset(group, "values", "mV", ch.values, p, cancelled) ||
             !axis(group, "frequency", "Hz",
                   ch.freqStep == first->freqStep && ch.freqBins == first->freqBins,
-                  [&ch] { return ch.freqAxis(); }) ||
+                  [&ch] { return axisValues(freqAxis(ch), ch.freqBins); }) ||
             !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
             return false;
     }

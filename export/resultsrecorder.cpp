@@ -35,14 +35,16 @@ bool ResultsRecorder::start(const QString &path, QString *error)
 {
     stop();
     blocks = 0;
+    context.clear();
     if (!file.open(path)) {
         *error = recordError(path, file.errorString());
         return false;
     }
     QByteArray head;
-    if (file.size() == 0) {
-        head = csvLine(MeasurementTable::recordColumnTitles());
-    } else if (file.lastByte() != '\n') {
+    const qint64 size = file.size();
+    // A new file gets its header with the first block, which it describes.
+    titled = size != 0;
+    if (size != 0 && file.lastByte() != '\n') {
         // A file cut off inside a line (a crash, a full disk) gets its own line end
         // first, so that the new lines do not run on from the broken one.
         head = "\n";
@@ -71,17 +73,34 @@ bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
         return false;
     }
     if (!file.stillSameFile()) {
-        *error = recordError(file.fileName(), QCoreApplication::translate("ResultsRecorder", "файл удалён или заменён"));
+        *error =
+            recordError(file.fileName(),
+                        QCoreApplication::translate("ResultsRecorder", "файл удалён или заменён"));
         stop();
         return false;
     }
     QByteArray text;
+    const QVector<QStringList> now = MeasurementTable::headerRows(s);
+    if (!titled) {
+        for (const QStringList &row : now)
+            text += csvLine(row);
+        text += '\n';
+        text += csvLine(MeasurementTable::recordColumnTitles());
+    } else {
+        // Only what changed, so that a new configuration stands out as one line.
+        for (int i = 0; i < now.size(); ++i) {
+            if (context.value(i) != now.at(i))
+                text += csvLine(now.at(i));
+        }
+    }
     for (const QStringList &row : MeasurementTable::recordRows(s))
         text += csvLine(row);
     if (!writeAll(text, error)) {
         stop();
         return false;
     }
+    titled = true;
+    context = now;
     ++blocks;
     return true;
 }

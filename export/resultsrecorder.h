@@ -7,8 +7,13 @@
 #include <QString>
 
 // Appends the results of every block to a CSV file, one line per channel
-// result (MeasurementTable::recordRows), the column titles first when the file
-// is new or empty. Each block is written whole and straight to the file, so
+// result (MeasurementTable::recordRows). A new or empty file starts, with the
+// first block, with the header block of the results export (module, crate,
+// slot, configuration), an empty line and the column titles. Whenever a block
+// comes from another module or configuration than the lines before it (and at
+// the first block appended to an older file), the header rows that changed are
+// written again before its lines: rows whose first field is a name, such as
+// "Конфигурация", not a block time. Each block is written whole and straight to the file, so
 // that what the recorder reports as written is on disk and a failure is heard
 // at the block it happens to. What a file held before is never truncated.
 //
@@ -37,6 +42,8 @@ private:
 
     AppendFile file;
     qint64 blocks = 0;
+    bool titled = false;          // the file has its header block and titles
+    QVector<QStringList> context; // the header rows the lines written last belong to
 
     Q_DISABLE_COPY(ResultsRecorder)
 };

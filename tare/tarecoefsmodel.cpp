@@ -3,6 +3,7 @@
 #include "tableviewsettings.h"
 #include "tarecoefdelegate.h"
 
+#include <QLocale>
 #include <QSettings>
 
 #include <cmath>
@@ -45,6 +46,8 @@ QVariant TareCoefsModelCoefParam::cellValue(TareChParam *item, int role) const
         return value(item->tare) * factor();
     case Qt::CheckStateRole:
         return valid(item->tare) ? Qt::Checked : Qt::Unchecked;
+    case TareCoefsModel::AllowedRangeRole:
+        return allowedRange();
     default:
         return QVariant();
     }
@@ -85,6 +88,36 @@ bool TareCoefsModelParamOffset::acceptsValue(double stored) const
 bool TareCoefsModelParamScale::acceptsValue(double stored) const
 {
     return stored > 0.0 && stored <= TareCoefsModel::MaxScale;
+}
+
+// Written as the editor takes numbers: without group separators.
+static QString plainNumber(double v)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(v, 'g', 15);
+}
+
+static QString offsetRange()
+{
+    const double maxMv = TareCoefsModel::MaxOffsetV * 1000.0;
+    return TareCoefsModelParamOffset::tr("от %1 до %2 мВ")
+        .arg(plainNumber(-maxMv), plainNumber(maxMv));
+}
+
+QString TareCoefsModelParamDacValue::allowedRange() const
+{
+    return offsetRange();
+}
+
+QString TareCoefsModelParamOffset::allowedRange() const
+{
+    return offsetRange();
+}
+
+QString TareCoefsModelParamScale::allowedRange() const
+{
+    return tr("больше 0 и не больше %1").arg(plainNumber(TareCoefsModel::MaxScale));
 }
 
 // --- model --------------------------------------------------------------------

@@ -61,6 +61,7 @@ public:
 protected:
     virtual double factor() const { return 1.0; }
     virtual bool acceptsValue(double stored) const = 0; // in the record's unit
+    virtual QString allowedRange() const = 0;           // as the cell shows the value
     virtual double &value(TGRV480TareInfo *tare) const = 0;
     virtual uint8_t &valid(TGRV480TareInfo *tare) const = 0;
 };
@@ -74,6 +75,7 @@ public:
 protected:
     double factor() const override { return 1000.0; }
     bool acceptsValue(double stored) const override;
+    QString allowedRange() const override;
     double &value(TGRV480TareInfo *tare) const override { return tare->dacOffset; }
     uint8_t &valid(TGRV480TareInfo *tare) const override { return tare->dacOffsetValid; }
 };
@@ -87,6 +89,7 @@ public:
 protected:
     double factor() const override { return 1000.0; }
     bool acceptsValue(double stored) const override;
+    QString allowedRange() const override;
     double &value(TGRV480TareInfo *tare) const override { return tare->offsetCoef; }
     uint8_t &valid(TGRV480TareInfo *tare) const override { return tare->offsetValid; }
 };
@@ -99,6 +102,7 @@ public:
 
 protected:
     bool acceptsValue(double stored) const override;
+    QString allowedRange() const override;
     double &value(TGRV480TareInfo *tare) const override { return tare->scaleCoef; }
     uint8_t &valid(TGRV480TareInfo *tare) const override { return tare->scaleValid; }
 };
@@ -115,6 +119,9 @@ public:
     // A scale coefficient corrects a gain error of a few per cent; beyond ten
     // (or at zero or below) the entry is a typing error, not a correction.
     static constexpr double MaxScale = 10.0;
+    // The values a coefficient cell takes, as text ("от -2500 до 2500 мВ");
+    // empty for the channel column.
+    static constexpr int AllowedRangeRole = Qt::UserRole + 1;
 
     explicit TareCoefsModel(TGRV480 *handle);
     ~TareCoefsModel() override;

@@ -7,6 +7,7 @@
 #include "tableviewsettings.h"
 #include "tarebackup.h"
 #include "tarechannelsdialog.h"
+#include "tarecoefdelegate.h"
 #include "waitcursorguard.h"
 
 #include <QEvent>
@@ -42,6 +43,17 @@ TareDialog::TareDialog(QWidget *parent, TGRV480 *handle, const DeviceConfig *con
     resize(SavedState::windowSize(settings.value(SizeKey), QSize(1000, 600)));
     coefsModel.initView(ui->tareCoefTable, TableName, &settings);
     settings.endGroup();
+
+    // A refused entry stays explained beside the table until a value is stored
+    // or the coefficients are read anew.
+    for (int c = 0; c < coefsModel.columnCount(); ++c) {
+        if (auto *d = qobject_cast<TareCoefDelegate *>(ui->tareCoefTable->itemDelegateForColumn(c)))
+            connect(d, &TareCoefDelegate::entryRefused, this,
+                    [this](const QModelIndex &, const QString &reason) {
+                        ui->coefStatusLabel->setText(reason);
+                    });
+    }
+    connect(&coefsModel, &QAbstractItemModel::dataChanged, ui->coefStatusLabel, &QLabel::clear);
 
     connect(ui->tareWriteFlashBtn, &QPushButton::clicked, this, &TareDialog::writeCoefs);
     connect(ui->tareReadFlashBtn, &QPushButton::clicked, this, &TareDialog::readCoefs);
