@@ -17,6 +17,7 @@ class CondLedIndicator;
 class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
+class RecordingActions;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -93,6 +94,7 @@ private:
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
+    RecordingActions *recording = nullptr;     // every sample of every block, to HDF5
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 
