@@ -11,6 +11,7 @@
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
 #include "measurementactions.h"
+#include "recordingactions.h"
 #include "resultrules.h"
 #include "savedstate.h"
 #include "sensorcolumns.h"
@@ -211,6 +212,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(hold, &ViewHold::released, this, &MainWindow::showBlock);
     ui->toolBar->addAction(sensorColumns->libraryAction());
     sensorColumns->watchRecording(measurement);
+    recording = new RecordingActions(this, &processor, [this] {
+        RecordingRun run = RecordingRun::fromConfig(*config);
+        MeasurementSnapshot where;
+        describeMeasurement(where);
+        run.moduleSerial = where.moduleSerial;
+        run.crateSerial = where.crateSerial;
+        run.slot = where.slot;
+        return run;
+    });
+    ui->toolBar->addAction(recording->action());
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -349,6 +360,7 @@ void MainWindow::shutDown()
         recvThread = nullptr;
         updateUiState();
     }
+    recording->windowClosing();
     if (isModuleOpen())
         GRV480_Close(&handle);
     procThread.quit();
@@ -390,6 +402,7 @@ void MainWindow::refreshDevList()
 {
     clearData();
     stopDevice();
+    recording->runEnded(RunEnd{0, QStringLiteral("Обновление списка модулей")});
     if (isModuleOpen())
         GRV480_Close(&handle);
 
@@ -457,6 +470,7 @@ void MainWindow::fitPanelWidth()
 void MainWindow::moduleChanged()
 {
     stopDevice();
+    recording->runEnded(RunEnd{0, QStringLiteral("Выбран другой модуль")});
     if (isModuleOpen())
         GRV480_Close(&handle);
 
@@ -513,10 +527,13 @@ void MainWindow::configure()
         // the configuration object, so the accepted copy simply replaces it.
         DeviceConfigDialog dlg(this, &handle, config.data());
         dlg.setSensorLibrary(sensorColumns->library(), sensorColumns->libraryPath());
-        if (dlg.exec() == QDialog::Accepted) {
+        const bool accepted = dlg.exec() == QDialog::Accepted;
+        if (accepted) {
             config = dlg.config();
             updateConfigUi();
         }
+        recording->runEnded(RunEnd{0, accepted ? QStringLiteral("Настройка модуля: OK")
+                                               : QStringLiteral("Настройка модуля: Отмена")});
     }
     startDevice();
 }
@@ -542,6 +559,7 @@ void MainWindow::startDevice()
             connect(recvThread, &QThread::finished, this, &MainWindow::onRecvThreadFinished);
             connect(recvThread, &GRV480RecvThread::dataReceived, &processor,
                     &DataBlockProcessor::processFrame);
+            recording->runStarted(recvThread->runId());
             recvThread->start(QThread::InheritPriority);
         }
     }
@@ -582,8 +600,11 @@ void MainWindow::onRecvThreadFinished()
         linkLost = true;
         updateUiState(); // the lamp goes out before the box holds the window
     }
-    if (err != 0)
+    if (err != 0) {
+        recording->runEnded(RunEnd{err, QStringLiteral("Ошибка приема данных. Ошибка %1: %2")
+                                            .arg(QString::number(err), apiErrorText(err))});
         showError(tr("Ошибка приема данных"), err);
+    }
     // The box runs an event loop: a stop requested meanwhile, or a newer run,
     // owns recvThread now.
     if (!stopping && thread == recvThread) {

@@ -21,6 +21,7 @@ class GRV480RecvThread;
 class MeasurementActions;
 class ViewHold;
 class SensorColumns;
+class RecordingActions;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -110,6 +111,7 @@ private:
     CursorReadout *cursorReadout = nullptr;
     ViewHold *hold = nullptr;
     SensorColumns *sensorColumns = nullptr;    // values in the sensors' units, limits, events
+    RecordingActions *recording = nullptr;     // every sample of every block, to HDF5
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 
