@@ -59,7 +59,8 @@ QIcon applicationIcon()
 {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/app/grv480-monitor-%1.png").arg(size), QSize(size, size));
+        icon.addFile(QStringLiteral(":/icons/app/grv480-monitor-%1.png").arg(size),
+                     QSize(size, size));
     return icon;
 }
 
@@ -90,6 +91,10 @@ int main(int argc, char *argv[])
             return answer(options);
     }
 
+    // Before the application object exists, or Qt ignores them: the window
+    // scales with the desktop, and icons take their @2x pictures there.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     // Qt's own options (-platform, -style ...) are gone from arguments() by now.
     const int code = answer(parseStartupOptions(app.arguments()));
@@ -100,7 +105,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();
-    translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
+    translations->setTranslationsPath(
+        translationsDirectory(QCoreApplication::applicationDirPath()));
     translations->setLanguage(QStringLiteral("ru"));
 
     // Watched before the window exists: its construction may already wait in

@@ -11,6 +11,7 @@
 #include "hierarchicalheaderview.h"
 #include "measurementactions.h"
 #include "resultrules.h"
+#include "runstatelabel.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
@@ -108,22 +109,23 @@ QString settingsKeyOfRow(int r)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent),
-      ui(new Ui::MainWindow),
-      handle{},
-      stopping(false),
-      recvThread(nullptr),
-      config(QSharedPointer<DeviceConfig>::create()),
-      serverPort(serverPortFromEnvironment())
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , handle{}
+    , stopping(false)
+    , recvThread(nullptr)
+    , config(QSharedPointer<DeviceConfig>::create())
+    , serverPort(serverPortFromEnvironment())
 {
     initIconResources();
     procThread.setObjectName(QStringLiteral("GRV480 processing"));
 
     ui->setupUi(this);
-    setStyleSheet(QStringLiteral(
-            "QGroupBox{border:1px solid black;margin-top: 0.5em;}"
-            "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
-            "padding:0 3px 0 3px; left: 10px;}"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox{border:1px solid black;margin-top: 0.5em;}"
+                       "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
+                       "padding:0 3px 0 3px; left: 10px;}"));
+    buildResultsArea();
 
     GRV480_Init(&handle);
 
@@ -137,7 +139,8 @@ MainWindow::MainWindow(QWidget *parent)
         if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
             restoreState(state, 0);
     }
-    const QSize size = SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
+    const QSize size =
+        SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
     resize(size);
     move(SavedState::windowPos(settings.value(QStringLiteral("pos")), size, QPoint(200, 100)));
     // After the geometry, which would otherwise undo it; the size becomes the
@@ -145,9 +148,11 @@ MainWindow::MainWindow(QWidget *parent)
     if (firstStart)
         setWindowState(windowState() | Qt::WindowMaximized);
     const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
-    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
-        || !ui->splitter->restoreState(splitState))
+    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count()) ||
+        !ui->splitter->restoreState(splitState)) {
         ui->splitter->setSizes({700, 200});
+        autoSplit = true; // fitted to the rows once the window has its size
+    }
     settings.endGroup();
 
     buildTableHeader();
@@ -174,11 +179,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->actionClearSamples->setEnabled(false);
     ui->refreshDevsBtn->setDefaultAction(ui->actionRefreshDeviceList);
-    measurement = new MeasurementActions(
-            this, ui->timePlot, ui->fftPlot,
-            [this](MeasurementSnapshot &s) { describeMeasurement(s); });
+    measurement =
+        new MeasurementActions(this, ui->timePlot, ui->fftPlot,
+                               [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
+    buildMenus();
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -295,16 +301,21 @@ void MainWindow::shutDown()
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        retranslateGuide();
+    }
 }
 
 void MainWindow::updateUiState()
 {
     const bool open = isModuleOpen();
     ui->moduleLed->setChecked(open && !linkLost);
-    ui->moduleLed->setToolTip(linkLost ? tr("Связь с модулем потеряна") : QString());
     ui->isrcSet->setText(open ? QLocale().toString(config->iSrcValue(), 'f', 3) : QString());
+    if (linkLost)
+        setStale(true);
+    updateRunState();
+    updateResultsArea();
 }
 
 // --- discovery and connection ---------------------------------------------
@@ -324,6 +335,7 @@ void MainWindow::refreshDevList()
     TCRB svc;
     CRB_Init(&svc);
     INT err = CRB_OpenSvcControl(&svc, ServerAddress, serverPort);
+    serverAnswered = err == 0;
     if (err != 0) {
         showError(QStringLiteral("Не удалось установить связь с сервером"), err);
     } else {
@@ -338,12 +350,11 @@ void MainWindow::refreshDevList()
                     continue;
                 // A serial that fills its 16 bytes has no terminating NUL.
                 const QString serial =
-                        QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
+                    QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
                 TCRB crate;
                 CRB_Init(&crate);
                 if (CRB_OpenCrate(&crate, ServerAddress, serverPort, 0,
-                                  serial.toLocal8Bit().constData())
-                    != 0)
+                                  serial.toLocal8Bit().constData()) != 0)
                     continue;
                 uint16_t ids[CRB_SLOT_COUNT] = {};
                 if (CRB_GetCrateModules(&crate, ids) == 0) {
@@ -352,20 +363,21 @@ void MainWindow::refreshDevList()
                             continue;
                         const quint16 slot = quint16(i + 1);
                         modules.append({serial, slot});
-                        ui->modulesList->addItem(QStringLiteral("Крейт ") + serial
-                                                 + QStringLiteral(", Слот ")
-                                                 + QString::number(slot));
+                        ui->modulesList->addItem(QStringLiteral("Крейт ") + serial +
+                                                 QStringLiteral(", Слот ") + QString::number(slot));
                     }
                 }
                 CRB_Close(&crate);
             }
             if (!modules.isEmpty())
-                ui->modulesList->setCurrentIndex(0);
+                ui->modulesList->setCurrentIndex(chooseModule());
         }
     }
     fitPanelWidth();
 
+    listingModules = true;
     moduleChanged();
+    listingModules = false;
     connect(ui->modulesList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::moduleChanged, Qt::UniqueConnection);
 }
@@ -375,8 +387,8 @@ void MainWindow::refreshDevList()
 void MainWindow::fitPanelWidth()
 {
     QScrollArea *area = ui->scrollArea;
-    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth()
-            + area->verticalScrollBar()->sizeHint().width();
+    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth() +
+                      area->verticalScrollBar()->sizeHint().width();
     area->setMinimumWidth(std::max(PanelMinimumWidth, width));
 }
 
@@ -387,11 +399,13 @@ void MainWindow::moduleChanged()
         GRV480_Close(&handle);
 
     const int index = ui->modulesList->currentIndex();
+    if (!listingModules)
+        rememberModule(index);
     if (index >= 0 && index < modules.size()) {
         const ModuleEntry &entry = modules.at(index);
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
         const INT err =
-                GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
+            GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
         linkLost = err != 0 && ResultRules::isLinkError(err);
         if (err != 0) {
             showError(QStringLiteral("Не удалось установить связь с модулем"), err);
@@ -399,8 +413,8 @@ void MainWindow::moduleChanged()
         } else {
             ui->fpgaVer->setText(QString::number(handle.info.fpgaVersion));
             const char *sn = handle.info.moduleSerial;
-            ui->serial->setText(QString::fromLocal8Bit(
-                    sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            ui->serial->setText(
+                QString::fromLocal8Bit(sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
             startDevice();
         }
     }
@@ -498,7 +512,7 @@ void MainWindow::onRecvThreadFinished()
     const int err = thread->lastError();
     if (ResultRules::isLinkError(err)) {
         linkLost = true;
-        updateUiState();  // the lamp goes out before the box holds the window
+        updateUiState(); // the lamp goes out before the box holds the window
     }
     if (err != 0)
         showError(QStringLiteral("Ошибка приема данных"), err);
@@ -529,13 +543,14 @@ void MainWindow::updateConfigUi()
         if (config->channels[i].enabled)
             rows.at(k++)->channelCell->setText(QString::number(i + 1));
     }
+    fitSplitterToRows();
 }
 
 void MainWindow::addChannelRow(QSettings &settings)
 {
     const int r = rows.size();
     auto *row = new ChannelRow;
-    const QColor color(channelColor(r));
+    const QColor color = shownChannelColor(r);
 
     row->timeGraph = ui->timePlot->addEnvelopeGraph();
     row->timeGraph->setPen(QPen(color));
@@ -559,6 +574,12 @@ void MainWindow::addChannelRow(QSettings &settings)
         *leds[c - 3] = new CondLedIndicator;
         table->setCellWidget(r, c, *leds[c - 3]);
     }
+    row->rangeLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Диапазон"));
+    row->shortLed->setMeaning("MainWindow",
+                              QT_TRANSLATE_NOOP("MainWindow", "Короткое замыкание линии"));
+    row->openLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Обрыв линии"));
+    row->udiffLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Udiff"));
+    row->ucmLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Ucm"));
     for (int c = 8; c <= 17; ++c) {
         row->valueCells[c - 6] = new QTableWidgetItem;
         table->setItem(r, c, row->valueCells[c - 6]);
@@ -699,6 +720,7 @@ void MainWindow::clearData()
     ui->isrcRec->clear();
 
     ui->actionClearSamples->setEnabled(false);
+    setStale(false);
     measurement->blockCleared();
 }
 
@@ -777,6 +799,9 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     }
 
     showStatusPanel(f);
+    if (stale)
+        setStale(false);
+    runState->blockShown();
     measurement->blockShown(block);
 }
 

@@ -2,10 +2,11 @@
 #include "ui_deviceconfigdialog.h"
 
 #include "deviceconfig.h"
-#include "tablesviewdialog.h"
-#include "taredialog.h"
+#include "lastlocations.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
+#include "tablesviewdialog.h"
+#include "taredialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,6 +73,15 @@ bool isModuleOpen(TGRV480 *hmodule)
     return hmodule && GRV480_IsOpened(hmodule) == 0;
 }
 
+QString moduleSerialOf(TGRV480 *hmodule)
+{
+    if (!isModuleOpen(hmodule))
+        return QString();
+    // The library's text need not be terminated within its field.
+    const char *serial = hmodule->info.moduleSerial;
+    return QString::fromLocal8Bit(serial, int(qstrnlen(serial, sizeof hmodule->info.moduleSerial)));
+}
+
 } // namespace
 
 DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
@@ -90,10 +100,11 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
     resize(SavedState::windowSize(settings.value(QStringLiteral("WidgetSize")), QSize(1000, 600)));
-    lastConfigFile =
-        settings.value(QStringLiteral("LastConfigFile"), QCoreApplication::applicationDirPath())
-            .toString();
     settings.endGroup();
+    // Not the program's folder, which an installed program cannot write to.
+    lastConfigFile =
+        LastLocations::proposedPath(LastLocations::Kind::Configuration, moduleSerialOf(hmodule),
+                                    QDateTime(), QLatin1String(ConfigFileSuffix + 1));
 
     for (QAction *action : {ui->actionConfigSave, ui->actionConfigLoad}) {
         auto *button = new QToolButton(this);
@@ -206,14 +217,9 @@ DeviceConfigDialog::~DeviceConfigDialog()
 void DeviceConfigDialog::updateTitle()
 {
     QString title = tr("Настройки модуля GRV480");
-    if (isModuleOpen(hmodule)) {
-        const char *serial = hmodule->info.moduleSerial;
-        // The library's text need not be terminated within its field.
-        const QString s = QString::fromLocal8Bit(
-            serial, int(qstrnlen(serial, sizeof hmodule->info.moduleSerial)));
-        if (!s.isEmpty())
-            title += QStringLiteral(", %1").arg(s);
-    }
+    const QString s = moduleSerialOf(hmodule);
+    if (!s.isEmpty())
+        title += QStringLiteral(", %1").arg(s);
     setWindowTitle(title);
 }
 
@@ -226,6 +232,15 @@ void DeviceConfigDialog::accept()
                 "Невозможно обеспечить установленное время коммутации при данных параметрах"));
         return;
     }
+    // A configuration without channels is a legitimate idle state, but on a
+    // first start it is more often an oversight: nothing would be acquired.
+    if (cfg->enabledChannelCount() == 0 &&
+        QMessageBox::question(this, tr("Настройки модуля GRV480"),
+                              tr("Не выбран ни один канал: сбор данных не начнётся.\n"
+                                 "Принять настройки без каналов?"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
     QDialog::accept();
 }
 
@@ -517,16 +532,7 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     const QString title = tr("Сохранение настроек модуля");
     const QString fileName = withConfigSuffix(name);
 
-    // The text replaces the file in one rename, so a failed write leaves the
-    // old file as it was.
-    const QByteArray text = configText();
-    bool ok = !text.isEmpty();
-    if (ok) {
-        QSaveFile file(fileName);
-        ok = writeWhole(file, text) && file.commit();
-    }
-
-    if (!ok) {
+    if (!writeConfigFile(*cfg, fileName)) {
         QMessageBox::critical(this, title, tr("Ошибка записи настроек в файл"));
         return false;
     }
@@ -535,7 +541,18 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     return true;
 }
 
-QByteArray DeviceConfigDialog::configText() const
+bool DeviceConfigDialog::writeConfigFile(const DeviceConfig &config, const QString &fileName)
+{
+    // The text replaces the file in one rename, so a failed write leaves the
+    // old file as it was.
+    const QByteArray text = configText(config);
+    if (text.isEmpty())
+        return false;
+    QSaveFile file(fileName);
+    return writeWhole(file, text) && file.commit();
+}
+
+QByteArray DeviceConfigDialog::configText(const DeviceConfig &config)
 {
     // QSettings writes only to files, and on the target itself it would merge
     // with whatever the file held and write in place. So the text is made in a
@@ -549,7 +566,7 @@ QByteArray DeviceConfigDialog::configText() const
     QMap<QString, QString> values;
     {
         QSettings out(name, QSettings::IniFormat);
-        cfg->saveSettings(out);
+        config.saveSettings(out);
         out.sync();
         if (out.status() != QSettings::NoError)
             return QByteArray();
@@ -585,7 +602,7 @@ void DeviceConfigDialog::loadFromFile()
 }
 
 DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QString &fileName,
-                                                                      DeviceConfig *out)
+                                                                        DeviceConfig *out)
 {
     // Not a settings file at all: unreadable, far too large, or binary (no
     // text file holds a NUL byte); QSettings would take almost anything.
@@ -607,7 +624,8 @@ DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QS
     if (!hostile.isEmpty()) {
         const SettingsFileCheck::Entry &e = hostile.constFirst();
         qWarning("Configuration file \"%s\" refused: group [%s], key \"%s\": %s",
-                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key), qPrintable(e.reason));
+                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key),
+                 qPrintable(e.reason));
         return ConfigFileNotConfig;
     }
     QSettings in(fileName, QSettings::IniFormat);

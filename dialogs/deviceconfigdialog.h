@@ -43,6 +43,8 @@ public:
     // loadConfigFile() without the dialog: the file read whole into *out, or
     // *out untouched. The file itself is never changed.
     static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out);
+    // saveConfigFile() without the dialog and its boxes.
+    static bool writeConfigFile(const DeviceConfig &config, const QString &fileName);
     QString lastConfigFileName() const { return lastConfigFile; }
 
 public slots:
@@ -83,7 +85,7 @@ private:
     void showBgMeas();
     void updateTitle();
     QString fileFilter() const;
-    QByteArray configText() const;
+    static QByteArray configText(const DeviceConfig &config);
 
     Ui::DeviceConfigDialog *ui;
     TGRV480 *hmodule;

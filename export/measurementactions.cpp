@@ -1,5 +1,7 @@
 #include "measurementactions.h"
 
+#include "lastlocations.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
@@ -8,35 +10,11 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 
 namespace {
-
-const char SettingsGroup[] = "MeasurementExport";
-const char DirKey[] = "Dir";
-const char RecordKey[] = "RecordFile";
-
-// Where the last file of its kind went; the documents folder the first time.
-QString storedLocation(const char *key)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    return settings
-        .value(QLatin1String(key),
-               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .toString();
-}
-
-void storeLocation(const char *key, const QString &location)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    settings.setValue(QLatin1String(key), location);
-}
 
 constexpr int ProgressSteps = 1000;
 constexpr int ProgressDelayMs = 500;
@@ -148,20 +126,24 @@ void MeasurementActions::chooseExportFile()
 {
     if (!shown.block || worker)
         return;
-    const QString dir = storedLocation(DirKey);
     QStringList filters;
     for (const FileType &t : FileTypes)
         filters << QString::fromUtf8(t.filter);
-    QString selected = filters.at(shown.sampleCount() > LargeBlockSamples ? 2 : 0);
-    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Сохранить измерение"), dir,
-                                                filters.join(QStringLiteral(";;")), &selected);
+    const int preferred = shown.sampleCount() > LargeBlockSamples ? 2 : 0;
+    QString selected = filters.at(preferred);
+    const QString proposed = LastLocations::proposedPath(
+        LastLocations::Kind::Measurement, shown.moduleSerial, shown.blockTime.toLocalTime(),
+        defaultSuffix(FileTypes[preferred].kind));
+    QString path =
+        QFileDialog::getSaveFileName(window, QStringLiteral("Сохранить измерение"), proposed,
+                                     filters.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
         return;
     const int i = std::max(0, int(filters.indexOf(selected)));
     const Kind kind = FileTypes[i].kind;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + defaultSuffix(kind);
-    storeLocation(DirKey, QFileInfo(path).absolutePath());
+    LastLocations::remember(LastLocations::Kind::Measurement, path);
     exportTo(path, kind);
 }
 
@@ -275,10 +257,14 @@ void MeasurementActions::recordToggled(bool on)
         stopRecording(QString());
         return;
     }
-    const QString last = storedLocation(RecordKey);
+    MeasurementSnapshot now;
+    describe(now);
+    const QString proposed =
+        LastLocations::proposedPath(LastLocations::Kind::Recording, now.moduleSerial,
+                                    QDateTime::currentDateTime(), QStringLiteral("csv"));
     // An existing file is appended to, never replaced.
-    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"), last,
-                                                QStringLiteral("CSV (*.csv)"), nullptr,
+    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"),
+                                                proposed, QStringLiteral("CSV (*.csv)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         const QSignalBlocker block(recordAct);
@@ -287,7 +273,7 @@ void MeasurementActions::recordToggled(bool on)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    storeLocation(RecordKey, path);
+    LastLocations::remember(LastLocations::Kind::Recording, path);
     startRecording(path);
 }
 
@@ -298,7 +284,11 @@ void MeasurementActions::stopRecording(const QString &reason)
         const QSignalBlocker block(recordAct);
         recordAct->setChecked(false);
     }
-    recordLabel->hide();
+    // The label keeps naming the file and what went into it: the operator
+    // looks for that after the recording, not during it.
+    recordLabel->setText(tr("Запись завершена: %1, блоков: %2")
+                             .arg(QDir::toNativeSeparators(rec.path()))
+                             .arg(rec.blockCount()));
     if (!reason.isEmpty()) {
         window->statusBar()->showMessage(
             QStringLiteral("Запись остановлена: блоков записано %1").arg(rec.blockCount()));

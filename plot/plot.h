@@ -42,11 +42,15 @@ public slots:
     void requestRelpot();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    // Background, axes, grid and text from the widget's palette, so that a
+    // dark desktop gets a dark plot.
+    void applyPalette();
     void applyAxesConfig();
     // After the library's own zoom or pan: an axis it moved keeps that range.
     void fixMovedAxes(const QCPRange &xBefore, const QCPRange &yBefore);

@@ -25,8 +25,8 @@ static QColor expectedCentre(const QColor &c1, const QColor &c2)
 
 static bool near(const QColor &a, const QColor &b, int tolerance = 8)
 {
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-        && qAbs(a.blue() - b.blue()) <= tolerance;
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance &&
+           qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
 class TestLedIndicators : public QObject
@@ -41,6 +41,8 @@ private slots:
     void circleIsCentredAndRound();
     void threeBlinksMergeIntoTwo();
     void blinkAfterSequenceStartsAgain();
+    void toolTipNamesState_data();
+    void toolTipNamesState();
     void rightClickOnLampIsForwarded_data();
     void rightClickOnLampIsForwarded();
 };
@@ -110,8 +112,9 @@ void TestLedIndicators::condStates()
     QCOMPARE(ledRect.size(), QSize(22, 22));
     const QPoint centre(ledRect.x() + 11, ledRect.y() + 11);
     const QColor got = img.pixelColor(centre);
-    QVERIFY2(near(got, expected), qPrintable(QString("centre pixel %1, expected about %2")
-                                                 .arg(got.name(), expected.name())));
+    QVERIFY2(
+        near(got, expected),
+        qPrintable(QString("centre pixel %1, expected about %2").arg(got.name(), expected.name())));
 }
 
 void TestLedIndicators::circleInWideWidget()
@@ -199,6 +202,36 @@ void TestLedIndicators::blinkAfterSequenceStartsAgain()
     QVERIFY(led.isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(!led.isBlinking(), 3000);
     QCOMPARE(toggled.count(), 4);
+}
+
+void TestLedIndicators::toolTipNamesState_data()
+{
+    QTest::addColumn<QString>("formToolTip");
+    QTest::addColumn<bool>("meaning");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("meaning, green") << QString() << true << 0 << "Диапазон: в норме";
+    QTest::newRow("meaning, red") << QString() << true << 1 << "Диапазон: нарушение";
+    QTest::newRow("meaning wins over the form") << "КЗ" << true << 3 << "Диапазон: не измеряется";
+    QTest::newRow("form's tool tip, blue") << "Обрыв" << false << 4 << "Обрыв: не определено";
+    QTest::newRow("nothing named, off") << QString() << false << 2 << "нет данных";
+    QTest::newRow("unknown code") << QString() << true << 9 << "Диапазон: нет данных";
+}
+
+void TestLedIndicators::toolTipNamesState()
+{
+    QFETCH(QString, formToolTip);
+    QFETCH(bool, meaning);
+    QFETCH(int, state);
+    QFETCH(QString, text);
+
+    CondLedIndicator cond;
+    cond.setToolTip(formToolTip);
+    if (meaning)
+        cond.setMeaning("MainWindow", "Диапазон");
+    cond.setState(state);
+    QCOMPARE(cond.toolTipText(), text);
 }
 
 void TestLedIndicators::rightClickOnLampIsForwarded_data()
