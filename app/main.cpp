@@ -59,8 +59,7 @@ QIcon applicationIcon()
 {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/app/grv480-monitor-%1.png").arg(size),
-                     QSize(size, size));
+        icon.addFile(QStringLiteral(":/icons/app/grv480-monitor-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 
@@ -105,8 +104,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();
-    translations->setTranslationsPath(
-        translationsDirectory(QCoreApplication::applicationDirPath()));
+    translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
     translations->setLanguage(QStringLiteral("ru"));
 
     // Watched before the window exists: its construction may already wait in

@@ -602,7 +602,7 @@ void DeviceConfigDialog::loadFromFile()
 }
 
 DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QString &fileName,
-                                                                        DeviceConfig *out)
+                                                                      DeviceConfig *out)
 {
     // Not a settings file at all: unreadable, far too large, or binary (no
     // text file holds a NUL byte); QSettings would take almost anything.
@@ -624,8 +624,7 @@ DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QS
     if (!hostile.isEmpty()) {
         const SettingsFileCheck::Entry &e = hostile.constFirst();
         qWarning("Configuration file \"%s\" refused: group [%s], key \"%s\": %s",
-                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key),
-                 qPrintable(e.reason));
+                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key), qPrintable(e.reason));
         return ConfigFileNotConfig;
     }
     QSettings in(fileName, QSettings::IniFormat);

@@ -25,8 +25,8 @@ static QColor expectedCentre(const QColor &c1, const QColor &c2)
 
 static bool near(const QColor &a, const QColor &b, int tolerance = 8)
 {
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance &&
-           qAbs(a.blue() - b.blue()) <= tolerance;
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
 class TestLedIndicators : public QObject
@@ -112,9 +112,8 @@ void TestLedIndicators::condStates()
     QCOMPARE(ledRect.size(), QSize(22, 22));
     const QPoint centre(ledRect.x() + 11, ledRect.y() + 11);
     const QColor got = img.pixelColor(centre);
-    QVERIFY2(
-        near(got, expected),
-        qPrintable(QString("centre pixel %1, expected about %2").arg(got.name(), expected.name())));
+    QVERIFY2(near(got, expected), qPrintable(QString("centre pixel %1, expected about %2")
+                                                 .arg(got.name(), expected.name())));
 }
 
 void TestLedIndicators::circleInWideWidget()

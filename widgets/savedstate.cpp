@@ -40,8 +40,8 @@ bool readMarker(QDataStream &s, qint32 maxVersion)
 {
     qint32 marker = 0, version = -1;
     s >> marker >> version;
-    return s.status() == QDataStream::Ok && marker == StateMarker && version >= 0 &&
-           version <= maxVersion;
+    return s.status() == QDataStream::Ok && marker == StateMarker && version >= 0
+           && version <= maxVersion;
 }
 
 QRect screensUnion()
@@ -95,7 +95,7 @@ bool isHeaderStateSane(const QByteArray &state, int sectionCount)
     s >> length >> count;
     if (s.status() != QDataStream::Ok || length < 0 || count != sectionCount)
         return false;
-    if (!skip(s, 5 + 6 * 4)) // five flags, six counts and sizes
+    if (!skip(s, 5 + 6 * 4))  // five flags, six counts and sizes
         return false;
     if (!readCount(s, sections, 12, &n))
         return false;
@@ -144,7 +144,7 @@ bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCoun
                 }
             }
         } else {
-            return false; // floating dock tabs, the old tool-bar format, or damage
+            return false;  // floating dock tabs, the old tool-bar format, or damage
         }
         if (s.status() != QDataStream::Ok)
             return false;

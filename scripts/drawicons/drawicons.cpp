@@ -340,8 +340,7 @@ QImage drawAppIcon(int size)
 
     // The four arms, thick enough to survive 16 px.
     const QPointF top(128, 40), right(216, 128), bottom(128, 216), left(40, 128);
-    QPen arm(QColor(235, 240, 248), size <= 24 ? 22 : 14, Qt::SolidLine, Qt::RoundCap,
-             Qt::RoundJoin);
+    QPen arm(QColor(235, 240, 248), size <= 24 ? 22 : 14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(arm);
     p.setBrush(Qt::NoBrush);
     p.drawPolygon(QPolygonF({top, right, bottom, left}));
