@@ -13,6 +13,7 @@
 #include "measurementactions.h"
 #include "recordingactions.h"
 #include "resultrules.h"
+#include "runstatelabel.h"
 #include "savedstate.h"
 #include "sensorcolumns.h"
 #include "settingsfilecheck.h"
@@ -130,6 +131,7 @@ MainWindow::MainWindow(QWidget *parent)
         QStringLiteral("QGroupBox{border:1px solid black;margin-top: 0.5em;}"
                        "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
                        "padding:0 3px 0 3px; left: 10px;}"));
+    buildResultsArea();
 
     GRV480_Init(&handle);
 
@@ -168,9 +170,11 @@ MainWindow::MainWindow(QWidget *parent)
     if (firstStart)
         setWindowState(windowState() | Qt::WindowMaximized);
     const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
-    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count()) ||
-        !ui->splitter->restoreState(splitState))
+    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
+        || !ui->splitter->restoreState(splitState)) {
         ui->splitter->setSizes({700, 200});
+        autoSplit = true; // fitted to the rows once the window has its size
+    }
     settings.endGroup();
 
     buildTableHeader();
@@ -222,6 +226,7 @@ MainWindow::MainWindow(QWidget *parent)
         return run;
     });
     ui->toolBar->addAction(recording->action());
+    buildMenus();
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
@@ -386,14 +391,18 @@ void MainWindow::changeEvent(QEvent *event)
         showBlockValues(*lastBlock);
     for (Plot *plot : {ui->timePlot, ui->fftPlot})
         plot->replot(QCustomPlot::rpQueuedReplot);
+    retranslateGuide();
 }
 
 void MainWindow::updateUiState()
 {
     const bool open = isModuleOpen();
     ui->moduleLed->setChecked(open && !linkLost);
-    ui->moduleLed->setToolTip(linkLost ? tr("Связь с модулем потеряна") : QString());
     ui->isrcSet->setText(open ? QLocale().toString(config->iSrcValue(), 'f', 3) : QString());
+    if (linkLost)
+        setStale(true);
+    updateRunState();
+    updateResultsArea();
 }
 
 // --- discovery and connection ---------------------------------------------
@@ -414,6 +423,7 @@ void MainWindow::refreshDevList()
     TCRB svc;
     CRB_Init(&svc);
     INT err = CRB_OpenSvcControl(&svc, ServerAddress, serverPort);
+    serverAnswered = err == 0;
     if (err != 0) {
         showError(tr("Не удалось установить связь с сервером"), err);
     } else {
@@ -447,12 +457,14 @@ void MainWindow::refreshDevList()
                 CRB_Close(&crate);
             }
             if (!modules.isEmpty())
-                ui->modulesList->setCurrentIndex(0);
+                ui->modulesList->setCurrentIndex(chooseModule());
         }
     }
     fitPanelWidth();
 
+    listingModules = true;
     moduleChanged();
+    listingModules = false;
     connect(ui->modulesList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::moduleChanged, Qt::UniqueConnection);
 }
@@ -475,6 +487,8 @@ void MainWindow::moduleChanged()
         GRV480_Close(&handle);
 
     const int index = ui->modulesList->currentIndex();
+    if (!listingModules)
+        rememberModule(index);
     if (index >= 0 && index < modules.size()) {
         const ModuleEntry &entry = modules.at(index);
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
@@ -641,6 +655,7 @@ void MainWindow::updateConfigUi()
         row->channelCell->setData(Qt::DecorationRole, color);
     }
     sensorColumns->setConfig(config);
+    fitSplitterToRows();
 }
 
 void MainWindow::addChannelRow(QSettings &settings)
@@ -668,6 +683,12 @@ void MainWindow::addChannelRow(QSettings &settings)
         *leds[c - 3] = new CondLedIndicator;
         table->setCellWidget(r, c, *leds[c - 3]);
     }
+    row->rangeLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Диапазон"));
+    row->shortLed->setMeaning("MainWindow",
+                              QT_TRANSLATE_NOOP("MainWindow", "Короткое замыкание линии"));
+    row->openLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Обрыв линии"));
+    row->udiffLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Udiff"));
+    row->ucmLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Ucm"));
     for (int c = 8; c <= 17; ++c) {
         row->valueCells[c - 6] = new QTableWidgetItem;
         table->setItem(r, c, row->valueCells[c - 6]);
@@ -809,6 +830,7 @@ void MainWindow::clearData()
 
     ui->actionClearSamples->setEnabled(false);
     lastBlock.reset();
+    setStale(false);
     measurement->blockCleared();
     cursorReadout->clear();
     hold->viewCleared();
@@ -829,6 +851,9 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     lastBlock = block;
     showBlockValues(*block);
     sensorColumns->showBlock(*block);
+    if (stale)
+        setStale(false);
+    runState->blockShown();
     measurement->blockShown(block);
     cursorReadout->setBlock(block, plottedRows(), rowChannelNumbers());
 }

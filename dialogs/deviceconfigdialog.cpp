@@ -6,6 +6,7 @@
 #include "deviceconfig.h"
 #include "filereader.h"
 #include "safefilewriter.h"
+#include "lastlocations.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
 #include "tablesviewdialog.h"
@@ -76,6 +77,15 @@ bool isModuleOpen(TGRV480 *hmodule)
     return hmodule && GRV480_IsOpened(hmodule) == 0;
 }
 
+QString moduleSerialOf(TGRV480 *hmodule)
+{
+    if (!isModuleOpen(hmodule))
+        return QString();
+    // The library's text need not be terminated within its field.
+    const char *serial = hmodule->info.moduleSerial;
+    return QString::fromLocal8Bit(serial, int(qstrnlen(serial, sizeof hmodule->info.moduleSerial)));
+}
+
 } // namespace
 
 DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
@@ -94,10 +104,11 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
     resize(SavedState::windowSize(settings.value(QStringLiteral("WidgetSize")), QSize(1000, 600)));
-    lastConfigFile =
-        settings.value(QStringLiteral("LastConfigFile"), QCoreApplication::applicationDirPath())
-            .toString();
     settings.endGroup();
+    // Not the program's folder, which an installed program cannot write to.
+    lastConfigFile =
+        LastLocations::proposedPath(LastLocations::Kind::Configuration, moduleSerialOf(hmodule),
+                                    QDateTime(), QLatin1String(ConfigFileSuffix + 1));
 
     for (QAction *action : {ui->actionConfigSave, ui->actionConfigLoad}) {
         auto *button = new QToolButton(this);
@@ -210,14 +221,9 @@ DeviceConfigDialog::~DeviceConfigDialog()
 void DeviceConfigDialog::updateTitle()
 {
     QString title = tr("Настройки модуля GRV480");
-    if (isModuleOpen(hmodule)) {
-        const char *serial = hmodule->info.moduleSerial;
-        // The library's text need not be terminated within its field.
-        const QString s = QString::fromLocal8Bit(
-            serial, int(qstrnlen(serial, sizeof hmodule->info.moduleSerial)));
-        if (!s.isEmpty())
-            title += QStringLiteral(", %1").arg(s);
-    }
+    const QString s = moduleSerialOf(hmodule);
+    if (!s.isEmpty())
+        title += QStringLiteral(", %1").arg(s);
     setWindowTitle(title);
 }
 
@@ -229,6 +235,15 @@ void DeviceConfigDialog::accept()
             tr("Невозможно обеспечить установленное время коммутации при данных параметрах"));
         return;
     }
+    // A configuration without channels is a legitimate idle state, but on a
+    // first start it is more often an oversight: nothing would be acquired.
+    if (cfg->enabledChannelCount() == 0 &&
+        QMessageBox::question(this, tr("Настройки модуля GRV480"),
+                              tr("Не выбран ни один канал: сбор данных не начнётся.\n"
+                                 "Принять настройки без каналов?"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
     QDialog::accept();
 }
 
@@ -520,18 +535,8 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     const QString title = tr("Сохранение настроек модуля");
     const QString fileName = withConfigSuffix(name);
 
-    // The text replaces the file in one rename, so a failed write leaves the
-    // old file as it was.
-    const QByteArray text = configText();
-    QString reason = tr("не удалось составить текст настроек");
-    bool ok = !text.isEmpty();
-    if (ok) {
-        SafeFileWriter file(fileName);
-        ok = file.open() && file.write(text) && file.commit();
-        reason = file.errorString();
-    }
-
-    if (!ok) {
+    QString reason;
+    if (!writeConfigFile(*cfg, fileName, &reason)) {
         QMessageBox::critical(this, title,
                               tr("Ошибка записи настроек в файл") + QStringLiteral("\n") +
                                   QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
@@ -543,7 +548,26 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     return true;
 }
 
-QByteArray DeviceConfigDialog::configText() const
+bool DeviceConfigDialog::writeConfigFile(const DeviceConfig &config, const QString &fileName,
+                                         QString *reason)
+{
+    // The text replaces the file in one rename, so a failed write leaves the
+    // old file as it was.
+    const QByteArray text = configText(config);
+    if (text.isEmpty()) {
+        if (reason)
+            *reason = tr("не удалось составить текст настроек");
+        return false;
+    }
+    SafeFileWriter file(fileName);
+    if (file.open() && file.write(text) && file.commit())
+        return true;
+    if (reason)
+        *reason = file.errorString();
+    return false;
+}
+
+QByteArray DeviceConfigDialog::configText(const DeviceConfig &config)
 {
     // QSettings writes only to files, and on the target itself it would merge
     // with whatever the file held and write in place. So the text is made in a
@@ -557,7 +581,7 @@ QByteArray DeviceConfigDialog::configText() const
     QMap<QString, QString> values;
     {
         QSettings out(name, QSettings::IniFormat);
-        cfg->saveSettings(out);
+        config.saveSettings(out);
         out.sync();
         if (out.status() != QSettings::NoError)
             return QByteArray();
