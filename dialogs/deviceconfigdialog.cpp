@@ -1,6 +1,7 @@
 #include "deviceconfigdialog.h"
 #include "ui_deviceconfigdialog.h"
 
+#include "device/apierror.h"
 #include "deviceconfig.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
@@ -354,7 +355,7 @@ void DeviceConfigDialog::showFrameParams()
             shownFrameError = err;
             QMessageBox::critical(this, tr("Ошибка"),
                                   tr("Ошибка рассчета параметров кадра: %1")
-                                      .arg(QString::fromLocal8Bit(GRV480_GetErrorString(err))));
+                                      .arg(apiErrorText(err)));
         }
         return;
     }
