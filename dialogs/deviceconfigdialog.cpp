@@ -353,9 +353,9 @@ void DeviceConfigDialog::showFrameParams()
     if (err != 0) {
         if (err != shownFrameError) {
             shownFrameError = err;
-            QMessageBox::critical(this, tr("Ошибка"),
-                                  tr("Ошибка рассчета параметров кадра: %1")
-                                      .arg(apiErrorText(err)));
+            QMessageBox::critical(
+                this, tr("Ошибка"),
+                tr("Ошибка рассчета параметров кадра: %1").arg(apiErrorText(err)));
         }
         return;
     }
