@@ -15,8 +15,10 @@
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
+#include "trendplot.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -164,6 +166,16 @@ MainWindow::MainWindow(QWidget *parent)
     ui->fftPlot->loadSettings(&settings, QStringLiteral("FftPlot"), &fftAxes);
     ui->fftPlot->xAxis->setLabel(tr("Частота, Гц"));
     ui->fftPlot->yAxis->setLabel(tr("Спектр амплитудный, dB"));
+    trendPlot = new TrendPlot(ui->widget_2);
+    trendPlot->setObjectName(QStringLiteral("trendPlot"));
+    ui->verticalLayout_2->addWidget(trendPlot);
+    trendPlot->loadSettings(&settings, QStringLiteral("TrendPlot"));
+    showTrendAct = new QAction(this);
+    showTrendAct->setCheckable(true);
+    showTrendAct->setChecked(
+        settings.value(QStringLiteral("MainWindow/TrendVisible"), true).toBool());
+    trendPlot->setVisible(showTrendAct->isChecked());
+    connect(showTrendAct, &QAction::toggled, trendPlot, &QWidget::setVisible);
 
     ui->uneg->setShortVisible(false);
     ui->vadj->setOpenVisible(false);
@@ -179,9 +191,15 @@ MainWindow::MainWindow(QWidget *parent)
             [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
+    ui->toolBar->addAction(showTrendAct);
+    showTrendAct->setText(tr("Тренд"));
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
+    connect(ui->actionClearSamples, &QAction::triggered, trendPlot, [this] {
+        trendPlot->store().clear();
+        trendPlot->markDirty();
+    });
     connect(ui->actionRefreshDeviceList, &QAction::triggered, this, &MainWindow::refreshDevList);
     connect(ui->paramsTable, &QTableWidget::itemChanged, this,
             &MainWindow::onParamTableItemChanged);
@@ -259,6 +277,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         settings.setValue(QStringLiteral("pos"), pos());
         settings.setValue(QStringLiteral("ChSplitState"), ui->splitter->saveState());
     }
+    settings.setValue(QStringLiteral("TrendVisible"), showTrendAct->isChecked());
     settings.beginGroup(QStringLiteral("Channels"));
     for (int r = 0; r < rows.size(); ++r)
         saveChannelVisibility(settings, r);
@@ -267,6 +286,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     ui->timePlot->saveSettings(&settings);
     ui->fftPlot->saveSettings(&settings);
+    trendPlot->saveSettings(&settings);
     config->saveSettings(settings);
 
     shutDown();
@@ -295,8 +315,11 @@ void MainWindow::shutDown()
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        if (showTrendAct)
+            showTrendAct->setText(tr("Тренд"));
+    }
 }
 
 void MainWindow::updateUiState()
@@ -461,6 +484,7 @@ void MainWindow::startDevice()
             connect(recvThread, &GRV480RecvThread::dataReceived, &processor,
                     &DataBlockProcessor::processFrame);
             recvThread->start(QThread::InheritPriority);
+            trendPlot->store().addBreak(); // a restart is a gap, never a joined line
         }
     }
     updateUiState();
@@ -526,8 +550,10 @@ void MainWindow::updateConfigUi()
 
     int k = 0;
     for (int i = 0; i < DeviceConfig::ChannelCount && k < rows.size(); ++i) {
-        if (config->channels[i].enabled)
+        if (config->channels[i].enabled) {
+            trendPlot->setGraphChannel(rows.at(k)->trendGraph, i);
             rows.at(k++)->channelCell->setText(QString::number(i + 1));
+        }
     }
 }
 
@@ -541,6 +567,8 @@ void MainWindow::addChannelRow(QSettings &settings)
     row->timeGraph->setPen(QPen(color));
     row->fftGraph = ui->fftPlot->addEnvelopeGraph();
     row->fftGraph->setPen(QPen(color));
+    row->trendGraph = trendPlot->addTrendGraph(-1);
+    row->trendGraph->setPen(QPen(color));
 
     QTableWidget *table = ui->paramsTable;
     table->setRowCount(r + 1);
@@ -569,6 +597,7 @@ void MainWindow::addChannelRow(QSettings &settings)
     row->channelCell->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
     row->timeGraph->setVisible(visible);
     row->fftGraph->setVisible(visible);
+    row->trendGraph->setVisible(visible);
 
     rows.append(row);
 }
@@ -583,6 +612,7 @@ void MainWindow::removeLastChannelRow(QSettings &settings)
     ui->paramsTable->removeRow(r);
     ui->timePlot->removeGraph(row->timeGraph);
     ui->fftPlot->removeGraph(row->fftGraph);
+    trendPlot->removeGraph(row->trendGraph);
     rows.removeLast();
     delete row;
 }
@@ -603,10 +633,12 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
         const bool visible = item->checkState() == Qt::Checked;
         row->timeGraph->setVisible(visible);
         row->fftGraph->setVisible(visible);
+        row->trendGraph->setVisible(visible);
         channelCell = true;
     }
     if (!channelCell)
         return;
+    trendPlot->markDirty();
     for (Plot *plot : {ui->timePlot, ui->fftPlot}) {
         plot->updateAxisAutoScale();
         plot->requestRelpot();
@@ -778,6 +810,15 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
 
     showStatusPanel(f);
     measurement->blockShown(block);
+
+    QVector<int> channels;
+    for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
+        if (cfg.channels[i].enabled)
+            channels.append(i);
+    }
+    trendPlot->store().append(QDateTime::currentMSecsSinceEpoch() / 1000.0,
+                              TrendStore::valuesOf(*block, channels));
+    trendPlot->markDirty();
 }
 
 void MainWindow::describeMeasurement(MeasurementSnapshot &s) const

@@ -17,6 +17,7 @@ class CondLedIndicator;
 class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
+class TrendPlot;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -93,6 +94,8 @@ private:
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
+    TrendPlot *trendPlot = nullptr;            // every block since the window opened
+    QAction *showTrendAct = nullptr;
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -138,6 +138,8 @@ void Plot::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QCustomPlot::mouseDoubleClickEvent(event);
     PlotConfigDialog dialog(this, axes, xDecimals, yDecimals);
+    if (xIsTime)
+        dialog.setXAsTime();
     if (dialog.exec() == QDialog::Accepted) {
         axes = dialog.axes;
         applyAxesConfig();
