@@ -19,9 +19,11 @@
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
+#include "trendplot.h"
 #include "viewhold.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QLocale>
 #include <QMessageBox>
@@ -192,6 +194,16 @@ MainWindow::MainWindow(QWidget *parent)
     fftAxes.y = {false, -150.0, 10.0};
     ui->fftPlot->loadSettings(&settings, QStringLiteral("FftPlot"), &fftAxes);
     retranslateAxes();
+    trendPlot = new TrendPlot(ui->widget_2);
+    trendPlot->setObjectName(QStringLiteral("trendPlot"));
+    ui->verticalLayout_2->addWidget(trendPlot);
+    trendPlot->loadSettings(&settings, QStringLiteral("TrendPlot"));
+    showTrendAct = new QAction(this);
+    showTrendAct->setCheckable(true);
+    showTrendAct->setChecked(
+        settings.value(QStringLiteral("MainWindow/TrendVisible"), true).toBool());
+    trendPlot->setVisible(showTrendAct->isChecked());
+    connect(showTrendAct, &QAction::toggled, trendPlot, &QWidget::setVisible);
 
     ui->uneg->setShortVisible(false);
     ui->vadj->setOpenVisible(false);
@@ -226,10 +238,16 @@ MainWindow::MainWindow(QWidget *parent)
         return run;
     });
     ui->toolBar->addAction(recording->action());
+    ui->toolBar->addAction(showTrendAct);
+    showTrendAct->setText(tr("Тренд"));
     buildMenus();
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
+    connect(ui->actionClearSamples, &QAction::triggered, trendPlot, [this] {
+        trendPlot->store().clear();
+        trendPlot->markDirty();
+    });
     connect(ui->actionRefreshDeviceList, &QAction::triggered, this, &MainWindow::refreshDevList);
     connect(ui->paramsTable, &QTableWidget::itemChanged, this,
             &MainWindow::onParamTableItemChanged);
@@ -338,6 +356,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         settings.setValue(QStringLiteral("pos"), pos());
         settings.setValue(QStringLiteral("ChSplitState"), ui->splitter->saveState());
     }
+    settings.setValue(QStringLiteral("TrendVisible"), showTrendAct->isChecked());
     settings.beginGroup(QStringLiteral("Channels"));
     for (int r = 0; r < rows.size(); ++r)
         saveChannelVisibility(settings, r);
@@ -346,6 +365,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     ui->timePlot->saveSettings(&settings);
     ui->fftPlot->saveSettings(&settings);
+    trendPlot->saveSettings(&settings);
     config->saveSettings(settings);
 
     shutDown();
@@ -392,6 +412,8 @@ void MainWindow::changeEvent(QEvent *event)
     for (Plot *plot : {ui->timePlot, ui->fftPlot})
         plot->replot(QCustomPlot::rpQueuedReplot);
     retranslateGuide();
+    if (showTrendAct)
+        showTrendAct->setText(tr("Тренд"));
 }
 
 void MainWindow::updateUiState()
@@ -575,6 +597,7 @@ void MainWindow::startDevice()
                     &DataBlockProcessor::processFrame);
             recording->runStarted(recvThread->runId());
             recvThread->start(QThread::InheritPriority);
+            trendPlot->store().addBreak(); // a restart is a gap, never a joined line
         }
     }
     updateUiState();
@@ -653,6 +676,8 @@ void MainWindow::updateConfigUi()
         row->fftGraph->setPen(QPen(color));
         row->channelCell->setForeground(QBrush(color));
         row->channelCell->setData(Qt::DecorationRole, color);
+        row->trendGraph->setPen(QPen(color));
+        trendPlot->setGraphChannel(row->trendGraph, i);
     }
     sensorColumns->setConfig(config);
     fitSplitterToRows();
@@ -665,6 +690,7 @@ void MainWindow::addChannelRow(QSettings &settings)
     // updateConfigUi colours the row once it knows the row's channel.
     row->timeGraph = ui->timePlot->addEnvelopeGraph();
     row->fftGraph = ui->fftPlot->addEnvelopeGraph();
+    row->trendGraph = trendPlot->addTrendGraph(-1);
 
     QTableWidget *table = ui->paramsTable;
     table->setRowCount(r + 1);
@@ -698,6 +724,7 @@ void MainWindow::addChannelRow(QSettings &settings)
     row->channelCell->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
     row->timeGraph->setVisible(visible);
     row->fftGraph->setVisible(visible);
+    row->trendGraph->setVisible(visible);
 
     rows.append(row);
 }
@@ -712,6 +739,7 @@ void MainWindow::removeLastChannelRow(QSettings &settings)
     ui->paramsTable->removeRow(r);
     ui->timePlot->removeGraph(row->timeGraph);
     ui->fftPlot->removeGraph(row->fftGraph);
+    trendPlot->removeGraph(row->trendGraph);
     rows.removeLast();
     delete row;
 }
@@ -732,11 +760,13 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
         const bool visible = item->checkState() == Qt::Checked;
         row->timeGraph->setVisible(visible);
         row->fftGraph->setVisible(visible);
+        row->trendGraph->setVisible(visible);
         channelCell = true;
     }
     if (!channelCell)
         return;
     cursorReadout->setBlock(cursorReadout->shownBlock(), plottedRows(), rowChannelNumbers());
+    trendPlot->markDirty();
     for (Plot *plot : {ui->timePlot, ui->fftPlot}) {
         plot->updateAxisAutoScale();
         plot->requestRelpot();
@@ -842,6 +872,15 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     // Blocks still queued when the window closed the module are not shown.
     if (!block || !procThread.isRunning())
         return;
+    // The trend goes on whether the view is held or not.
+    QVector<int> channels;
+    for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
+        if (config->channels[i].enabled)
+            channels.append(i);
+    }
+    trendPlot->store().append(QDateTime::currentMSecsSinceEpoch() / 1000.0,
+                              TrendStore::valuesOf(*block, channels));
+    trendPlot->markDirty();
     // Held, the view stays as it is; recording goes on with every block.
     if (hold->isHeld()) {
         hold->blockArrived(block);

@@ -26,6 +26,7 @@ class MeasurementActions;
 class ViewHold;
 class SensorColumns;
 class RecordingActions;
+class TrendPlot;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -163,6 +164,8 @@ private:
     bool listingModules = false;       // a refresh picks the module, not the operator
     bool autoSplit = false;            // no stored pane sizes, none moved by hand yet
     bool stale = false;                // the values on screen predate a link error
+    TrendPlot *trendPlot = nullptr;            // every block since the window opened
+    QAction *showTrendAct = nullptr;
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -93,6 +93,7 @@ void MainWindow::buildMenus()
     m.view->addSeparator();
     m.view->addAction(m.showTimePlot);
     m.view->addAction(m.showFftPlot);
+    m.view->addAction(showTrendAct);
     m.view->addAction(cursorReadout->toggleAction());
     m.view->addAction(sensorColumns->eventDock()->toggleViewAction());
     m.view->addAction(hold->action());

@@ -273,6 +273,8 @@ void Plot::mouseDoubleClickEvent(QMouseEvent *event)
         shown.y.max = yAxis->range().upper;
     }
     PlotConfigDialog dialog(this, shown, xDecimals, yDecimals);
+    if (xIsTime)
+        dialog.setXAsTime();
     if (dialog.exec() == QDialog::Accepted) {
         axes = dialog.axes;
         applyAxesConfig();

@@ -29,6 +29,10 @@ public:
     void saveSettings(QSettings *settings);
 
     PlotAxesConfig axesConfig() const { return axes; }
+    QString settingsGroupName() const { return settingsGroup; }
+    // The x axis counts seconds since the epoch: the axis dialog edits it as
+    // date and time.
+    void setTimeAxisX(bool on) { xIsTime = on; }
     void setAxesConfig(const PlotAxesConfig &config);
     bool isReplotPending() const { return replotTimer.isActive(); }
 
@@ -75,6 +79,7 @@ private:
     QString settingsGroup;
     PlotAxesConfig axes;
     QTimer replotTimer;
+    bool xIsTime = false;
     int xDecimals = 5;
     int yDecimals = 5;
     PlotCursors *cursorSet = nullptr;
