@@ -42,6 +42,7 @@ bool AppendFile::open(const QString &path)
     }
     ::fcntl(m_fd, F_SETFL, O_APPEND);
     m_size = st.st_size;
+    m_appended = 0;
     m_dev = quint64(st.st_dev);
     m_ino = quint64(st.st_ino);
     return true;
@@ -73,14 +74,17 @@ bool AppendFile::append(const QByteArray &bytes)
     qint64 left = bytes.size();
     int err = 0;
     while (left > 0) {
+        SafeFileWriter::faultReached(m_appended);
         qint64 chunk = left;
         if (fault.kind == SafeFileWriter::FaultInjection::DiskFull) {
-            chunk = qMin(chunk, fault.atByte - m_size);
+            chunk = qMin(chunk, fault.atByte - m_appended);
             if (chunk <= 0) {
                 err = ENOSPC;
                 break;
             }
         }
+        if (fault.midway && fault.midwayAtByte > m_appended)
+            chunk = qMin(chunk, fault.midwayAtByte - m_appended);
         const ssize_t n = ::write(m_fd, p, size_t(chunk));
         if (n < 0 && errno == EINTR)
             continue;
@@ -91,12 +95,15 @@ bool AppendFile::append(const QByteArray &bytes)
         p += n;
         left -= n;
         m_size += n;
+        m_appended += n;
     }
     if (err == 0)
         return true;
     // a partial append is cut off again; what earlier appends wrote stays
-    if (m_size > before && ::ftruncate(m_fd, before) == 0)
+    if (m_size > before && ::ftruncate(m_fd, before) == 0) {
+        m_appended -= m_size - before;
         m_size = before;
+    }
     m_error = fileErrorText(err);
     return false;
 }

@@ -39,6 +39,7 @@ private:
     QString m_error;
     int m_fd = -1;
     qint64 m_size = 0;
+    qint64 m_appended = 0; // by this opening: what the fault seam counts
     quint64 m_dev = 0;
     quint64 m_ino = 0;
 };

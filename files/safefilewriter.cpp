@@ -311,10 +311,7 @@ bool SafeFileWriter::writeAll(const char *data, qint64 len)
 {
     const FaultInjection fault = faultNow();
     while (len > 0) {
-        // the hook may not come back (a kill), so it runs once per setting
-        if (fault.midway && fault.midwayAtByte >= 0 && m_written >= fault.midwayAtByte &&
-            midwayFired.testAndSetOrdered(0, 1))
-            fault.midway();
+        faultReached(m_written);
         qint64 chunk = len;
         if (fault.kind == FaultInjection::DiskFull) {
             const qint64 room = fault.atByte - m_written;
@@ -364,6 +361,8 @@ bool SafeFileWriter::commit()
         const FaultInjection fault = faultNow();
         if (fault.kind == FaultInjection::DiskFull && st.st_size > fault.atByte)
             return fail(ENOSPC);
+        // whole, not yet renamed: where a kill leaves a library's file behind
+        faultReached(st.st_size);
         if (!syncPath(m_temp, false, &err))
             return fail(err);
     }
@@ -433,6 +432,15 @@ void SafeFileWriter::setFaultInjection(const FaultInjection &fault)
     QMutexLocker lock(&faultMutex);
     currentFault() = fault;
     midwayFired.storeRelease(0);
+}
+
+void SafeFileWriter::faultReached(qint64 bytes)
+{
+    const FaultInjection fault = faultNow();
+    // the hook may not come back (a kill), so it runs once per setting
+    if (fault.midway && fault.midwayAtByte >= 0 && bytes >= fault.midwayAtByte &&
+        midwayFired.testAndSetOrdered(0, 1))
+        fault.midway();
 }
 
 SafeFileWriter::FaultInjection SafeFileWriter::faultInjection()

@@ -63,6 +63,9 @@ public:
     };
     static void setFaultInjection(const FaultInjection &fault);
     static FaultInjection faultInjection();
+    // For writers beside this class (appends): runs the midway hook once a
+    // file has reached bytes.
+    static void faultReached(qint64 bytes);
 
     // The number of stray temporary files of dead processes in folder
     // (what the next write there removes).
