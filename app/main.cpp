@@ -89,6 +89,10 @@ int main(int argc, char *argv[])
         return answer(parseStartupOptions(core.arguments()));
     }
 
+    // Before the application object exists, or Qt ignores them: the window
+    // scales with the desktop, and icons take their @2x pictures there.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     initResources();
     QApplication::setWindowIcon(applicationIcon());

@@ -11,21 +11,27 @@
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
 #include "measurementactions.h"
+#include "recordingactions.h"
 #include "resultrules.h"
+#include "runstatelabel.h"
 #include "savedstate.h"
 #include "sensorcolumns.h"
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
+#include "trendplot.h"
 #include "viewhold.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableWidgetItem>
+#include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
@@ -127,11 +133,27 @@ MainWindow::MainWindow(QWidget *parent)
         QStringLiteral("QGroupBox{border:1px solid black;margin-top: 0.5em;}"
                        "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
                        "padding:0 3px 0 3px; left: 10px;}"));
+    buildResultsArea();
 
     GRV480_Init(&handle);
 
     // Before the first value is read: one crafted value would abort every start.
-    SettingsFileCheck::mendUserSettings();
+    const SettingsFileCheck::Outcome mend = SettingsFileCheck::mendUserSettings();
+    if (!mend.ok) {
+        // Not modal: the window comes up all the same, with the settings of the mended copy.
+        QTimer::singleShot(0, this, [this, mend]() {
+            auto *box = new QMessageBox(
+                    QMessageBox::Warning, tr("Настройки программы"),
+                    tr("Файл настроек %1 не удалось исправить: %2.\nПрограмма работает с "
+                       "исправленной копией настроек; изменения настроек в этом сеансе не "
+                       "сохранятся.")
+                            .arg(QDir::toNativeSeparators(SettingsFileCheck::userSettingsFileName()),
+                                 mend.error),
+                    QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
+    }
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
     const bool firstStart = !settings.contains(QStringLiteral("state"));
@@ -150,9 +172,11 @@ MainWindow::MainWindow(QWidget *parent)
     if (firstStart)
         setWindowState(windowState() | Qt::WindowMaximized);
     const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
-    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count()) ||
-        !ui->splitter->restoreState(splitState))
+    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
+        || !ui->splitter->restoreState(splitState)) {
         ui->splitter->setSizes({700, 200});
+        autoSplit = true; // fitted to the rows once the window has its size
+    }
     settings.endGroup();
 
     buildTableHeader();
@@ -170,6 +194,16 @@ MainWindow::MainWindow(QWidget *parent)
     fftAxes.y = {false, -150.0, 10.0};
     ui->fftPlot->loadSettings(&settings, QStringLiteral("FftPlot"), &fftAxes);
     retranslateAxes();
+    trendPlot = new TrendPlot(ui->widget_2);
+    trendPlot->setObjectName(QStringLiteral("trendPlot"));
+    ui->verticalLayout_2->addWidget(trendPlot);
+    trendPlot->loadSettings(&settings, QStringLiteral("TrendPlot"));
+    showTrendAct = new QAction(this);
+    showTrendAct->setCheckable(true);
+    showTrendAct->setChecked(
+        settings.value(QStringLiteral("MainWindow/TrendVisible"), true).toBool());
+    trendPlot->setVisible(showTrendAct->isChecked());
+    connect(showTrendAct, &QAction::toggled, trendPlot, &QWidget::setVisible);
 
     ui->uneg->setShortVisible(false);
     ui->vadj->setOpenVisible(false);
@@ -194,9 +228,26 @@ MainWindow::MainWindow(QWidget *parent)
     connect(hold, &ViewHold::released, this, &MainWindow::showBlock);
     ui->toolBar->addAction(sensorColumns->libraryAction());
     sensorColumns->watchRecording(measurement);
+    recording = new RecordingActions(this, &processor, [this] {
+        RecordingRun run = RecordingRun::fromConfig(*config);
+        MeasurementSnapshot where;
+        describeMeasurement(where);
+        run.moduleSerial = where.moduleSerial;
+        run.crateSerial = where.crateSerial;
+        run.slot = where.slot;
+        return run;
+    });
+    ui->toolBar->addAction(recording->action());
+    ui->toolBar->addAction(showTrendAct);
+    showTrendAct->setText(tr("Тренд"));
+    buildMenus();
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
+    connect(ui->actionClearSamples, &QAction::triggered, trendPlot, [this] {
+        trendPlot->store().clear();
+        trendPlot->markDirty();
+    });
     connect(ui->actionRefreshDeviceList, &QAction::triggered, this, &MainWindow::refreshDevList);
     connect(ui->paramsTable, &QTableWidget::itemChanged, this,
             &MainWindow::onParamTableItemChanged);
@@ -305,6 +356,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         settings.setValue(QStringLiteral("pos"), pos());
         settings.setValue(QStringLiteral("ChSplitState"), ui->splitter->saveState());
     }
+    settings.setValue(QStringLiteral("TrendVisible"), showTrendAct->isChecked());
     settings.beginGroup(QStringLiteral("Channels"));
     for (int r = 0; r < rows.size(); ++r)
         saveChannelVisibility(settings, r);
@@ -313,6 +365,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     ui->timePlot->saveSettings(&settings);
     ui->fftPlot->saveSettings(&settings);
+    trendPlot->saveSettings(&settings);
     config->saveSettings(settings);
 
     shutDown();
@@ -332,6 +385,7 @@ void MainWindow::shutDown()
         recvThread = nullptr;
         updateUiState();
     }
+    recording->windowClosing();
     if (isModuleOpen())
         GRV480_Close(&handle);
     procThread.quit();
@@ -357,14 +411,20 @@ void MainWindow::changeEvent(QEvent *event)
         showBlockValues(*lastBlock);
     for (Plot *plot : {ui->timePlot, ui->fftPlot})
         plot->replot(QCustomPlot::rpQueuedReplot);
+    retranslateGuide();
+    if (showTrendAct)
+        showTrendAct->setText(tr("Тренд"));
 }
 
 void MainWindow::updateUiState()
 {
     const bool open = isModuleOpen();
     ui->moduleLed->setChecked(open && !linkLost);
-    ui->moduleLed->setToolTip(linkLost ? tr("Связь с модулем потеряна") : QString());
     ui->isrcSet->setText(open ? QLocale().toString(config->iSrcValue(), 'f', 3) : QString());
+    if (linkLost)
+        setStale(true);
+    updateRunState();
+    updateResultsArea();
 }
 
 // --- discovery and connection ---------------------------------------------
@@ -373,6 +433,7 @@ void MainWindow::refreshDevList()
 {
     clearData();
     stopDevice();
+    recording->runEnded(RunEnd{0, QStringLiteral("Обновление списка модулей")});
     if (isModuleOpen())
         GRV480_Close(&handle);
 
@@ -384,6 +445,7 @@ void MainWindow::refreshDevList()
     TCRB svc;
     CRB_Init(&svc);
     INT err = CRB_OpenSvcControl(&svc, ServerAddress, serverPort);
+    serverAnswered = err == 0;
     if (err != 0) {
         showError(tr("Не удалось установить связь с сервером"), err);
     } else {
@@ -417,12 +479,14 @@ void MainWindow::refreshDevList()
                 CRB_Close(&crate);
             }
             if (!modules.isEmpty())
-                ui->modulesList->setCurrentIndex(0);
+                ui->modulesList->setCurrentIndex(chooseModule());
         }
     }
     fitPanelWidth();
 
+    listingModules = true;
     moduleChanged();
+    listingModules = false;
     connect(ui->modulesList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::moduleChanged, Qt::UniqueConnection);
 }
@@ -440,10 +504,13 @@ void MainWindow::fitPanelWidth()
 void MainWindow::moduleChanged()
 {
     stopDevice();
+    recording->runEnded(RunEnd{0, QStringLiteral("Выбран другой модуль")});
     if (isModuleOpen())
         GRV480_Close(&handle);
 
     const int index = ui->modulesList->currentIndex();
+    if (!listingModules)
+        rememberModule(index);
     if (index >= 0 && index < modules.size()) {
         const ModuleEntry &entry = modules.at(index);
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
@@ -496,10 +563,13 @@ void MainWindow::configure()
         // the configuration object, so the accepted copy simply replaces it.
         DeviceConfigDialog dlg(this, &handle, config.data());
         dlg.setSensorLibrary(sensorColumns->library(), sensorColumns->libraryPath());
-        if (dlg.exec() == QDialog::Accepted) {
+        const bool accepted = dlg.exec() == QDialog::Accepted;
+        if (accepted) {
             config = dlg.config();
             updateConfigUi();
         }
+        recording->runEnded(RunEnd{0, accepted ? QStringLiteral("Настройка модуля: OK")
+                                               : QStringLiteral("Настройка модуля: Отмена")});
     }
     startDevice();
 }
@@ -525,7 +595,9 @@ void MainWindow::startDevice()
             connect(recvThread, &QThread::finished, this, &MainWindow::onRecvThreadFinished);
             connect(recvThread, &GRV480RecvThread::dataReceived, &processor,
                     &DataBlockProcessor::processFrame);
+            recording->runStarted(recvThread->runId());
             recvThread->start(QThread::InheritPriority);
+            trendPlot->store().addBreak(); // a restart is a gap, never a joined line
         }
     }
     updateUiState();
@@ -565,8 +637,11 @@ void MainWindow::onRecvThreadFinished()
         linkLost = true;
         updateUiState(); // the lamp goes out before the box holds the window
     }
-    if (err != 0)
+    if (err != 0) {
+        recording->runEnded(RunEnd{err, QStringLiteral("Ошибка приема данных. Ошибка %1: %2")
+                                            .arg(QString::number(err), apiErrorText(err))});
         showError(tr("Ошибка приема данных"), err);
+    }
     // The box runs an event loop: a stop requested meanwhile, or a newer run,
     // owns recvThread now.
     if (!stopping && thread == recvThread) {
@@ -601,8 +676,11 @@ void MainWindow::updateConfigUi()
         row->fftGraph->setPen(QPen(color));
         row->channelCell->setForeground(QBrush(color));
         row->channelCell->setData(Qt::DecorationRole, color);
+        row->trendGraph->setPen(QPen(color));
+        trendPlot->setGraphChannel(row->trendGraph, i);
     }
     sensorColumns->setConfig(config);
+    fitSplitterToRows();
 }
 
 void MainWindow::addChannelRow(QSettings &settings)
@@ -612,6 +690,7 @@ void MainWindow::addChannelRow(QSettings &settings)
     // updateConfigUi colours the row once it knows the row's channel.
     row->timeGraph = ui->timePlot->addEnvelopeGraph();
     row->fftGraph = ui->fftPlot->addEnvelopeGraph();
+    row->trendGraph = trendPlot->addTrendGraph(-1);
 
     QTableWidget *table = ui->paramsTable;
     table->setRowCount(r + 1);
@@ -630,6 +709,12 @@ void MainWindow::addChannelRow(QSettings &settings)
         *leds[c - 3] = new CondLedIndicator;
         table->setCellWidget(r, c, *leds[c - 3]);
     }
+    row->rangeLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Диапазон"));
+    row->shortLed->setMeaning("MainWindow",
+                              QT_TRANSLATE_NOOP("MainWindow", "Короткое замыкание линии"));
+    row->openLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Обрыв линии"));
+    row->udiffLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Udiff"));
+    row->ucmLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Ucm"));
     for (int c = 8; c <= 17; ++c) {
         row->valueCells[c - 6] = new QTableWidgetItem;
         table->setItem(r, c, row->valueCells[c - 6]);
@@ -639,6 +724,7 @@ void MainWindow::addChannelRow(QSettings &settings)
     row->channelCell->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
     row->timeGraph->setVisible(visible);
     row->fftGraph->setVisible(visible);
+    row->trendGraph->setVisible(visible);
 
     rows.append(row);
 }
@@ -653,6 +739,7 @@ void MainWindow::removeLastChannelRow(QSettings &settings)
     ui->paramsTable->removeRow(r);
     ui->timePlot->removeGraph(row->timeGraph);
     ui->fftPlot->removeGraph(row->fftGraph);
+    trendPlot->removeGraph(row->trendGraph);
     rows.removeLast();
     delete row;
 }
@@ -673,11 +760,13 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
         const bool visible = item->checkState() == Qt::Checked;
         row->timeGraph->setVisible(visible);
         row->fftGraph->setVisible(visible);
+        row->trendGraph->setVisible(visible);
         channelCell = true;
     }
     if (!channelCell)
         return;
     cursorReadout->setBlock(cursorReadout->shownBlock(), plottedRows(), rowChannelNumbers());
+    trendPlot->markDirty();
     for (Plot *plot : {ui->timePlot, ui->fftPlot}) {
         plot->updateAxisAutoScale();
         plot->requestRelpot();
@@ -771,6 +860,7 @@ void MainWindow::clearData()
 
     ui->actionClearSamples->setEnabled(false);
     lastBlock.reset();
+    setStale(false);
     measurement->blockCleared();
     cursorReadout->clear();
     hold->viewCleared();
@@ -782,6 +872,15 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     // Blocks still queued when the window closed the module are not shown.
     if (!block || !procThread.isRunning())
         return;
+    // The trend goes on whether the view is held or not.
+    QVector<int> channels;
+    for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
+        if (config->channels[i].enabled)
+            channels.append(i);
+    }
+    trendPlot->store().append(QDateTime::currentMSecsSinceEpoch() / 1000.0,
+                              TrendStore::valuesOf(*block, channels));
+    trendPlot->markDirty();
     // Held, the view stays as it is; recording goes on with every block.
     if (hold->isHeld()) {
         hold->blockArrived(block);
@@ -791,6 +890,9 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     lastBlock = block;
     showBlockValues(*block);
     sensorColumns->showBlock(*block);
+    if (stale)
+        setStale(false);
+    runState->blockShown();
     measurement->blockShown(block);
     cursorReadout->setBlock(block, plottedRows(), rowChannelNumbers());
 }

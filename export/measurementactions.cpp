@@ -1,5 +1,7 @@
 #include "measurementactions.h"
 
+#include "lastlocations.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -22,27 +24,7 @@
 namespace {
 
 const char SettingsGroup[] = "MeasurementExport";
-const char DirKey[] = "Dir";
-const char RecordKey[] = "RecordFile";
 const char ImageSizeKey[] = "ImageSize"; // empty: the size on screen
-
-// Where the last file of its kind went; the documents folder the first time.
-QString storedLocation(const char *key)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    return settings
-        .value(QLatin1String(key),
-               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .toString();
-}
-
-void storeLocation(const char *key, const QString &location)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    settings.setValue(QLatin1String(key), location);
-}
 
 constexpr int ProgressSteps = 1000;
 constexpr int ProgressDelayMs = 500;
@@ -201,12 +183,15 @@ void MeasurementActions::chooseExportFile()
     // Blocks go on arriving under the file dialog: what is saved is what was
     // on screen when the operator asked.
     Choice choice = choose();
-    const QString dir = storedLocation(DirKey);
     QStringList filters;
     for (const FileType &t : FileTypes)
         filters << tr(t.filter);
-    QString selected = filters.at(choice.snapshot.sampleCount() > LargeBlockSamples ? 2 : 0);
-    QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), dir,
+    const int preferred = choice.snapshot.sampleCount() > LargeBlockSamples ? 2 : 0;
+    QString selected = filters.at(preferred);
+    const QString proposed = LastLocations::proposedPath(
+        LastLocations::Kind::Measurement, choice.snapshot.moduleSerial,
+        choice.snapshot.blockTime.toLocalTime(), defaultSuffix(FileTypes[preferred].kind));
+    QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), proposed,
                                                 filters.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
         return;
@@ -214,7 +199,7 @@ void MeasurementActions::chooseExportFile()
     const Kind kind = FileTypes[i].kind;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + defaultSuffix(kind);
-    storeLocation(DirKey, QFileInfo(path).absolutePath());
+    LastLocations::remember(LastLocations::Kind::Measurement, path);
     if (kind == Kind::TimePlotPng || kind == Kind::FftPlotPng) {
         QSize &size = kind == Kind::TimePlotPng ? choice.timeView.size : choice.fftView.size;
         if (!askImageSize(&size))
@@ -387,10 +372,14 @@ void MeasurementActions::recordToggled(bool on)
         stopRecording(QString());
         return;
     }
-    const QString last = storedLocation(RecordKey);
+    MeasurementSnapshot now;
+    describe(now);
+    const QString proposed =
+        LastLocations::proposedPath(LastLocations::Kind::Recording, now.moduleSerial,
+                                    QDateTime::currentDateTime(), QStringLiteral("csv"));
     // An existing file is appended to, never replaced.
-    QString path = QFileDialog::getSaveFileName(window, tr("Запись результатов"), last,
-                                                QStringLiteral("CSV (*.csv)"), nullptr,
+    QString path = QFileDialog::getSaveFileName(window, tr("Запись результатов"),
+                                                proposed, QStringLiteral("CSV (*.csv)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         const QSignalBlocker block(recordAct);
@@ -399,7 +388,7 @@ void MeasurementActions::recordToggled(bool on)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    storeLocation(RecordKey, path);
+    LastLocations::remember(LastLocations::Kind::Recording, path);
     startRecording(path);
 }
 
@@ -410,7 +399,11 @@ void MeasurementActions::stopRecording(const QString &reason)
         const QSignalBlocker block(recordAct);
         recordAct->setChecked(false);
     }
-    recordLabel->hide();
+    // The label keeps naming the file and what went into it: the operator
+    // looks for that after the recording, not during it.
+    recordLabel->setText(tr("Запись завершена: %1, блоков: %2")
+                             .arg(QDir::toNativeSeparators(rec.path()))
+                             .arg(rec.blockCount()));
     if (!reason.isEmpty()) {
         window->statusBar()->showMessage(
             tr("Запись остановлена: блоков записано %1").arg(rec.blockCount()));

@@ -9,11 +9,14 @@
 
 #include <qcustomplot.h>
 
+#include "fileerror.h"
+#include "safefilewriter.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
+#include <QPageLayout>
+#include <QPdfWriter>
 
 #include <algorithm>
 #include <cerrno>
@@ -99,55 +102,6 @@ QString fileError(const QString &path, const QString &reason)
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
-// For files that a library writes by name (HDF5, the plot library's PNG and
-// PDF): written under a temporary name beside the target, so that the rename
-// stays on one file system, and renamed over it only once complete and on the
-// disk, as QSaveFile does for our own writes.
-class StagedFile
-{
-public:
-    explicit StagedFile(const QString &target)
-        : m_target(target)
-        , m_tmp(QFileInfo(target).absolutePath() + QStringLiteral("/.") +
-                QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
-    {
-    }
-
-    bool create(QString *error)
-    {
-        if (!m_tmp.open()) {
-            *error = fileError(m_target, m_tmp.errorString());
-            return false;
-        }
-        m_tmp.close();
-        return true;
-    }
-
-    QString fileName() const { return m_tmp.fileName(); }
-
-    bool commit(QString *error)
-    {
-        const QByteArray tmpName = QFile::encodeName(m_tmp.fileName());
-        const int fd = ::open(tmpName.constData(), O_RDONLY);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        m_tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        if (!synced ||
-            std::rename(tmpName.constData(), QFile::encodeName(m_target).constData()) != 0) {
-            *error = fileError(m_target, QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
-        m_tmp.setAutoRemove(false);
-        return true;
-    }
-
-private:
-    QString m_target;
-    QTemporaryFile m_tmp;
-};
-
 void headerBlock(CsvText &out, const MeasurementSnapshot &s)
 {
     for (const QStringList &row : MeasurementTable::headerRows(s))
@@ -177,7 +131,7 @@ QVector<Channel> channelsOf(const MeasurementSnapshot &s)
     return out;
 }
 
-// A CSV file through QSaveFile: written beside the target, renamed over it by commit().
+// A CSV file through SafeFileWriter: written beside the target, renamed over it by commit().
 class CsvFile
 {
 public:
@@ -189,7 +143,7 @@ public:
 
     bool open(Result *r)
     {
-        if (file.open(QIODevice::WriteOnly))
+        if (file.open())
             return true;
         r->error = fileError(path, file.errorString());
         return false;
@@ -199,9 +153,9 @@ public:
     {
         if (!force && text.buf.size() < FlushBytes)
             return true;
-        if (file.write(text.buf) != text.buf.size()) {
+        if (!file.write(text.buf)) {
             r->error = fileError(path, file.errorString());
-            file.cancelWriting();
+            file.discard();
             return false;
         }
         text.buf.clear();
@@ -220,12 +174,12 @@ public:
     }
     void cancel(Result *r)
     {
-        file.cancelWriting();
+        file.discard();
         r->cancelled = true;
     }
 
 private:
-    QSaveFile file;
+    SafeFileWriter file;
     QString path;
 };
 
@@ -504,10 +458,14 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
 Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
 {
     Result r;
-    StagedFile staged(path);
-    if (!staged.create(&r.error))
+    // The library writes by name: into the writer's temporary file, which a
+    // later write to the folder removes should the program die meanwhile.
+    SafeFileWriter staged(path);
+    if (!staged.open()) {
+        r.error = fileError(path, staged.errorString());
         return r;
-    const QByteArray tmpName = QFile::encodeName(staged.fileName());
+    }
+    const QByteArray tmpName = QFile::encodeName(staged.tempPath());
 
     qint64 total = 0;
     for (const Channel &c : channelsOf(s))
@@ -516,6 +474,7 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
 
     bool cancelled = false;
     bool ok;
+    int writeErrno = 0;
     {
         std::lock_guard<std::mutex> lock(hdf5Mutex());
         static const bool initialised = [] {
@@ -527,23 +486,31 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
             return true;
         }();
         Q_UNUSED(initialised)
+        errno = 0;
         const hid_t id = H5Fcreate(tmpName.constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
         ok = id >= 0 && writeHdf5Content(id, s, p, &cancelled);
+        if (!ok)
+            writeErrno = errno;
         // A failed close is not repeated: the library crashes on the second.
-        if (id >= 0 && H5Fclose(id) < 0)
+        if (id >= 0 && H5Fclose(id) < 0) {
+            if (ok)
+                writeErrno = errno;
             ok = false;
+        }
     }
     if (cancelled) {
         r.cancelled = true;
         return r;
     }
     if (!ok) {
-        r.error = fileError(
-            path, QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5 (%1)")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        // the library keeps the system's reason in errno when it has one
+        r.error = fileError(path, writeErrno ? fileErrorText(writeErrno)
+                                             : QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5"));
         return r;
     }
-    r.ok = staged.commit(&r.error);
+    r.ok = staged.commit();
+    if (!r.ok)
+        r.error = fileError(path, staged.errorString());
     return r;
 }
 
@@ -635,21 +602,49 @@ QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
 
 Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QString &path, bool pdf)
 {
+    // Drawn into the writer's device rather than by the plot library's own
+    // savePng/savePdf, which write by name and report no failed write.
     Result r;
-    StagedFile staged(path);
-    if (!staged.create(&r.error))
-        return r;
+    SafeFileWriter file(path);
+    if (!file.open()) {
+        r.error = fileError(path, file.errorString());
     const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
-    const int w = plot->width();
-    const int h = plot->height();
-    const bool saved =
-        pdf ? plot->savePdf(staged.fileName(), w, h) : plot->savePng(staged.fileName(), w, h);
-    if (!saved || QFileInfo(staged.fileName()).size() == 0) {
-        r.error =
-            fileError(path, QCoreApplication::translate("MeasurementExport", "график не записан"));
         return r;
     }
-    r.ok = staged.commit(&r.error);
+    bool drawn = false;
+    if (pdf) {
+        const int w = plot->width();
+        const int h = plot->height();
+        QPdfWriter writer(file.device());
+        writer.setCreator(QCoreApplication::applicationName());
+        // one point per pixel, as the library's own PDF export
+        writer.setResolution(72);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(w, h), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        QCPPainter painter;
+        if (painter.begin(&writer)) {
+            painter.setMode(QCPPainter::pmVectorized);
+            painter.setMode(QCPPainter::pmNoCaching);
+            plot->toPainter(&painter, w, h);
+            drawn = painter.end();
+        }
+    } else {
+        QImage image = plot->toPixmap().toImage();
+        // 96 dpi, as the library's own PNG export
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        drawn = image.save(file.device(), "PNG");
+    }
+    if (!drawn && file.errorString().isEmpty()) {
+        r.error = fileError(path, QCoreApplication::translate("MeasurementExport", "график не удалось отрисовать"));
+        return r;
+    }
+    if (!file.commit()) {
+        r.error = fileError(path, file.errorString());
+        return r;
+    }
+    r.ok = true;
     return r;
 }
 

@@ -1,9 +1,9 @@
 #ifndef RESULTSRECORDER_H
 #define RESULTSRECORDER_H
 
+#include "appendfile.h"
 #include "measurementsnapshot.h"
 
-#include <QFile>
 #include <QString>
 
 // Appends the results of every block to a CSV file, one line per channel
@@ -21,8 +21,9 @@
 //
 // A block that cannot be written (disk full, file removed or replaced, I/O
 // error) stops the recording: the file is closed after the lines of that block
-// have been cut off again where possible, and the earlier blocks stay as they
-// were.
+// have been cut off again, and the earlier blocks stay as they were. Only a
+// regular file is recorded to: a FIFO or a device is refused at the start
+// instead of blocking or swallowing the lines.
 class ResultsRecorder
 {
 public:
@@ -39,15 +40,11 @@ public:
     qint64 blockCount() const { return blocks; }
 
 private:
-    bool stillSameFile() const;
     bool writeAll(const QByteArray &data, QString *error);
 
-    QFile file;
+    AppendFile file;
     qint64 blocks = 0;
-    quint64 device = 0;
-    quint64 inode = 0;
-    bool regular = false; // a device (/dev/full) has no size to cut back to
-    bool titled = false;  // the file has its header block and titles
+    bool titled = false;          // the file has its header block and titles
     QVector<QStringList> context; // the header rows the lines written last belong to
 
     Q_DISABLE_COPY(ResultsRecorder)

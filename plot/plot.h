@@ -29,6 +29,10 @@ public:
     void saveSettings(QSettings *settings);
 
     PlotAxesConfig axesConfig() const { return axes; }
+    QString settingsGroupName() const { return settingsGroup; }
+    // The x axis counts seconds since the epoch: the axis dialog edits it as
+    // date and time.
+    void setTimeAxisX(bool on) { xIsTime = on; }
     void setAxesConfig(const PlotAxesConfig &config);
     bool isReplotPending() const { return replotTimer.isActive(); }
 
@@ -54,6 +58,7 @@ public slots:
     void requestRelpot();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -62,6 +67,9 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    // Background, axes, grid and text from the widget's palette, so that a
+    // dark desktop gets a dark plot.
+    void applyPalette();
     void applyAxesConfig();
     // Fits an autoscaled axis to the graphs (only the visible ones if asked).
     void fitAxis(QCPAxis *axis, bool onlyVisible);
@@ -71,6 +79,7 @@ private:
     QString settingsGroup;
     PlotAxesConfig axes;
     QTimer replotTimer;
+    bool xIsTime = false;
     int xDecimals = 5;
     int yDecimals = 5;
     PlotCursors *cursorSet = nullptr;

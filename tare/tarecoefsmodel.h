@@ -139,9 +139,13 @@ public:
     // of the view from the settings (already in the caller's group) under name.
     void initView(QTableView *view, const QString &name, QSettings *settings);
 
-    // True when every value of the handle's 16 records is a finite number;
-    // otherwise *badChannel is the first offending channel (zero-based).
-    static bool recordsFinite(const TGRV480 *handle, int *badChannel = nullptr);
+    // Whether the module may hold v, whatever its flag: a finite offset within
+    // ±MaxOffsetV, a scale up to MaxScale, above zero when valid (0 is unset).
+    static bool coefInRange(double v, bool scale, bool valid);
+    // True when every coefficient of the handle's 16 records is in range;
+    // otherwise the first offending channel (zero-based) and coefficient.
+    static bool recordsInRange(const TGRV480 *handle, int *badChannel = nullptr,
+                               QString *badCoef = nullptr);
 
     void rowChanged(int row) override;
     void cellChanged(int row, int column) override;

@@ -238,11 +238,14 @@ void TestTareDialog::operations_data()
     QTest::newRow("write ok")
         << "tareWriteFlashBtn" << true << 0 << 0 << 0u << QStringList{"read", "write"}
         << "Завершение операции|Запись тарировочных коэффициентов выполнена успешно" << false;
-    // mask 2 here: the read for the backup fails; 3: the flash is empty, nothing to keep
+    // mask 2 here: the read for the backup fails and the operator declines to write
+    // without one; 3: the flash is empty, nothing to keep
     QTest::newRow("no backup, no write")
         << "tareWriteFlashBtn" << true << 0 << -10721 << 2u << QStringList{"read"}
-        << "Ошибка|Не удалось прочитать тарировочные коэффициенты для резервной копии, запись "
-           "не выполнена. Ошибка -10721: " + apiErrorText(-10721)
+        << "Запись коэф. во Flash-память|Не удалось прочитать тарировочные коэффициенты для "
+           "резервной копии.\nОшибка -10721: " + apiErrorText(-10721) +
+               "\n\nЗаписать коэффициенты таблицы без резервной копии? Прежнее содержимое "
+               "Flash-памяти будет потеряно."
         << false;
     QTest::newRow("empty flash, no backup needed")
         << "tareWriteFlashBtn" << true << 0 << 0 << 3u << QStringList{"read", "write"}
@@ -250,7 +253,7 @@ void TestTareDialog::operations_data()
     // mask 1 here: channel 1 holds a NaN, which must never reach the flash
     QTest::newRow("NaN not written") << "tareWriteFlashBtn" << true << 0 << 0 << 1u << QStringList()
                                      << "Ошибка|Не удалось записать тарировочные коэффициенты: "
-                                        "канал 1 содержит недопустимое значение"
+                                        "канал 1 содержит недопустимое значение (коэф. шкалы)"
                                      << false;
 }
 
