@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray csvLine(const QStringList &fields)
@@ -80,17 +82,27 @@ bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
         return false;
     }
     QByteArray text;
-    const QVector<QStringList> now = MeasurementTable::headerRows(s);
+    // What the lines belong to: the module, the configuration, the sensors.
+    const QVector<QStringList> now =
+        MeasurementTable::headerRows(s) + MeasurementTable::sensorRows(s);
     if (!titled) {
         for (const QStringList &row : now)
             text += csvLine(row);
         text += '\n';
         text += csvLine(MeasurementTable::recordColumnTitles());
     } else {
-        // Only what changed, so that a new configuration stands out as one line.
-        for (int i = 0; i < now.size(); ++i) {
-            if (context.value(i) != now.at(i))
-                text += csvLine(now.at(i));
+        // Only what changed, so that a new configuration stands out as one line;
+        // a row that is gone (a sensor taken off) is written with its name alone.
+        for (const QStringList &row : now) {
+            if (!context.contains(row))
+                text += csvLine(row);
+        }
+        for (const QStringList &row : qAsConst(context)) {
+            const auto sameName = [&row](const QStringList &r) {
+                return r.value(0) == row.value(0);
+            };
+            if (std::none_of(now.cbegin(), now.cend(), sameName))
+                text += csvLine({row.value(0)});
         }
     }
     for (const QStringList &row : MeasurementTable::recordRows(s))

@@ -8,14 +8,16 @@
 
 // Appends the results of every block to a CSV file, one line per channel
 // result (MeasurementTable::recordRows). A new or empty file starts, with the
-// first block, with the header block of the results export (module, crate,
-// slot, configuration), an empty line and the column titles. Whenever a block
-// comes from another module or configuration than the lines before it (and at
-// the first block appended to an older file), the header rows that changed are
-// written again before its lines: rows whose first field is a name, such as
-// "Конфигурация", not a block time. Each block is written whole and straight to the file, so
-// that what the recorder reports as written is on disk and a failure is heard
-// at the block it happens to. What a file held before is never truncated.
+// first block, with the header rows of the results export (module, crate,
+// slot, configuration, each channel's sensor), an empty line and the column
+// titles. Whenever a block comes from another module, configuration or sensor
+// than the lines before it (and at the first block appended to an older file),
+// the header rows that changed are written again before its lines: rows whose
+// first field is a name, such as "Конфигурация", not a block time; a sensor row
+// that is gone is written with its name alone. Each block is written whole
+// and straight to the file, so that what the recorder reports as written is on
+// disk and a failure is heard at the block it happens to. What a file held
+// before is never truncated.
 //
 // A block that cannot be written (disk full, file removed or replaced, I/O
 // error) stops the recording: the file is closed after the lines of that block

@@ -1,6 +1,7 @@
 // Recording of results: a file that can no longer be written stops the
 // recording with a reason, and the blocks written before stay as they were.
 #include "resultsrecorder.h"
+#include "scaling.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,7 +16,7 @@ using Block = DataBlockProcessor::DataBlock;
 namespace {
 
 MeasurementSnapshot snapshot(int blockNo, const QString &config = QStringLiteral("каналы 1, 7"),
-                             int slot = 3)
+                             int slot = 3, bool sensor = false)
 {
     MeasurementSnapshot s;
     s.moduleSerial = QStringLiteral("480-21-0103");
@@ -31,6 +32,12 @@ MeasurementSnapshot snapshot(int blockNo, const QString &config = QStringLiteral
         block->channels.append(r);
     }
     s.block = block;
+    s.channelSensors.resize(2);
+    if (sensor) {
+        s.channelSensors[1].sensorName = QStringLiteral("Динамометр");
+        s.channelSensors[1].unit = QStringLiteral("kN");
+        s.channelSensors[1].scaling = Scaling::linear(2.0, 0.0);
+    }
     return s;
 }
 
@@ -133,31 +140,38 @@ void tst_ResultsRecorder::marksChanges_data()
 {
     QTest::addColumn<QStringList>("configs");    // per block
     QTest::addColumn<QList<int>>("slotNumbers"); // per block
+    QTest::addColumn<QList<bool>>("sensors");    // per block: channel 7 has one
     QTest::addColumn<QStringList>("expected");   // the file's lines, "#" a block's two lines
-    const QStringList head = {"Модуль,480-21-0103",
-                              "Крейт,CR16-0417",
-                              "Слот,3",
-                              "Конфигурация,\"каналы 1 (±35 мВ), 7 (±35 мВ)\"",
-                              "",
-                              "Время блока,№ канала,\"Разбаланс / DC, мВ\",#"};
     const QString a = QStringLiteral("каналы 1 (±35 мВ), 7 (±35 мВ)");
     const QString b = QStringLiteral("каналы 1 (±35 мВ), 7 (±70 мВ)");
-    QTest::newRow("unchanged") << QStringList{a, a} << QList<int>{3, 3}
-                               << head + QStringList{"#", "#"};
+    const QStringList head = {"Модуль,480-21-0103", "Крейт,CR16-0417", "Слот,3",
+                              "Конфигурация,\"" + a + "\""};
+    const QStringList titles = {"", "Время блока,№ канала,\"Разбаланс / DC, мВ\",*"};
+    const QString sensor = QStringLiteral("\"Датчик, канал 7\",Динамометр,kN,linear;2;0,");
+    QTest::newRow("unchanged") << QStringList{a, a} << QList<int>{3, 3} << QList<bool>{0, 0}
+                               << head + titles + QStringList{"#", "#"};
     QTest::newRow("range changed")
-        << QStringList{a, b, b} << QList<int>{3, 3, 3}
-        << head + QStringList{"#", "Конфигурация,\"каналы 1 (±35 мВ), 7 (±70 мВ)\"", "#", "#"};
+        << QStringList{a, b, b} << QList<int>{3, 3, 3} << QList<bool>{0, 0, 0}
+        << head + titles + QStringList{"#", "Конфигурация,\"" + b + "\"", "#", "#"};
     QTest::newRow("other module, same configuration")
-        << QStringList{a, a} << QList<int>{3, 7} << head + QStringList{"#", "Слот,7", "#"};
-    QTest::newRow("changed and back") << QStringList{a, b, a} << QList<int>{3, 3, 3}
-                                      << head + QStringList{"#", "Конфигурация,\"" + b + "\"", "#",
-                                                            "Конфигурация,\"" + a + "\"", "#"};
+        << QStringList{a, a} << QList<int>{3, 7} << QList<bool>{0, 0}
+        << head + titles + QStringList{"#", "Слот,7", "#"};
+    QTest::newRow("changed and back")
+        << QStringList{a, b, a} << QList<int>{3, 3, 3} << QList<bool>{0, 0, 0}
+        << head + titles +
+               QStringList{"#", "Конфигурация,\"" + b + "\"", "#", "Конфигурация,\"" + a + "\"",
+                           "#"};
+    QTest::newRow("sensor taken off, put on again")
+        << QStringList{a, a, a} << QList<int>{3, 3, 3} << QList<bool>{1, 0, 1}
+        << head + QStringList{sensor} + titles +
+               QStringList{"#", "\"Датчик, канал 7\"", "#", sensor, "#"};
 }
 
 void tst_ResultsRecorder::marksChanges()
 {
     QFETCH(QStringList, configs);
     QFETCH(QList<int>, slotNumbers);
+    QFETCH(QList<bool>, sensors);
     QFETCH(QStringList, expected);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log.csv"));
@@ -166,7 +180,7 @@ void tst_ResultsRecorder::marksChanges()
     QVERIFY(rec.start(path, &error));
     QCOMPARE(contents(path), QByteArray()); // the header describes the first block
     for (int b = 0; b < configs.size(); ++b)
-        QVERIFY2(rec.append(snapshot(b, configs.at(b), slotNumbers.at(b)), &error),
+        QVERIFY2(rec.append(snapshot(b, configs.at(b), slotNumbers.at(b), sensors.at(b)), &error),
                  qPrintable(error));
     rec.stop();
     QStringList lines = QString::fromUtf8(contents(path)).split(QLatin1Char('\n'));
@@ -186,7 +200,7 @@ void tst_ResultsRecorder::marksChanges()
         if (want.at(i) == QLatin1String("1,") || want.at(i) == QLatin1String("7,")) {
             const QString time = MeasurementTable::timeText(snapshot(block).blockTime);
             QVERIFY2(lines.at(i).startsWith(time + "," + want.at(i)), qPrintable(lines.at(i)));
-        } else if (want.at(i).endsWith(QLatin1Char('#'))) {
+        } else if (want.at(i).endsWith(QLatin1Char('*'))) { // the titles' start
             QVERIFY2(lines.at(i).startsWith(want.at(i).chopped(1)), qPrintable(lines.at(i)));
         } else {
             QCOMPARE(lines.at(i), want.at(i));
