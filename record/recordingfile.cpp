@@ -270,6 +270,7 @@ RecordingFile::~RecordingFile()
 QString RecordingFile::failure(const QString &what) const
 {
     const int e = errno;
+    failed = true;
     QString text = QStringLiteral("%1: %2").arg(QFileInfo(filePath).fileName(), what);
     if (e == ENOSPC)
         text += QStringLiteral(" (диск заполнен)");

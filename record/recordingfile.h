@@ -41,6 +41,8 @@ public:
     bool close(QString *error);
 
     bool isOpen() const { return file >= 0; }
+    // A write of the library failed: the file is left as it stands.
+    bool hasFailed() const { return failed; }
     bool inRun() const { return !runName.isEmpty(); }
     QString path() const { return filePath; }
     // False when the path no longer leads to the file being written.
@@ -78,6 +80,7 @@ private:
     qint64 nextSample = 0; // within the run
     RecordingRun runInfo;
     bool rootDescribed = false;
+    mutable bool failed = false;
 
     Q_DISABLE_COPY(RecordingFile)
 };
