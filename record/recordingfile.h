@@ -24,7 +24,7 @@ class RecordingFile
 {
 public:
     static constexpr int FormatVersion = 1;
-    static constexpr hsize_t SampleChunk = 65536; // samples of a channel per chunk
+    static constexpr hsize_t SampleChunk = 65536; // most samples of a channel per chunk
 
     RecordingFile() = default;
     ~RecordingFile();
