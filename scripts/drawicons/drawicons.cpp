@@ -12,11 +12,14 @@
 namespace {
 
 const int IconSize = 32;
+// 2 draws the @2x pictures that high-DPI screens take: the same drawing at
+// twice the pixels, not an enlarged image.
+int Scale = 1;
 const QColor Outline(40, 48, 60);
 
 QImage canvas()
 {
-    QImage img(IconSize, IconSize, QImage::Format_ARGB32_Premultiplied);
+    QImage img(IconSize * Scale, IconSize * Scale, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     return img;
 }
@@ -24,6 +27,7 @@ QImage canvas()
 void begin(QPainter &p)
 {
     p.setRenderHint(QPainter::Antialiasing, true);
+    p.scale(Scale, Scale);
 }
 
 QImage drawConfigure()
@@ -411,16 +415,20 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     bool ok = true;
-    ok &= save(drawConfigure(), root + "/icons/configure.png");
-    ok &= save(drawClear(), root + "/icons/clear.png");
-    ok &= save(drawRefresh(), root + "/icons/refresh.png");
-    ok &= save(drawSave(), root + "/icons/file_save.png");
-    ok &= save(drawLoad(), root + "/icons/file_load.png");
-    ok &= save(drawMeasurementSave(), root + "/icons/measurement_save.png");
-    ok &= save(drawRecord(), root + "/icons/record.png");
-    ok &= save(drawMeasurementRecord(), root + "/icons/measurement_record.png");
-    ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru.png");
-    ok &= save(drawUkFlag(), root + "/qttrans/lang/en.png");
+    for (Scale = 1; Scale <= 2; ++Scale) {
+        const QString x = Scale == 1 ? QString() : QStringLiteral("@%1x").arg(Scale);
+        ok &= save(drawConfigure(), root + "/icons/configure" + x + ".png");
+        ok &= save(drawClear(), root + "/icons/clear" + x + ".png");
+        ok &= save(drawRefresh(), root + "/icons/refresh" + x + ".png");
+        ok &= save(drawSave(), root + "/icons/file_save" + x + ".png");
+        ok &= save(drawLoad(), root + "/icons/file_load" + x + ".png");
+        ok &= save(drawMeasurementSave(), root + "/icons/measurement_save" + x + ".png");
+        ok &= save(drawRecord(), root + "/icons/record" + x + ".png");
+        ok &= save(drawMeasurementRecord(), root + "/icons/measurement_record" + x + ".png");
+        ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru" + x + ".png");
+        ok &= save(drawUkFlag(), root + "/qttrans/lang/en" + x + ".png");
+    }
+    Scale = 1;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         ok &= save(drawAppIcon(size),
                    root + QStringLiteral("/icons/app/grv480-monitor-%1.png").arg(size));
