@@ -202,6 +202,10 @@ void RecordingActions::runStarted(quint64 runId)
 
 void RecordingActions::runEnded(const RunEnd &end)
 {
+    // The first word on a run is the one that counts: a refresh after a lost
+    // link does not hide the error that ended the run.
+    if (currentRun == 0)
+        return;
     currentRun = 0;
     if (rec.isActive())
         rec.endRun(end);

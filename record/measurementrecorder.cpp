@@ -246,6 +246,7 @@ MeasurementRecorder::Stats MeasurementRecorder::stats() const
 void MeasurementRecorder::writerLoop()
 {
     Shared &s = *d;
+    H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); // errors become messages, not stderr
     std::unique_ptr<RecordingFile> file;
     Options opt;
     {
@@ -284,7 +285,7 @@ void MeasurementRecorder::writerLoop()
         }
         const qint64 need = std::max(2 * blockBytes(*b), opt.minFreeBytes);
         const qint64 free = freeBytesAt(file->path());
-        if (free >= 0 && free < need) {
+        if (opt.minFreeBytes >= 0 && free >= 0 && free < need) {
             failure = QStringLiteral("На диске осталось мало места (%1 МиБ): запись остановлена")
                           .arg(free / (1024 * 1024));
             return false;
@@ -397,9 +398,11 @@ void MeasurementRecorder::writerLoop()
             pendingEnd = item.end;
             endPending = true;
         } else if (!writeBlock(item.block)) {
-            // Said in the file too, if it still takes it.
+            // Said in the file too, unless the file itself failed: ending the run
+            // leaves the concurrent-reading mode, and a write failing then would
+            // leave a file that no reader opens.
             QString ignored;
-            if (file->inRun())
+            if (file->inRun() && !file->hasFailed())
                 file->endRun(RunEnd{0, failure}, QString(), &ignored);
             break;
         }

@@ -40,7 +40,9 @@ public:
         QString path;          // the file, or with splitting the name the parts derive from
         qint64 splitBytes = 0; // start the next part at this size on disk; 0 never
         qint64 splitMs = 0;    // start the next part after this much recorded time; 0 never
-        qint64 minFreeBytes = qint64(256) * 1024 * 1024; // the margin is at least this
+        // The free-space margin is at least this; below 0 nothing is checked
+        // (for tests that let a disk fill).
+        qint64 minFreeBytes = qint64(256) * 1024 * 1024;
         int queueBlocks = 4;   // the queue holds at least this many blocks...
         qint64 queueMs = 2000; // ...and at least this much measured time
         QString programVersion;

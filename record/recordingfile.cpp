@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -270,6 +271,7 @@ RecordingFile::~RecordingFile()
 QString RecordingFile::failure(const QString &what) const
 {
     const int e = errno;
+    failed = true;
     QString text = QStringLiteral("%1: %2").arg(QFileInfo(filePath).fileName(), what);
     if (e == ENOSPC)
         text += QStringLiteral(" (диск заполнен)");
@@ -447,14 +449,20 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
          arrayAttribute(runGroup, "channels", numbers, H5T_STD_I32LE, H5T_NATIVE_INT) &&
          arrayAttribute(runGroup, "ranges_mv", ranges, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE);
 
-    // One extendible, chunked dataset of samples per channel.
+    // One extendible, chunked dataset of samples per channel. A chunk holds
+    // about a block, up to SampleChunk: the last chunk is stored whole, so a
+    // slow channel would otherwise waste most of it.
+    const hsize_t blockLength =
+        c0 ? hsize_t(std::max(1, c0->values.size())) : hsize_t(SampleChunk);
+    hsize_t chunk = 1024;
+    while (chunk < blockLength && chunk < SampleChunk)
+        chunk *= 2;
     const hsize_t zero = 0, unlimited = H5S_UNLIMITED;
     for (int i = 0; ok && i < n; ++i) {
         const QByteArray chName =
             QStringLiteral("ch%1").arg(numbers.at(i), 2, 10, QLatin1Char('0')).toLatin1();
         H5Id space(H5Screate_simple(1, &zero, &unlimited), H5Sclose);
         H5Id dcpl(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
-        const hsize_t chunk = SampleChunk;
         ok = H5Pset_chunk(dcpl, 1, &chunk) >= 0;
         const hid_t set = ok ? H5Dcreate2(runGroup, chName.constData(), H5T_IEEE_F64LE, space,
                                           H5P_DEFAULT, dcpl, H5P_DEFAULT)

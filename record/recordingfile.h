@@ -24,7 +24,7 @@ class RecordingFile
 {
 public:
     static constexpr int FormatVersion = 1;
-    static constexpr hsize_t SampleChunk = 65536; // samples of a channel per chunk
+    static constexpr hsize_t SampleChunk = 65536; // most samples of a channel per chunk
 
     RecordingFile() = default;
     ~RecordingFile();
@@ -41,6 +41,8 @@ public:
     bool close(QString *error);
 
     bool isOpen() const { return file >= 0; }
+    // A write of the library failed: the file is left as it stands.
+    bool hasFailed() const { return failed; }
     bool inRun() const { return !runName.isEmpty(); }
     QString path() const { return filePath; }
     // False when the path no longer leads to the file being written.
@@ -78,6 +80,7 @@ private:
     qint64 nextSample = 0; // within the run
     RecordingRun runInfo;
     bool rootDescribed = false;
+    mutable bool failed = false;
 
     Q_DISABLE_COPY(RecordingFile)
 };
