@@ -14,13 +14,19 @@
 class QMenu;
 class QSettings;
 class QStackedWidget;
+class QStandardItemModel;
 class QTableWidgetItem;
 class CondLedIndicator;
+class CursorReadout;
 class FirstStartPanel;
 class RunStateLabel;
 class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
+class ViewHold;
+class SensorColumns;
+class RecordingActions;
+class TrendPlot;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -76,6 +82,10 @@ private:
 
     bool isModuleOpen();
     void buildTableHeader();
+    void retranslateTableHeader();
+    void retranslateAxes();
+    QString moduleTitle(const ModuleEntry &entry) const;
+    void showBlockValues(const DataBlockProcessor::DataBlock &block);
     void fitPanelWidth();
     void addChannelRow(QSettings &settings);
     void removeLastChannelRow(QSettings &settings);
@@ -86,6 +96,8 @@ private:
     void showStatusPanel(const TGRV480FrameStatus &f);
     void shutDown();
     void describeMeasurement(MeasurementSnapshot &s) const;
+    QVector<int> plottedRows() const;
+    QVector<int> rowChannelNumbers() const;
 
     // --- ways in: menus, first start, status bar (mainwindowguide.cpp) ---
     struct Menus
@@ -129,12 +141,20 @@ private:
     QList<ModuleEntry> modules;
     TGRV480 handle;
     bool stopping;
-    bool linkLost = false;  // set by a link error, cleared by the next open
+    bool linkLost = false; // set by a link error, cleared by the next open
     GRV480RecvThread *recvThread;
     DataBlockProcessor processor;
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
+    QStandardItemModel *headerTree = nullptr;  // the results table's header texts
+    // The block on screen, shown again when the language, and so the number
+    // format, changes.
+    QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;
+    CursorReadout *cursorReadout = nullptr;
+    ViewHold *hold = nullptr;
+    SensorColumns *sensorColumns = nullptr;    // values in the sensors' units, limits, events
+    RecordingActions *recording = nullptr;     // every sample of every block, to HDF5
     Menus menus;
     QStackedWidget *resultsArea = nullptr; // the table, or the first-start panel instead
     FirstStartPanel *firstStart = nullptr;
@@ -144,6 +164,8 @@ private:
     bool listingModules = false;       // a refresh picks the module, not the operator
     bool autoSplit = false;            // no stored pane sizes, none moved by hand yet
     bool stale = false;                // the values on screen predate a link error
+    TrendPlot *trendPlot = nullptr;            // every block since the window opened
+    QAction *showTrendAct = nullptr;
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include "condledindicator.h"
+#include "cursorreadout.h"
 #include "device/deviceconfig.h"
 #include "deviceconfigdialog.h"
 #include "firststartpanel.h"
@@ -14,14 +15,18 @@
 #include "lastlocations.h"
 #include "measurementactions.h"
 #include "qttranslationswitch.h"
+#include "recordingactions.h"
 #include "resultrules.h"
 #include "runstatelabel.h"
+#include "sensorcolumns.h"
 #include "tablesviewdialog.h"
 #include "taredialog.h"
+#include "viewhold.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -80,7 +85,7 @@ void MainWindow::buildMenus()
     m.file->addSeparator();
     m.file->addAction(measurement->saveAction());
     m.file->addAction(measurement->recordAction());
-    // The recording of whole measurements goes here, beside the results'.
+    m.file->addAction(recording->action());
     m.file->addSeparator();
     m.file->addAction(m.quit);
 
@@ -91,6 +96,10 @@ void MainWindow::buildMenus()
     m.view->addSeparator();
     m.view->addAction(m.showTimePlot);
     m.view->addAction(m.showFftPlot);
+    m.view->addAction(showTrendAct);
+    m.view->addAction(cursorReadout->toggleAction());
+    m.view->addAction(sensorColumns->eventDock()->toggleViewAction());
+    m.view->addAction(hold->action());
     m.view->addSeparator();
     m.view->addAction(m.fullScreen);
     m.view->addSeparator();
@@ -104,6 +113,7 @@ void MainWindow::buildMenus()
     m.module->addAction(ui->actionConfigure);
     m.module->addAction(m.tare);
     m.module->addAction(m.tables);
+    m.module->addAction(sensorColumns->libraryAction());
     m.module->addSeparator();
     m.module->addAction(ui->actionClearSamples);
 

@@ -428,7 +428,11 @@ void TestDeviceConfigDialog::loadFaults()
     const QVariantMap before = snapshot(*dlg.config());
     const QString last = dlg.lastConfigFileName();
     QVERIFY(!dlg.loadConfigFile(path));
-    QCOMPARE(boxes.texts, QStringList{"Загрузка конфигурации модуля: " + message});
+    QCOMPARE(boxes.texts.size(), 1);
+    // the message, then the file and the reason on a line of its own
+    QCOMPARE(boxes.texts.first().section('\n', 0, 0), "Загрузка конфигурации модуля: " + message);
+    if (message == "Ошибка открытия файла")
+        QVERIFY2(boxes.texts.first().contains(path + ": "), qPrintable(boxes.texts.first()));
     QCOMPARE(snapshot(*dlg.config()), before);
     QCOMPARE(dlg.lastConfigFileName(), last);
 }
@@ -478,7 +482,12 @@ void TestDeviceConfigDialog::saveFaults()
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QVERIFY2(!saved_ok, readFile(path).left(2000).constData());
-    QCOMPARE(boxes.texts, QStringList{"Сохранение настроек модуля: Ошибка записи настроек в файл"});
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts.first().section('\n', 0, 0),
+             "Сохранение настроек модуля: Ошибка записи настроек в файл");
+    // the file and the reason follow
+    QVERIFY2(boxes.texts.first().section('\n', 1).startsWith(path + ": "),
+             qPrintable(boxes.texts.first()));
     QCOMPARE(dlg.lastConfigFileName(), last);
     if (fault != "vanished")
         QCOMPARE(readFile(path), old);

@@ -47,6 +47,10 @@ void CondLedIndicator::setState(int state)
         c1 = QColor(0, 0, 255);
         c2 = QColor(0, 0, 192);
         break;
+    case Yellow:
+        c1 = QColor(255, 230, 0);
+        c2 = QColor(210, 170, 0);
+        break;
     default:
         m_led->setChecked(false);
         return;

@@ -5,14 +5,14 @@
 
 class QLedIndicator;
 
-// A centred 22-pixel lamp reduced to five states:
-// 0 green, 1 red, 2 off, 3 grey, 4 blue (any other value is off as well).
+// A centred 22-pixel lamp reduced to six states:
+// 0 green, 1 red, 2 off, 3 grey, 4 blue, 5 yellow (any other value is off as well).
 class CondLedIndicator : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum State { Green = 0, Red = 1, Off = 2, Grey = 3, Blue = 4 };
+    enum State { Green = 0, Red = 1, Off = 2, Grey = 3, Blue = 4, Yellow = 5 };
 
     explicit CondLedIndicator(QWidget *parent = nullptr);
 

@@ -223,6 +223,37 @@ QImage drawRecord()
     return img;
 }
 
+// The trace of a signal running on with the red dot of a running recording:
+// every sample, not the results.
+QImage drawMeasurementRecord()
+{
+    QImage img = canvas();
+    QPainter p(&img);
+    begin(p);
+    p.setPen(QPen(Outline, 1.2));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRoundedRect(QRectF(1.5, 5.5, 27, 19), 2, 2);
+    QPainterPath wave;
+    for (int i = 0; i <= 40; ++i) {
+        const qreal x = 4.0 + 22.0 * i / 40;
+        const qreal y = 15.0 - 6.0 * qSin(2 * M_PI * 2.5 * i / 40) * (0.55 + 0.45 * i / 40);
+        if (i == 0)
+            wave.moveTo(x, y);
+        else
+            wave.lineTo(x, y);
+    }
+    p.setPen(QPen(QColor(30, 90, 200), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(wave);
+    QRadialGradient g(QPointF(23.5, 23.5), 8);
+    g.setColorAt(0, QColor(255, 110, 100));
+    g.setColorAt(1, QColor(190, 20, 20));
+    p.setPen(QPen(QColor(110, 10, 10), 1.2));
+    p.setBrush(g);
+    p.drawEllipse(QPointF(24.5, 24.5), 6.5, 6.5);
+    return img;
+}
+
 QImage drawLoad()
 {
     QImage img = canvas();
@@ -393,6 +424,7 @@ int main(int argc, char **argv)
         ok &= save(drawLoad(), root + "/icons/file_load" + x + ".png");
         ok &= save(drawMeasurementSave(), root + "/icons/measurement_save" + x + ".png");
         ok &= save(drawRecord(), root + "/icons/record" + x + ".png");
+        ok &= save(drawMeasurementRecord(), root + "/icons/measurement_record" + x + ".png");
         ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru" + x + ".png");
         ok &= save(drawUkFlag(), root + "/qttrans/lang/en" + x + ".png");
     }
