@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPalette>
 #include <QSettings>
 #include <QTimer>
 
@@ -38,6 +39,31 @@ void armScreenshot(QWidget *window)
             qWarning("Cannot write the screenshot %s", qPrintable(path));
         window->close();
     });
+}
+
+// Also for the documentation: GRV480_SCREENSHOT_PALETTE=dark gives the window
+// the palette of a dark desktop, which a virtual X server has none of.
+void applyScreenshotPalette()
+{
+    if (qEnvironmentVariable("GRV480_SCREENSHOT_PALETTE") != QLatin1String("dark"))
+        return;
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(53, 53, 56));
+    dark.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    dark.setColor(QPalette::ToolTipBase, QColor(53, 53, 56));
+    dark.setColor(QPalette::ToolTipText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(dark);
 }
 
 // Prints what the options ask for and gives the exit code, or -1 to go on.
@@ -96,6 +122,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     initResources();
     QApplication::setWindowIcon(applicationIcon());
+    applyScreenshotPalette();
     QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();

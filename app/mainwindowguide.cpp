@@ -28,6 +28,8 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,6 +47,7 @@ const char ModuleSlotKey[] = "MainWindow/ModuleSlot";
 const char TimePlotShownKey[] = "MainWindow/TimePlotShown";
 const char FftPlotShownKey[] = "MainWindow/FftPlotShown";
 const int MinimumTableRows = 3;
+const int MinimumPlotsHeight = 300; // both plots together
 
 QAction *newAction(QObject *parent, const char *name, const QKeySequence &shortcut = {})
 {
@@ -184,12 +187,34 @@ void MainWindow::buildResultsArea()
     firstStart = new FirstStartPanel(resultsArea);
     resultsArea->addWidget(firstStart);
     ui->splitter->setSizes(sizes);
+    // The replaced table had not been shown yet, and the splitter hands its
+    // hidden state on to the area that takes its place.
+    resultsArea->show();
     connect(firstStart, &FirstStartPanel::configureRequested, this, &MainWindow::configure);
 
     // Rows of the height of their lamps: sixteen channels fit a full-HD screen.
     ui->paramsTable->verticalHeader()->setMinimumSectionSize(1);
     ui->paramsTable->verticalHeader()->setDefaultSectionSize(
         std::max(26, fontMetrics().height() + 8));
+
+    // The status panel takes the window's whole height beside the plots and
+    // the table, so that it needs no scroll bar of its own on a 1280 x 720
+    // screen and leaves the table the height of sixteen rows on a full-HD
+    // one; its rows are closer together.
+    ui->horizontalLayout->removeWidget(ui->scrollArea);
+    ui->verticalLayout->removeWidget(ui->splitter);
+    auto *sideBySide = new QHBoxLayout;
+    sideBySide->setContentsMargins(0, 0, 0, 0);
+    sideBySide->addWidget(ui->splitter, 1);
+    sideBySide->addWidget(ui->scrollArea);
+    ui->verticalLayout->addLayout(sideBySide);
+    for (QFormLayout *form : {ui->formLayout, ui->formLayout_2})
+        form->setVerticalSpacing(2);
+    ui->formLayout_3->setVerticalSpacing(2);
+    ui->verticalLayout_3->setSpacing(4);
+    ui->verticalLayout_3->setContentsMargins(4, 0, 4, 0);
+    ui->verticalLayout->setContentsMargins(4, 2, 4, 2);
+    ui->horizontalLayout->setContentsMargins(0, 0, 0, 0);
 
     runState = new RunStateLabel(this);
     statusBar()->addPermanentWidget(runState);
@@ -278,8 +303,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 }
 
 // Without stored pane sizes, the table gets the height of all its rows (at
-// least a few) and the plots the rest, as long as the status panel beside
-// them still fits without a scroll bar.
+// least a few), as long as the plots keep a readable height.
 void MainWindow::fitSplitterToRows()
 {
     // Before the window is shown its panes have no real height to share.
@@ -293,11 +317,7 @@ void MainWindow::fitSplitterToRows()
     const int wanted = table->horizontalHeader()->sizeHint().height() +
                        rowsShown * table->verticalHeader()->defaultSectionSize() +
                        table->horizontalScrollBar()->sizeHint().height() + 2 * table->frameWidth();
-    const int panel = ui->scrollArea->widget()->sizeHint().height() +
-                      2 * ui->scrollArea->frameWidth() +
-                      ui->widget->layout()->contentsMargins().top() +
-                      ui->widget->layout()->contentsMargins().bottom();
-    const int tableHeight = std::max(0, std::min(wanted, total - panel));
+    const int tableHeight = std::max(0, std::min(wanted, total - MinimumPlotsHeight));
     const int minimum = table->horizontalHeader()->sizeHint().height() +
                         2 * table->verticalHeader()->defaultSectionSize();
     const int shown = std::max(tableHeight, std::min(minimum, total / 2));

@@ -214,6 +214,7 @@ void tst_MainWindowGuide::resultsArea()
     MainWindow w;
     auto *area = child<QStackedWidget>(w, "resultsArea");
     auto *panel = child<FirstStartPanel>(w, "firstStartPanel");
+    QVERIFY(area->isVisibleTo(&w));
     QCOMPARE(area->currentWidget() == panel, panelShown);
     for (const QString &part : textHas)
         QVERIFY2(panel->text().contains(part), qPrintable(panel->text()));
