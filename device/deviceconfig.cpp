@@ -207,6 +207,8 @@ void DeviceConfig::assignFrom(const DeviceConfig &other)
     filterManualOdr = other.filterManualOdr;
     filterParams = other.filterParams;
     channels = other.channels;
+    sensors = other.sensors;
+    sensorProblems = other.sensorProblems;
     m_singleChMode = other.m_singleChMode;
 }
 
@@ -557,13 +559,18 @@ QStringList DeviceConfig::loadSettings(QSettings &settings)
         }
     }
 
+    sensorProblems.clear();
     const int stored = settings.beginReadArray(QStringLiteral("AdcChannels"));
     for (int i = 0; i < ChannelCount; ++i) {
         ChannelCfg &ch = channels[i];
         ch = ChannelCfg();
+        sensors[i] = ChannelSensor();
         if (i >= stored)
             continue;
         settings.setArrayIndex(i);
+        const QStringList problems = sensors[i].load(settings);
+        for (const QString &p : problems)
+            sensorProblems << QCoreApplication::translate("DeviceConfig", "Канал %1: %2").arg(i + 1).arg(p);
         in.prefix = QStringLiteral("AdcChannels/%1/").arg(i + 1);
         ch.enabled = in.flag(QStringLiteral("Enabled"), false);
         ch.range = int(in.integer(QStringLiteral("Range"), GRV480_RANGE_35MV, GRV480_RANGE_35MV,
@@ -605,6 +612,7 @@ void DeviceConfig::saveSettings(QSettings &settings) const
         settings.setArrayIndex(i);
         settings.setValue(QStringLiteral("Enabled"), channels[i].enabled);
         settings.setValue(QStringLiteral("Range"), channels[i].range);
+        sensors[i].save(settings);
     }
     settings.endArray();
     settings.endGroup();

@@ -1,14 +1,21 @@
 #include "measurementactions.h"
 
+#include "lastlocations.h"
+
 #include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QThread>
@@ -17,26 +24,7 @@
 namespace {
 
 const char SettingsGroup[] = "MeasurementExport";
-const char DirKey[] = "Dir";
-const char RecordKey[] = "RecordFile";
-
-// Where the last file of its kind went; the documents folder the first time.
-QString storedLocation(const char *key)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    return settings
-        .value(QLatin1String(key),
-               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .toString();
-}
-
-void storeLocation(const char *key, const QString &location)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    settings.setValue(QLatin1String(key), location);
-}
+const char ImageSizeKey[] = "ImageSize"; // empty: the size on screen
 
 constexpr int ProgressSteps = 1000;
 constexpr int ProgressDelayMs = 500;
@@ -114,11 +102,26 @@ void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::Dat
     s.block = block;
     shown = s;
     saveAct->setEnabled(true);
+    record(shown);
+}
 
+void MeasurementActions::blockReceived(const QSharedPointer<DataBlockProcessor::DataBlock> &block)
+{
+    if (!block || !rec.isActive())
+        return;
+    MeasurementSnapshot s;
+    describe(s);
+    s.blockTime = QDateTime::currentDateTimeUtc();
+    s.block = block;
+    record(s);
+}
+
+void MeasurementActions::record(const MeasurementSnapshot &s)
+{
     if (!rec.isActive())
         return;
     QString error;
-    if (rec.append(shown, &error)) {
+    if (rec.append(s, &error)) {
         updateRecordLabel();
     } else {
         // The box waits until the window has finished with the block.
@@ -158,16 +161,37 @@ QString MeasurementActions::defaultSuffix(Kind kind)
     return QString();
 }
 
+MeasurementActions::Choice MeasurementActions::choose() const
+{
+    Choice c;
+    c.snapshot = shown;
+    // The channels plotted now, which the operator may have changed since.
+    if (c.snapshot.block) {
+        describe(c.snapshot);
+        c.snapshot.block = shown.block;
+        c.snapshot.blockTime = shown.blockTime;
+    }
+    c.timeView = MeasurementExport::viewOf(timePlot, false);
+    c.fftView = MeasurementExport::viewOf(fftPlot, true);
+    return c;
+}
+
 void MeasurementActions::chooseExportFile()
 {
     if (!shown.block || worker)
         return;
-    const QString dir = storedLocation(DirKey);
+    // Blocks go on arriving under the file dialog: what is saved is what was
+    // on screen when the operator asked.
+    Choice choice = choose();
     QStringList filters;
     for (const FileType &t : FileTypes)
         filters << tr(t.filter);
-    QString selected = filters.at(shown.sampleCount() > LargeBlockSamples ? 2 : 0);
-    QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), dir,
+    const int preferred = choice.snapshot.sampleCount() > LargeBlockSamples ? 2 : 0;
+    QString selected = filters.at(preferred);
+    const QString proposed = LastLocations::proposedPath(
+        LastLocations::Kind::Measurement, choice.snapshot.moduleSerial,
+        choice.snapshot.blockTime.toLocalTime(), defaultSuffix(FileTypes[preferred].kind));
+    QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), proposed,
                                                 filters.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
         return;
@@ -175,16 +199,72 @@ void MeasurementActions::chooseExportFile()
     const Kind kind = FileTypes[i].kind;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + defaultSuffix(kind);
-    storeLocation(DirKey, QFileInfo(path).absolutePath());
-    exportTo(path, kind);
+    LastLocations::remember(LastLocations::Kind::Measurement, path);
+    if (kind == Kind::TimePlotPng || kind == Kind::FftPlotPng) {
+        QSize &size = kind == Kind::TimePlotPng ? choice.timeView.size : choice.fftView.size;
+        if (!askImageSize(&size))
+            return;
+    }
+    exportTo(path, kind, choice);
+}
+
+// The size on screen unless the operator chose another; remembered.
+bool MeasurementActions::askImageSize(QSize *size)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    const QSize stored = settings.value(QLatin1String(ImageSizeKey)).toSize();
+
+    QDialog dialog(window);
+    dialog.setWindowTitle(tr("Размер изображения"));
+    auto *screen = new QCheckBox(
+        tr("Как на экране (%1 × %2)").arg(size->width()).arg(size->height()), &dialog);
+    auto *width = new QSpinBox(&dialog);
+    auto *height = new QSpinBox(&dialog);
+    for (QSpinBox *b : {width, height}) {
+        b->setRange(100, 10000);
+        b->setSuffix(tr(" пикс."));
+    }
+    const bool custom = stored.isValid() && !stored.isEmpty();
+    screen->setChecked(!custom);
+    width->setValue(custom ? stored.width() : size->width());
+    height->setValue(custom ? stored.height() : size->height());
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(screen);
+    form->addRow(tr("Ширина"), width);
+    form->addRow(tr("Высота"), height);
+    form->addRow(buttons);
+    const auto follow = [=](bool onScreen) {
+        width->setEnabled(!onScreen);
+        height->setEnabled(!onScreen);
+    };
+    follow(screen->isChecked());
+    connect(screen, &QCheckBox::toggled, &dialog, follow);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (screen->isChecked()) {
+        settings.setValue(QLatin1String(ImageSizeKey), QSize());
+    } else {
+        *size = QSize(width->value(), height->value());
+        settings.setValue(QLatin1String(ImageSizeKey), *size);
+    }
+    return true;
 }
 
 void MeasurementActions::exportTo(const QString &path, Kind kind)
 {
+    exportTo(path, kind, choose());
+}
+
+void MeasurementActions::exportTo(const QString &path, Kind kind, const Choice &choice)
+{
     using namespace MeasurementExport;
     if (worker)
         return;
-    if (!shown.block) {
+    if (!choice.snapshot.block) {
         Result r;
         r.error = tr("Нет измерения для сохранения");
         report(r, path);
@@ -195,9 +275,12 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     case Kind::TimePlotPdf:
     case Kind::FftPlotPng:
     case Kind::FftPlotPdf: {
-        QCustomPlot *plot =
-            (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf) ? timePlot : fftPlot;
-        report(savePlot(plot, path, kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf), path);
+        const PlotView &view = (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf)
+                                   ? choice.timeView
+                                   : choice.fftView;
+        report(savePlot(choice.snapshot, view, path,
+                        kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf),
+               path);
         return;
     }
     default:
@@ -210,7 +293,7 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     progress = std::make_shared<Progress>();
     result = std::make_shared<Result>();
     exportPath = path;
-    const MeasurementSnapshot snapshot = shown;
+    const MeasurementSnapshot snapshot = choice.snapshot;
     auto p = progress;
     auto r = result;
     worker = QThread::create(
@@ -279,6 +362,7 @@ bool MeasurementActions::startRecording(const QString &path)
         recordAct->setChecked(true);
     }
     updateRecordLabel();
+    emit recordingStarted(path);
     return true;
 }
 
@@ -288,10 +372,14 @@ void MeasurementActions::recordToggled(bool on)
         stopRecording(QString());
         return;
     }
-    const QString last = storedLocation(RecordKey);
+    MeasurementSnapshot now;
+    describe(now);
+    const QString proposed =
+        LastLocations::proposedPath(LastLocations::Kind::Recording, now.moduleSerial,
+                                    QDateTime::currentDateTime(), QStringLiteral("csv"));
     // An existing file is appended to, never replaced.
-    QString path = QFileDialog::getSaveFileName(window, tr("Запись результатов"), last,
-                                                QStringLiteral("CSV (*.csv)"), nullptr,
+    QString path = QFileDialog::getSaveFileName(window, tr("Запись результатов"),
+                                                proposed, QStringLiteral("CSV (*.csv)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         const QSignalBlocker block(recordAct);
@@ -300,7 +388,7 @@ void MeasurementActions::recordToggled(bool on)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    storeLocation(RecordKey, path);
+    LastLocations::remember(LastLocations::Kind::Recording, path);
     startRecording(path);
 }
 
@@ -311,7 +399,11 @@ void MeasurementActions::stopRecording(const QString &reason)
         const QSignalBlocker block(recordAct);
         recordAct->setChecked(false);
     }
-    recordLabel->hide();
+    // The label keeps naming the file and what went into it: the operator
+    // looks for that after the recording, not during it.
+    recordLabel->setText(tr("Запись завершена: %1, блоков: %2")
+                             .arg(QDir::toNativeSeparators(rec.path()))
+                             .arg(rec.blockCount()));
     if (!reason.isEmpty()) {
         window->statusBar()->showMessage(
             tr("Запись остановлена: блоков записано %1").arg(rec.blockCount()));

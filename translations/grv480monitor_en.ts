@@ -1040,6 +1040,17 @@ no.</translation>
     </message>
 </context>
 <context>
+    <name>TareCoefDelegate</name>
+    <message>
+        <source>%1: «%2» не является числом; допустимо %3, дробная часть отделяется запятой или точкой.</source>
+        <translation>%1: “%2” is not a number; allowed: %3, with a comma or a point before the decimals.</translation>
+    </message>
+    <message>
+        <source>%1: значение %2 не принято; допустимо %3.</source>
+        <translation>%1: the value %2 is refused; allowed: %3.</translation>
+    </message>
+</context>
+<context>
     <name>TareCoefsModel</name>
     <message>
         <source>Канал %1</source>
@@ -1060,6 +1071,14 @@ no.</translation>
     <message>
         <source>Коэф. шкалы</source>
         <translation>Scale coef.</translation>
+    </message>
+    <message>
+        <source>от %1 до %2 мВ</source>
+        <translation>from %1 to %2 mV</translation>
+    </message>
+    <message>
+        <source>больше 0 и не больше %1</source>
+        <translation>above 0 and at most %1</translation>
     </message>
 </context>
 <context>
