@@ -22,6 +22,7 @@ appstreamcli validate --no-net --explain "$stage"/usr/share/metainfo/*.metainfo.
 # the build tree: nothing of it is on any path here.
 "$stage/usr/bin/grv480-monitor" --version
 [ -f "$stage/usr/share/grv480-monitor/translations/qt_ru.qm" ]
+[ -f "$stage/usr/share/grv480-monitor/translations/grv480monitor_en.qm" ]
 
 "$stage/usr/bin/grv480-emulator" --port 0 --state-dir "$stage/state" >"$stage/emulator.out" &
 emu_pid=$!

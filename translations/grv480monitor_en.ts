@@ -658,7 +658,8 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
     <message>
         <source>№
 канала</source>
-        <translation>Channel</translation>
+        <translation>Ch.
+no.</translation>
     </message>
     <message>
         <source>Разбаланс</source>

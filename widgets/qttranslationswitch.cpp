@@ -114,6 +114,12 @@ void QtTranslationSwitch::setLanguage(const QString &name)
     QLocale numbers = locale;
     numbers.setNumberOptions(numbers.numberOptions() | QLocale::OmitGroupSeparator);
     QLocale::setDefault(numbers);
+    // Widgets take the default locale when created; this hands the new one to
+    // those that exist (spin boxes redraw their values with it).
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        QEvent localeChange(QEvent::LocaleChange);
+        QCoreApplication::sendEvent(app, &localeChange);
+    }
     for (QAction *action : group->actions()) {
         if (action->data().toString() == name)
             action->setChecked(true);
