@@ -110,22 +110,22 @@ QString settingsKeyOfRow(int r)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent)
-    , ui(new Ui::MainWindow)
-    , handle{}
-    , stopping(false)
-    , recvThread(nullptr)
-    , config(QSharedPointer<DeviceConfig>::create())
-    , serverPort(serverPortFromEnvironment())
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      handle{},
+      stopping(false),
+      recvThread(nullptr),
+      config(QSharedPointer<DeviceConfig>::create()),
+      serverPort(serverPortFromEnvironment())
 {
     initIconResources();
     procThread.setObjectName(QStringLiteral("GRV480 processing"));
 
     ui->setupUi(this);
-    setStyleSheet(
-        QStringLiteral("QGroupBox{border:1px solid black;margin-top: 0.5em;}"
-                       "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
-                       "padding:0 3px 0 3px; left: 10px;}"));
+    setStyleSheet(QStringLiteral(
+            "QGroupBox{border:1px solid black;margin-top: 0.5em;}"
+            "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
+            "padding:0 3px 0 3px; left: 10px;}"));
 
     GRV480_Init(&handle);
 
@@ -139,8 +139,7 @@ MainWindow::MainWindow(QWidget *parent)
         if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
             restoreState(state, 0);
     }
-    const QSize size =
-        SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
+    const QSize size = SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
     resize(size);
     move(SavedState::windowPos(settings.value(QStringLiteral("pos")), size, QPoint(200, 100)));
     // After the geometry, which would otherwise undo it; the size becomes the
@@ -148,8 +147,8 @@ MainWindow::MainWindow(QWidget *parent)
     if (firstStart)
         setWindowState(windowState() | Qt::WindowMaximized);
     const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
-    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count()) ||
-        !ui->splitter->restoreState(splitState))
+    if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
+        || !ui->splitter->restoreState(splitState))
         ui->splitter->setSizes({700, 200});
     settings.endGroup();
 
@@ -181,9 +180,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->actionClearSamples->setEnabled(false);
     ui->refreshDevsBtn->setDefaultAction(ui->actionRefreshDeviceList);
-    measurement =
-        new MeasurementActions(this, ui->timePlot, ui->fftPlot,
-                               [this](MeasurementSnapshot &s) { describeMeasurement(s); });
+    measurement = new MeasurementActions(
+            this, ui->timePlot, ui->fftPlot,
+            [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
     hold = new ViewHold(this);
@@ -349,11 +348,12 @@ void MainWindow::refreshDevList()
                     continue;
                 // A serial that fills its 16 bytes has no terminating NUL.
                 const QString serial =
-                    QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
+                        QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
                 TCRB crate;
                 CRB_Init(&crate);
                 if (CRB_OpenCrate(&crate, ServerAddress, serverPort, 0,
-                                  serial.toLocal8Bit().constData()) != 0)
+                                  serial.toLocal8Bit().constData())
+                    != 0)
                     continue;
                 uint16_t ids[CRB_SLOT_COUNT] = {};
                 if (CRB_GetCrateModules(&crate, ids) == 0) {
@@ -362,8 +362,9 @@ void MainWindow::refreshDevList()
                             continue;
                         const quint16 slot = quint16(i + 1);
                         modules.append({serial, slot});
-                        ui->modulesList->addItem(QStringLiteral("Крейт ") + serial +
-                                                 QStringLiteral(", Слот ") + QString::number(slot));
+                        ui->modulesList->addItem(QStringLiteral("Крейт ") + serial
+                                                 + QStringLiteral(", Слот ")
+                                                 + QString::number(slot));
                     }
                 }
                 CRB_Close(&crate);
@@ -384,8 +385,8 @@ void MainWindow::refreshDevList()
 void MainWindow::fitPanelWidth()
 {
     QScrollArea *area = ui->scrollArea;
-    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth() +
-                      area->verticalScrollBar()->sizeHint().width();
+    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth()
+            + area->verticalScrollBar()->sizeHint().width();
     area->setMinimumWidth(std::max(PanelMinimumWidth, width));
 }
 
@@ -400,7 +401,7 @@ void MainWindow::moduleChanged()
         const ModuleEntry &entry = modules.at(index);
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
         const INT err =
-            GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
+                GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
         linkLost = err != 0 && ResultRules::isLinkError(err);
         if (err != 0) {
             showError(QStringLiteral("Не удалось установить связь с модулем"), err);
@@ -408,8 +409,8 @@ void MainWindow::moduleChanged()
         } else {
             ui->fpgaVer->setText(QString::number(handle.info.fpgaVersion));
             const char *sn = handle.info.moduleSerial;
-            ui->serial->setText(
-                QString::fromLocal8Bit(sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            ui->serial->setText(QString::fromLocal8Bit(
+                    sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
             startDevice();
         }
     }
@@ -507,7 +508,7 @@ void MainWindow::onRecvThreadFinished()
     const int err = thread->lastError();
     if (ResultRules::isLinkError(err)) {
         linkLost = true;
-        updateUiState(); // the lamp goes out before the box holds the window
+        updateUiState();  // the lamp goes out before the box holds the window
     }
     if (err != 0)
         showError(QStringLiteral("Ошибка приема данных"), err);

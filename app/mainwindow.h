@@ -91,7 +91,7 @@ private:
     QList<ModuleEntry> modules;
     TGRV480 handle;
     bool stopping;
-    bool linkLost = false; // set by a link error, cleared by the next open
+    bool linkLost = false;  // set by a link error, cleared by the next open
     GRV480RecvThread *recvThread;
     DataBlockProcessor processor;
     QThread procThread;

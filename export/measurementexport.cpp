@@ -266,10 +266,10 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     if (!file.open(&r))
         return r;
     const QVector<Channel> channels = channelsOf(s);
-    const QVector<double> time = longest(
-        channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
-    const QVector<double> freq = longest(
-        channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
+    const QVector<double> time =
+        longest(channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
+    const QVector<double> freq =
+        longest(channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
     const int rows = std::max(time.size(), freq.size());
     p->total = std::max(rows, 1);
 

@@ -536,7 +536,8 @@ void tst_MeasurementExport::pictureStandsOnItsOwn()
     auto *title = qobject_cast<QCPTextElement *>(plot->plotLayout()->element(0, 0));
     QVERIFY(title);
     QVERIFY(title->text().contains(s.moduleSerial));
-    QVERIFY(title->text().contains(s.blockTime.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
+    QVERIFY(
+        title->text().contains(s.blockTime.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
     QCOMPARE(plot->xAxis->label(), view.xLabel);
     QCOMPARE(plot->yAxis->label(), view.yLabel);
     QCOMPARE(plot->xAxis->range(), QCPRange(view.xMin, view.xMax));
