@@ -51,6 +51,8 @@ public:
     QAction *saveAction() const { return saveAct; }
     QAction *recordAction() const { return recordAct; }
 
+    // The texts of the actions and of the recording's label, again.
+    void retranslate();
     // The block now on screen; it is recorded too.
     void blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block);
     // A block that is not shown (the view is held); only recorded.
@@ -81,6 +83,7 @@ public:
 
 signals:
     void exportFinished(bool ok, const QString &message);
+    void recordingStarted(const QString &path);
     void recordingStopped(const QString &reason); // empty when the operator stopped it
 
 private:

@@ -13,6 +13,42 @@ Plot::Plot(QWidget *parent)
     replotTimer.setSingleShot(true);
     connect(&replotTimer, &QTimer::timeout, this, [this] { replot(QCustomPlot::rpRefreshHint); });
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    applyPalette();
+}
+
+void Plot::applyPalette()
+{
+    const QPalette pal = palette();
+    const QColor text = pal.color(QPalette::Text);
+    QColor grid = text;
+    grid.setAlpha(60);
+    QColor subGrid = text;
+    subGrid.setAlpha(25);
+    setBackground(pal.brush(QPalette::Base));
+    for (QCPAxis *axis : {xAxis, yAxis, xAxis2, yAxis2}) {
+        axis->setBasePen(QPen(text, 0));
+        axis->setTickPen(QPen(text, 0));
+        axis->setSubTickPen(QPen(text, 0));
+        axis->setTickLabelColor(text);
+        axis->setLabelColor(text);
+        axis->grid()->setPen(QPen(grid, 0, Qt::DotLine));
+        axis->grid()->setSubGridPen(QPen(subGrid, 0, Qt::DotLine));
+        axis->grid()->setZeroLinePen(QPen(grid, 0));
+    }
+    if (legend) {
+        legend->setBrush(pal.brush(QPalette::Base));
+        legend->setTextColor(text);
+        legend->setBorderPen(QPen(text, 0));
+    }
+}
+
+void Plot::changeEvent(QEvent *event)
+{
+    QCustomPlot::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        applyPalette();
+        replot(QCustomPlot::rpQueuedReplot);
+    }
 }
 
 PlotCursors *Plot::enableCursors(const QString &xName, const QString &yName)

@@ -54,6 +54,7 @@ public slots:
     void requestRelpot();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -62,6 +63,9 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    // Background, axes, grid and text from the widget's palette, so that a
+    // dark desktop gets a dark plot.
+    void applyPalette();
     void applyAxesConfig();
     // Fits an autoscaled axis to the graphs (only the visible ones if asked).
     void fitAxis(QCPAxis *axis, bool onlyVisible);

@@ -4,24 +4,27 @@
 
 #include "channelsconfigwidget.h"
 #include "condledindicator.h"
-#include "deviceconfigdialog.h"
 #include "deviceconfig.h"
+#include "deviceconfigdialog.h"
 #include "emulatorprocess.h"
 #include "envelopegraph.h"
 #include "grv480recvthread.h"
 #include "mainwindow.h"
+#include "measurementsnapshot.h"
 #include "mesvalstatewidget.h"
 #include "plot.h"
 #include "qledindicator.h"
 #include "resultrules.h"
+#include "tablecopyaction.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSettings>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTcpServer>
@@ -643,6 +646,21 @@ void tst_MainWindow::lineLeds()
     w.showBlock(block);
     QCOMPARE(ledState(w, 0, 4), shortLed);
     QCOMPARE(ledState(w, 0, 5), openLed);
+
+    // Ctrl+C on the row: the lamps by colour, under the export's titles.
+    auto *table = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));
+    table->selectRow(0);
+    for (QAction *a : table->actions()) {
+        if (qobject_cast<TableCopyAction *>(a))
+            a->trigger();
+    }
+    const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).split(QLatin1Char('\t')), MeasurementTable::resultColumnTitles());
+    const QStringList cells = lines.at(1).split(QLatin1Char('\t'));
+    QCOMPARE(cells.mid(3, 3), QStringList({MeasurementTable::lampText(ResultRules::LedGreen),
+                                           MeasurementTable::lampText(shortLed),
+                                           MeasurementTable::lampText(openLed)}));
 }
 
 void tst_MainWindow::udiffCells_data()

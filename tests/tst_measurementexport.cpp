@@ -47,13 +47,19 @@ def h(x):
     except ValueError:
         return x if x else '-'
 if kind == 'hdf5':
-    import h5py
+    import h5py, numbers
+    def kind_of(v):
+        return 'int' if isinstance(v, numbers.Integral) else type(v).__name__
     f = h5py.File(path, 'r')
     a = f.attrs['module_serial']
     print('meta', a.decode() if isinstance(a, bytes) else a)
+    print('config', f.attrs['configuration'])
+    print('types', *[n + '=' + kind_of(f.attrs[n]) for n in sorted(f.attrs)],
+          'unit=' + kind_of(f['time'].attrs['unit']))
     for name in [n for n in f if n.startswith('channel_')]:
         g = f[name]
         ch = int(g.attrs['channel'])
+        print('types:' + str(ch), *[n + '=' + kind_of(g.attrs[n]) for n in sorted(g.attrs)])
         for ds in ('time', 'values', 'frequency', 'spectrum'):
             print(ds + ':' + str(ch), *[float(v).hex() for v in g[ds][()]])
 else:
@@ -134,6 +140,14 @@ QVector<double> numbers(const QStringList &texts)
     return out;
 }
 
+// The double nearest to units × 10^-decimals.
+double decimal(qint64 units, int decimals)
+{
+    QByteArray t = QByteArray::number(units).rightJustified(decimals + 1, '0');
+    t.insert(t.size() - decimals, '.');
+    return std::strtod(t.constData(), nullptr);
+}
+
 bool sameDoubles(const QVector<double> &a, const QVector<double> &b)
 {
     if (a.size() != b.size())
@@ -171,6 +185,8 @@ class tst_MeasurementExport : public QObject
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void definedNumbers_data();
+    void definedNumbers();
     void readBack_data();
     void readBack();
     void noHalfWrittenFile_data();
@@ -183,6 +199,26 @@ private slots:
     void pictureStandsOnItsOwn_data();
     void pictureStandsOnItsOwn();
 };
+
+// Working bounds and settings without the noise of the sum that made them.
+void tst_MeasurementExport::definedNumbers_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("Ucm min at 70 mV") << 0.5 + 0.07 << QByteArray("0.57");
+    QTest::newRow("Ucm max at 35 mV") << 4.5 - 0.035 << QByteArray("4.465");
+    QTest::newRow("current") << 25.005 << QByteArray("25.005");
+    QTest::newRow("a third") << 1.0 / 3 << QByteArray("0.333333333333333");
+    QTest::newRow("large") << 1e20 << QByteArray("1e+20");
+    QTest::newRow("negative") << -0.1 - 0.2 << QByteArray("-0.3");
+}
+
+void tst_MeasurementExport::definedNumbers()
+{
+    QFETCH(double, value);
+    QFETCH(QByteArray, text);
+    QCOMPARE(MeasurementTable::definedText(value), text);
+}
 
 void tst_MeasurementExport::readBack_data()
 {
@@ -220,12 +256,22 @@ void tst_MeasurementExport::readBack()
          QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         QStringList parts = line.split(QLatin1Char(' '));
         const QString key = parts.takeFirst();
-        if (key == QLatin1String("meta"))
+        if (key == QLatin1String("meta") || key == QLatin1String("config"))
             got[key] = QStringList{parts.join(QLatin1Char(' '))};
         else if (!key.isEmpty())
             got[key] = parts;
     }
     QCOMPARE(got.value(QStringLiteral("meta")).value(0), s.moduleSerial);
+    if (reader == QLatin1String("hdf5")) {
+        // Text comes back as text, numbers that count as integers.
+        QCOMPARE(got.value(QStringLiteral("config")).value(0), s.configSummary);
+        QCOMPARE(got.value(QStringLiteral("types")),
+                 QStringList({"block_time=str", "configuration=str", "crate_serial=str",
+                              "module_serial=str", "slot=int", "unit=str"}));
+        QCOMPARE(
+            got.value(QStringLiteral("types:5")),
+            QStringList({"ac_mV=float64", "channel=int", "dc_mV=float64", "range_mV=float64"}));
+    }
 
     for (int r = 0; r < s.block->channels.size(); ++r) {
         const ChResult &c = *s.block->channels.at(r);
@@ -247,8 +293,17 @@ void tst_MeasurementExport::readBack()
         const QString spectrum = csv ? QStringLiteral("Канал_%1,_дБ").arg(ch) : "spectrum:" + ch;
         QVERIFY(sameDoubles(numbers(got.value(values)), c.values));
         QVERIFY(sameDoubles(numbers(got.value(spectrum)), c.spectrum));
+        // The axes from their decimal definition: i × 0.1 ms, i × (10000 / 257 Hz
+        // at 15 digits), not 3.3000000000000003 for the 33rd point.
         const QString time = csv ? QStringLiteral("Время,_мс") : "time:" + ch;
-        QVERIFY(sameDoubles(numbers(got.value(time)), c.timeAxis()));
+        const QString freq = csv ? QStringLiteral("Частота,_Гц") : "frequency:" + ch;
+        QVector<double> times(c.values.size()), freqs(c.freqBins);
+        for (int i = 0; i < times.size(); ++i)
+            times[i] = i / 10.0;
+        for (int i = 0; i < freqs.size(); ++i)
+            freqs[i] = decimal(i * 389105058365759LL, 13);
+        QVERIFY(sameDoubles(numbers(got.value(time)), times));
+        QVERIFY(sameDoubles(numbers(got.value(freq)), freqs));
     }
 }
 
@@ -418,10 +473,17 @@ void tst_MeasurementExport::windowExportsAndRecordsLiveBlocks()
         QCOMPARE(QString::number(cells.at(1).toDouble(), 'f', 6), dcShown.at(r));
     }
 
+    // The recording starts with the export's header rows, then a blank line
+    // and the titles; the configuration did not change on the way.
     QFile rec(log);
     QVERIFY(rec.open(QIODevice::ReadOnly));
     const qint64 blocks = actions->recorder().blockCount();
-    QCOMPARE(rec.readAll().count('\n'), 1 + 3 * blocks);
+    const QStringList recorded = QString::fromUtf8(rec.readAll()).split(QLatin1Char('\n'));
+    QCOMPARE(recorded.mid(0, 4), lines.mid(0, 4));
+    QVERIFY(recorded.at(3).contains(QStringLiteral("каналы 1 (±35 мВ), 2 (±35 мВ), 5 (±35 мВ)")));
+    QCOMPARE(recorded.at(4), QString());
+    QVERIFY(recorded.at(5).startsWith(QStringLiteral("Время блока,№ канала,")));
+    QCOMPARE(recorded.size() - 1, 6 + 3 * int(blocks));
 }
 
 void tst_MeasurementExport::savesBlockOnScreenWhenChosen_data()

@@ -26,8 +26,8 @@ static PlotAxesConfig axesOf(bool xAuto, double xMin, double xMax, bool yAuto, d
 
 static bool sameAxes(const PlotAxesConfig &a, const PlotAxesConfig &b)
 {
-    return a.x.autoscale == b.x.autoscale && a.x.min == b.x.min && a.x.max == b.x.max
-        && a.y.autoscale == b.y.autoscale && a.y.min == b.y.min && a.y.max == b.y.max;
+    return a.x.autoscale == b.x.autoscale && a.x.min == b.x.min && a.x.max == b.x.max &&
+           a.y.autoscale == b.y.autoscale && a.y.min == b.y.min && a.y.max == b.y.max;
 }
 
 // Runs f on the modal dialog as soon as it is up, then closes it.
@@ -78,22 +78,22 @@ void TestPlot::loadSettings_data()
 
     const PlotAxesConfig defaults = axesOf(true, 0, 50000, false, -150, 0);
     QTest::newRow("nothing stored") << QVariantMap() << defaults;
-    QTest::newRow("all stored")
-        << QVariantMap{{"x/min", 10.0}, {"x/max", 20.0}, {"x/autoscale", false},
-                       {"y/min", -5.0}, {"y/max", 5.0}, {"y/autoscale", true}}
-        << axesOf(false, 10, 20, true, -5, 5);
+    QTest::newRow("all stored") << QVariantMap{{"x/min", 10.0},        {"x/max", 20.0},
+                                               {"x/autoscale", false}, {"y/min", -5.0},
+                                               {"y/max", 5.0},         {"y/autoscale", true}}
+                                << axesOf(false, 10, 20, true, -5, 5);
     QTest::newRow("non-numeric min keeps default")
-        << QVariantMap{{"y/min", "low"}, {"y/max", "-20"}} << axesOf(true, 0, 50000, false, -150, -20);
-    QTest::newRow("non-numeric max keeps default")
-        << QVariantMap{{"x/max", "lots"}} << defaults;
+        << QVariantMap{{"y/min", "low"}, {"y/max", "-20"}}
+        << axesOf(true, 0, 50000, false, -150, -20);
+    QTest::newRow("non-numeric max keeps default") << QVariantMap{{"x/max", "lots"}} << defaults;
     QTest::newRow("empty min keeps default") << QVariantMap{{"x/min", ""}} << defaults;
     QTest::newRow("missing autoscale keeps the flag")
         << QVariantMap{{"x/min", 1.0}, {"y/min", -100.0}} << axesOf(true, 1, 50000, false, -100, 0);
     QTest::newRow("non-finite min keeps default") << QVariantMap{{"x/min", "nan"}} << defaults;
     QTest::newRow("reversed range keeps both defaults")
         << QVariantMap{{"y/min", 5.0}, {"y/max", -5.0}} << defaults;
-    QTest::newRow("autoscale text false") << QVariantMap{{"x/autoscale", "false"}}
-                                          << axesOf(false, 0, 50000, false, -150, 0);
+    QTest::newRow("autoscale text false")
+        << QVariantMap{{"x/autoscale", "false"}} << axesOf(false, 0, 50000, false, -150, 0);
 }
 
 void TestPlot::loadSettings()

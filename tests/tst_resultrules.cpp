@@ -136,30 +136,29 @@ void tst_ResultRules::udiff_data()
     QTest::addColumn<bool>("pass");
     QTest::addColumn<int>("led");
 
-    QTest::newRow("both valid, small") << 1 << 2.51 << 1 << 2.5 << 35.0 << 1 << true << true
-                                       << int(LedGreen);
-    QTest::newRow("0.2 V on 35 mV") << 1 << 2.7 << 1 << 2.5 << 35.0 << 1 << true << false
-                                    << int(LedRed);
-    QTest::newRow("-0.2 V on 70 mV") << 1 << 2.3 << 1 << 2.5 << 70.0 << 1 << true << true
-                                     << int(LedGreen);
-    QTest::newRow("just above 105 mV") << 1 << 0.106 << 1 << 0.0 << 35.0 << 1 << true << false
-                                       << int(LedRed);
-    QTest::newRow("just below 105 mV") << 1 << 0.104 << 1 << 0.0 << 35.0 << 1 << true << true
-                                       << int(LedGreen);
+    QTest::newRow("both valid, small")
+        << 1 << 2.51 << 1 << 2.5 << 35.0 << 1 << true << true << int(LedGreen);
+    QTest::newRow("0.2 V on 35 mV")
+        << 1 << 2.7 << 1 << 2.5 << 35.0 << 1 << true << false << int(LedRed);
+    QTest::newRow("-0.2 V on 70 mV")
+        << 1 << 2.3 << 1 << 2.5 << 70.0 << 1 << true << true << int(LedGreen);
+    QTest::newRow("just above 105 mV")
+        << 1 << 0.106 << 1 << 0.0 << 35.0 << 1 << true << false << int(LedRed);
+    QTest::newRow("just below 105 mV")
+        << 1 << 0.104 << 1 << 0.0 << 35.0 << 1 << true << true << int(LedGreen);
     QTest::newRow("uref faulty") << 1 << 2.51 << 3 << 2.5 << 35.0 << 7 << false << true
                                  << int(LedBlue);
-    QTest::newRow("uref no value yet") << 1 << 2.51 << 2 << 2.5 << 35.0 << 7 << false << true
-                                       << int(LedBlue);
-    QTest::newRow("ux not measured") << 0 << 0.0 << 1 << 2.5 << 35.0 << 0 << true << false
-                                     << int(LedGrey);
-    QTest::newRow("ux no value yet") << 2 << 0.0 << 3 << 2.5 << 35.0 << 2 << true << false
-                                     << int(LedOff);
-    QTest::newRow("ux open") << 5 << 2.51 << 1 << 2.5 << 35.0 << 7 << false << true
-                             << int(LedBlue);
+    QTest::newRow("uref no value yet")
+        << 1 << 2.51 << 2 << 2.5 << 35.0 << 7 << false << true << int(LedBlue);
+    QTest::newRow("ux not measured")
+        << 0 << 0.0 << 1 << 2.5 << 35.0 << 0 << true << false << int(LedGrey);
+    QTest::newRow("ux no value yet")
+        << 2 << 0.0 << 3 << 2.5 << 35.0 << 2 << true << false << int(LedOff);
+    QTest::newRow("ux open") << 5 << 2.51 << 1 << 2.5 << 35.0 << 7 << false << true << int(LedBlue);
     QTest::newRow("ux short") << 4 << 2.51 << 1 << 2.5 << 35.0 << 7 << false << true
                               << int(LedBlue);
-    QTest::newRow("ux NaN never passes") << 1 << qQNaN() << 1 << 2.5 << 35.0 << 1 << true
-                                         << false << int(LedRed);
+    QTest::newRow("ux NaN never passes")
+        << 1 << qQNaN() << 1 << 2.5 << 35.0 << 1 << true << false << int(LedRed);
 }
 
 void tst_ResultRules::udiff()

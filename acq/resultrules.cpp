@@ -93,8 +93,8 @@ Udiff udiff(const TGRV480MeasValue &ux, const TGRV480MeasValue &uref, double ran
     d.value.value = ux.value - uref.value;
     // A NaN difference fails the comparison and so never passes.
     d.pass = 3.0 * rangeMv > std::fabs(d.value.value * 1000.0);
-    const bool keepState = ux.state == GRV480_MV_NOT_MEASURED || ux.state == GRV480_MV_NO_VALUE
-            || (ux.state == GRV480_MV_VALID && uref.state == GRV480_MV_VALID);
+    const bool keepState = ux.state == GRV480_MV_NOT_MEASURED || ux.state == GRV480_MV_NO_VALUE ||
+                           (ux.state == GRV480_MV_VALID && uref.state == GRV480_MV_VALID);
     if (!keepState) {
         d.value.state = GRV480_MV_UNDETERMINED;
         d.value.valid = 0;
