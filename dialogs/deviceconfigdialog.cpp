@@ -1,6 +1,7 @@
 #include "deviceconfigdialog.h"
 #include "ui_deviceconfigdialog.h"
 
+#include "device/apierror.h"
 #include "sensorlibrarydialog.h"
 
 #include "deviceconfig.h"
@@ -371,9 +372,9 @@ void DeviceConfigDialog::showFrameParams()
     if (err != 0) {
         if (err != shownFrameError) {
             shownFrameError = err;
-            QMessageBox::critical(this, tr("Ошибка"),
-                                  tr("Ошибка рассчета параметров кадра: %1")
-                                      .arg(QString::fromLocal8Bit(GRV480_GetErrorString(err))));
+            QMessageBox::critical(
+                this, tr("Ошибка"),
+                tr("Ошибка рассчета параметров кадра: %1").arg(apiErrorText(err)));
         }
         return;
     }

@@ -1,8 +1,9 @@
 #include "eventlog.h"
 
+#include "appendfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -74,26 +75,16 @@ void EventLog::add(Kind kind, const QString &text, const QDateTime &time)
 bool EventLog::appendLine(const QDateTime &time, const QByteArray &line)
 {
     const QString path = fileFor(time.date());
-    QString why;
     QDir().mkpath(dir);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        why = tr("«%1» не является обычным файлом").arg(path);
-    } else {
-        QFile file(path);
-        // Unbuffered, a short write (full disk) shows in the count.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-            why = file.errorString();
-        else if (file.write(line) != line.size())
-            why = file.errorString();
-    }
-    if (why.isEmpty()) {
+    AppendFile file;
+    if (file.open(path) && file.append(line) && file.close()) {
         error.clear();
         return true;
     }
     // Said once per failure, not once per event.
     const bool first = error.isEmpty();
-    error = tr("Журнал событий не записан в «%1»: %2").arg(QDir::toNativeSeparators(path), why);
+    error = tr("Журнал событий не записан в «%1»: %2")
+                    .arg(QDir::toNativeSeparators(path), file.errorString());
     if (first)
         emit fileFailed(error);
     return false;

@@ -12,6 +12,8 @@
 #include "sensorlibrary.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDockWidget>
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>

@@ -163,7 +163,7 @@ void tst_ChannelSensor::roundTrip()
 
 void tst_ChannelSensor::fileWithout_data()
 {
-    QTest::addColumn<QByteArray>("channels"); // lines of the AdcChannels array
+    QTest::addColumn<QByteArray>("channels"); // lines of the AdcChannels array, without its name
     QTest::addColumn<QStringList>("problems");
     QTest::addColumn<QString>("sensor1");     // channel 1's sensor after loading
     QTest::addColumn<bool>("limits1");
@@ -212,8 +212,12 @@ void tst_ChannelSensor::fileWithout()
     QFETCH(bool, limits1);
     QFETCH(QString, sensor2);
     const QString path = dir.filePath(QStringLiteral("in.gm480cfg"));
-    QVERIFY(put(path, "[GRV480MonitorDeviceConfig]\nAdcFreq=20000\nAdcChannels\\size=16\n" +
-                              channels));
+    QByteArray text = "[GRV480MonitorDeviceConfig]\nAdcFreq=20000\nAdcChannels\\size=16\n";
+    for (const QByteArray &line : channels.split('\n')) {
+        if (!line.isEmpty())
+            text += "AdcChannels\\" + line + '\n';
+    }
+    QVERIFY(put(path, text));
     DeviceConfig start = defaults();
     start.sensors[0] = force(); // replaced by what the file says
     BoxCloser boxes;

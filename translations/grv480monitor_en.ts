@@ -2,6 +2,193 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru">
 <context>
+    <name>ApiError</name>
+    <message>
+        <source>Успешное выполнение</source>
+        <translation>Success</translation>
+    </message>
+    <message>
+        <source>Неверный описатель модуля</source>
+        <translation>Invalid module handle</translation>
+    </message>
+    <message>
+        <source>Неверный параметр функции</source>
+        <translation>Invalid function parameter</translation>
+    </message>
+    <message>
+        <source>Модуль не открыт</source>
+        <translation>Module not open</translation>
+    </message>
+    <message>
+        <source>Модуль уже открыт</source>
+        <translation>Module already open</translation>
+    </message>
+    <message>
+        <source>Недостаточно памяти</source>
+        <translation>Out of memory</translation>
+    </message>
+    <message>
+        <source>Блок данных слишком велик: уменьшите время сбора данных или частоту</source>
+        <translation>Data block too large: reduce the acquisition time or the frequency</translation>
+    </message>
+    <message>
+        <source>Не удалось подключиться к серверу крейтов</source>
+        <translation>Cannot connect to the crate server</translation>
+    </message>
+    <message>
+        <source>Истекло время ожидания ответа от сервера крейтов</source>
+        <translation>Timed out waiting for the crate server</translation>
+    </message>
+    <message>
+        <source>Соединение с сервером крейтов потеряно</source>
+        <translation>Connection to the crate server lost</translation>
+    </message>
+    <message>
+        <source>Неверный ответ сервера крейтов</source>
+        <translation>Invalid answer from the crate server</translation>
+    </message>
+    <message>
+        <source>Модуль уже используется другим приложением</source>
+        <translation>Module in use by another application</translation>
+    </message>
+    <message>
+        <source>В указанном слоте нет модуля GRV480</source>
+        <translation>No GRV480 module in the given slot</translation>
+    </message>
+    <message>
+        <source>Крейт с указанным серийным номером не найден</source>
+        <translation>No crate with the given serial number</translation>
+    </message>
+    <message>
+        <source>Неверный код диапазона канала</source>
+        <translation>Invalid channel range code</translation>
+    </message>
+    <message>
+        <source>Неверный номер канала</source>
+        <translation>Invalid channel number</translation>
+    </message>
+    <message>
+        <source>Каналы логической таблицы должны следовать по возрастанию номеров без повторов</source>
+        <translation>Logical table channels must be in ascending order without repeats</translation>
+    </message>
+    <message>
+        <source>Неверное количество логических каналов</source>
+        <translation>Invalid number of logical channels</translation>
+    </message>
+    <message>
+        <source>Неверный код тока возбуждения</source>
+        <translation>Invalid excitation current code</translation>
+    </message>
+    <message>
+        <source>Неверный делитель частоты синхронизации АЦП</source>
+        <translation>Invalid ADC sync clock divider</translation>
+    </message>
+    <message>
+        <source>Неверный тип фильтра АЦП</source>
+        <translation>Invalid ADC filter type</translation>
+    </message>
+    <message>
+        <source>Неверная частота выдачи данных фильтра АЦП</source>
+        <translation>Invalid ADC filter output data rate</translation>
+    </message>
+    <message>
+        <source>Неверная маска фоновых измерений</source>
+        <translation>Invalid background measurement mask</translation>
+    </message>
+    <message>
+        <source>Канал 16 используется для измерения Uref и не может быть измерительным</source>
+        <translation>Channel 16 measures Uref and cannot be a measuring channel</translation>
+    </message>
+    <message>
+        <source>Неверное время на коммутацию</source>
+        <translation>Invalid switching time</translation>
+    </message>
+    <message>
+        <source>Неверные параметры кабеля</source>
+        <translation>Invalid cable parameters</translation>
+    </message>
+    <message>
+        <source>Неверный порог определения короткого замыкания</source>
+        <translation>Invalid short-circuit threshold</translation>
+    </message>
+    <message>
+        <source>Логическая таблица не помещается в память модуля</source>
+        <translation>Logical table does not fit in module memory</translation>
+    </message>
+    <message>
+        <source>В одноканальном режиме должен быть разрешен ровно один канал</source>
+        <translation>Single-channel mode needs exactly one enabled channel</translation>
+    </message>
+    <message>
+        <source>Модуль не сконфигурирован</source>
+        <translation>Module not configured</translation>
+    </message>
+    <message>
+        <source>Сбор данных не запущен</source>
+        <translation>Acquisition not started</translation>
+    </message>
+    <message>
+        <source>Сбор данных уже запущен</source>
+        <translation>Acquisition already started</translation>
+    </message>
+    <message>
+        <source>Переполнение буфера модуля: данные не были приняты вовремя</source>
+        <translation>Module buffer overflow: data not received in time</translation>
+    </message>
+    <message>
+        <source>Размер блока данных не кратен размеру кадра</source>
+        <translation>Data block size is not a multiple of the frame size</translation>
+    </message>
+    <message>
+        <source>Нарушена структура кадров в принятых данных</source>
+        <translation>Corrupted frame structure in received data</translation>
+    </message>
+    <message>
+        <source>Неверный режим измерения</source>
+        <translation>Invalid measurement mode</translation>
+    </message>
+    <message>
+        <source>Не выбрано ни одного канала для тарировки</source>
+        <translation>No channel selected for tare</translation>
+    </message>
+    <message>
+        <source>Не удалось выполнить измерения для тарировки</source>
+        <translation>Tare measurements failed</translation>
+    </message>
+    <message>
+        <source>Не удалось найти действительное значение для всех каналов</source>
+        <translation>No valid value found for every channel</translation>
+    </message>
+    <message>
+        <source>Ошибка записи во Flash-память модуля</source>
+        <translation>Module flash write error</translation>
+    </message>
+    <message>
+        <source>Ошибка чтения Flash-памяти модуля</source>
+        <translation>Module flash read error</translation>
+    </message>
+    <message>
+        <source>Во Flash-памяти модуля нет тарировочных коэффициентов</source>
+        <translation>No tare coefficients in module flash</translation>
+    </message>
+    <message>
+        <source>Неверный параметр функции сервера крейтов</source>
+        <translation>Invalid crate server function parameter</translation>
+    </message>
+    <message>
+        <source>Соединение с сервером крейтов не открыто</source>
+        <translation>Connection to the crate server not open</translation>
+    </message>
+    <message>
+        <source>Операция не поддерживается этим соединением с сервером крейтов</source>
+        <translation>Operation not supported by this crate server connection</translation>
+    </message>
+    <message>
+        <source>Неизвестная ошибка</source>
+        <translation>Unknown error</translation>
+    </message>
+</context>
+<context>
     <name>ChannelsConfigWidget</name>
     <message>
         <source>Каналы</source>
