@@ -43,6 +43,10 @@ cat >>"$WORK/config/Norvik/GRV480 Monitor.ini" <<'INI'
 size=@Size(1600 1000)
 pos=@Point(0 0)
 INI
+# More settings for a particular picture (docs/cursors.png: scripts/cursors-settings.ini).
+if [ -n "${GRV480_SCREENSHOT_SETTINGS:-}" ]; then
+  cat "$GRV480_SCREENSHOT_SETTINGS" >>"$WORK/config/Norvik/GRV480 Monitor.ini"
+fi
 
 rm -f "$OUT"
 XDG_CONFIG_HOME="$WORK/config" HOME="$WORK" GRV480_SERVER_PORT="$PORT" \
