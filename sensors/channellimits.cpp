@@ -15,8 +15,7 @@ QString tr(const char *text)
     return QCoreApplication::translate("ChannelLimits", text);
 }
 
-const char *const Keys[ChannelLimits::Count] = {"warn-low", "warn-high", "alarm-low",
-                                                 "alarm-high"};
+const char *const Keys[ChannelLimits::Count] = {"warn-low", "warn-high", "alarm-low", "alarm-high"};
 
 QString limitName(int which)
 {
@@ -57,8 +56,8 @@ QString ChannelLimits::problem() const
             const int hi = order[b];
             if (on[lo] && on[hi] && !(value[lo] < value[hi]))
                 return tr("Пределы в неверном порядке: %1 (%2) должен быть меньше, чем %3 (%4)")
-                        .arg(limitName(lo), QLocale().toString(value[lo]), limitName(hi),
-                             QLocale().toString(value[hi]));
+                    .arg(limitName(lo), QLocale().toString(value[lo]), limitName(hi),
+                         QLocale().toString(value[hi]));
         }
     }
     return QString();
@@ -146,14 +145,12 @@ LimitMonitor::State LimitMonitor::levelOf(double v) const
     const double h = lim.hysteresis;
     // Once beyond a limit, the value must come back by the hysteresis to leave it.
     auto beyondHigh = [&](int which, Level level) {
-        return lim.on[which] &&
-               (v > lim.value[which] ||
-                (st.level >= level && st.side == High && v > lim.value[which] - h));
+        return lim.on[which] && (v > lim.value[which] || (st.level >= level && st.side == High &&
+                                                          v > lim.value[which] - h));
     };
     auto beyondLow = [&](int which, Level level) {
-        return lim.on[which] &&
-               (v < lim.value[which] ||
-                (st.level >= level && st.side == Low && v < lim.value[which] + h));
+        return lim.on[which] && (v < lim.value[which] ||
+                                 (st.level >= level && st.side == Low && v < lim.value[which] + h));
     };
     if (beyondHigh(L::AlarmHigh, Alarm))
         return {Alarm, High};

@@ -20,7 +20,7 @@ struct ChannelSensor
     Scaling scaling;
     QDate nextCalibrationDate;
     bool zeroSet = false;
-    double zero = 0;    // in the unit, subtracted from the scaled value
+    double zero = 0; // in the unit, subtracted from the scaled value
     ChannelLimits limits;
 
     bool hasSensor() const { return !sensorName.isEmpty() && scaling.isValid(); }

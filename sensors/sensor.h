@@ -12,9 +12,9 @@
 struct Sensor
 {
     QString name;
-    QString type;   // free text: "тензодатчик силы", ...
+    QString type; // free text: "тензодатчик силы", ...
     QString serial;
-    QString unit;   // free text: "кН", "µm/m", "бар"
+    QString unit; // free text: "кН", "µm/m", "бар"
     Scaling scaling;
     QDate calibrationDate;     // null: not known
     QDate nextCalibrationDate; // null: none due
