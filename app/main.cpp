@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
+#include "settingsfilecheck.h"
 #include "startupoptions.h"
 #include "terminationwatcher.h"
 
@@ -80,28 +81,31 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationDomain(QStringLiteral("norvik.local"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GRV480_VERSION));
 
-    // A terminal without a display still gets the help and the version. A
-    // parse error here may be one of Qt's own options, which QApplication
-    // takes below, so only a clean answer ends the program at this point.
-    if (asksForInformation(argc, argv)) {
+    // Judged before QApplication exists: it aborts without a display, and
+    // neither an answer nor a bad command line needs one.
+    if (parseStartupOptions(commandLineArguments(argc, argv)).action != StartupOptions::Run) {
+        // The help text names the program through the application object.
         QCoreApplication core(argc, argv);
-        const StartupOptions options = parseStartupOptions(core.arguments());
-        if (options.action != StartupOptions::Fail)
-            return answer(options);
+        return answer(parseStartupOptions(core.arguments()));
     }
 
+    // Before the application object exists, or Qt ignores them: the window
+    // scales with the desktop, and icons take their @2x pictures there.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
-    // Qt's own options (-platform, -style ...) are gone from arguments() by now.
-    const int code = answer(parseStartupOptions(app.arguments()));
-    if (code >= 0)
-        return code;
     initResources();
     QApplication::setWindowIcon(applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();
-    translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
-    translations->setLanguage(QStringLiteral("ru"));
+    translations->setTranslationsPath(
+        translationsDirectory(QCoreApplication::applicationDirPath()));
+    translations->addTranslation(QStringLiteral("grv480monitor"));
+    // The settings file is mended before the stored language is read: one
+    // crafted value in it would abort the start.
+    SettingsFileCheck::mendUserSettings();
+    translations->restoreLanguage(QStringLiteral("ru"));
 
     // Watched before the window exists: its construction may already wait in
     // a message box, which a termination closes like any other dialog.

@@ -212,23 +212,22 @@ void DeviceConfig::assignFrom(const DeviceConfig &other)
     m_singleChMode = other.m_singleChMode;
 }
 
+QString DeviceConfig::BgMeasGroup::displayName() const
+{
+    return QCoreApplication::translate("DeviceConfig", name.toUtf8().constData());
+}
+
 QList<const DeviceConfig::BgMeasGroup *> DeviceConfig::bgMeasGroups()
 {
-    // Built on first use, after main() has installed the translators.
+    // The names stay untranslated here: they are the keys of settings and
+    // files, which must read the same in every language.
     static const BgMeasGroup presets[] = {
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Все измерения")),
-         GRV480_BG_ALL},
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Без проверки обрыва")),
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Все измерения")), GRV480_BG_ALL},
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Без проверки обрыва")),
          GRV480_BG_ALL &
              ~(GRV480_BG_CHECK_OPEN_UREF | GRV480_BG_CHECK_OPEN_UNEG | GRV480_BG_CHECK_OPEN_UX)},
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Разбаланс и ноль")),
-         GRV480_BG_OFFS},
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Только разбаланс")),
-         0},
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Разбаланс и ноль")), GRV480_BG_OFFS},
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Только разбаланс")), 0},
     };
     static const QList<const BgMeasGroup *> list = {&presets[0], &presets[1], &presets[2],
                                                     &presets[3]};

@@ -48,8 +48,9 @@ public:
     // A named preset of bgMeasMask; the four presets live for the whole program.
     struct BgMeasGroup
     {
-        QString name; // translated in the context "DeviceConfig" when first built
+        QString name; // as stored in settings and files, whatever the language
         quint32 mask;
+        QString displayName() const; // the name in the interface's language
     };
 
     static constexpr int ChannelCount = GRV480_CHANNEL_COUNT;

@@ -44,7 +44,12 @@ public:
     enum ConfigFileResult { ConfigFileRead, ConfigFileUnreadable, ConfigFileNotConfig };
     // loadConfigFile() without the dialog: the file read whole into *out, or
     // *out untouched. The file itself is never changed.
-    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out);
+    // *reason: why the file is unreadable or refused, when it is.
+    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out,
+                                           QString *reason = nullptr);
+    // saveConfigFile() without the dialog and its boxes; *reason says why it failed.
+    static bool writeConfigFile(const DeviceConfig &config, const QString &fileName,
+                                QString *reason = nullptr);
     QString lastConfigFileName() const { return lastConfigFile; }
 
     // The sensors the channel rows offer, and "Датчики..." to edit them;
@@ -89,7 +94,7 @@ private:
     void showBgMeas();
     void updateTitle();
     QString fileFilter() const;
-    QByteArray configText() const;
+    static QByteArray configText(const DeviceConfig &config);
 
     Ui::DeviceConfigDialog *ui;
     TGRV480 *hmodule;

@@ -28,8 +28,8 @@ void MeasurementSnapshot::setConfig(const DeviceConfig &c)
         const int rangeMv = c.channels[i].range == GRV480_RANGE_70MV ? 70 : 35;
         channels << QStringLiteral("%1 (±%2 мВ)").arg(i + 1).arg(rangeMv);
     }
-    const QByteArray freq = MeasurementTable::numberText(c.adcFreq);
-    const QByteArray current = MeasurementTable::numberText(iSrcMa);
+    const QByteArray freq = MeasurementTable::definedText(c.adcFreq);
+    const QByteArray current = MeasurementTable::definedText(iSrcMa);
     configSummary = QStringLiteral("Частота АЦП %1 Гц; время измерения %2 мс; ток %3 мА; "
                                    "режим %4; фоновые измерения 0x%5; тарировочные коэф-ты %6; "
                                    "каналы %7")
@@ -78,6 +78,16 @@ QString shown(const TGRV480MeasValue &v)
     return v.valid ? shown(v.value) : QString();
 }
 
+QString defined(double v)
+{
+    return std::isfinite(v) ? QString::fromLatin1(definedText(v)) : QString();
+}
+
+QString defined(const TGRV480MeasValue &v)
+{
+    return v.valid ? defined(v.value) : QString();
+}
+
 QString channelNumber(const MeasurementSnapshot &s, int r)
 {
     return r < s.channelNumbers.size() ? QString::number(s.channelNumbers.at(r)) : QString();
@@ -103,8 +113,8 @@ QStringList channelFields(const MeasurementSnapshot &s, const DataBlockProcessor
     out << (s.uxOrUcm ? shown(d.value) : QString());
     const bool ucm = s.uxOrUcm && s.ucm;
     out << (ucm ? shown(st.ucm) : QString());
-    out << (ucm ? shown(withValue(d.value, st.ucmMin)) : QString());
-    out << (ucm ? shown(withValue(d.value, st.ucmMax)) : QString());
+    out << (ucm ? defined(withValue(d.value, st.ucmMin)) : QString());
+    out << (ucm ? defined(withValue(d.value, st.ucmMax)) : QString());
     out << (c.peakValid ? shown(c.peakFreq) : QString());
     out << (c.peakValid ? shown(c.peakAmplitude) : QString());
     out << (c.harmValid ? shown(c.snr) : QString());
@@ -114,6 +124,14 @@ QStringList channelFields(const MeasurementSnapshot &s, const DataBlockProcessor
 }
 
 } // namespace
+
+QVector<QStringList> headerRows(const MeasurementSnapshot &s)
+{
+    return {{QStringLiteral("Модуль"), s.moduleSerial},
+            {QStringLiteral("Крейт"), s.crateSerial},
+            {QStringLiteral("Слот"), QString::number(s.slot)},
+            {QStringLiteral("Конфигурация"), s.configSummary}};
+}
 
 QStringList resultColumnTitles()
 {
@@ -214,7 +232,7 @@ QVector<QStringList> statusRows(const MeasurementSnapshot &s)
          << QStringList{QStringLiteral("Rref R, Ом"), rrefR}
          << QStringList{QStringLiteral("Pref R, Вт"), prefR}
          << QStringList{QStringLiteral("Iref рекомендуемый, мА"), rec}
-         << QStringList{QStringLiteral("Iref заданный, мА"), shown(s.iSrcMa)}
+         << QStringList{QStringLiteral("Iref заданный, мА"), defined(s.iSrcMa)}
          << QStringList{QStringLiteral("Vadj, В"), shown(f.vadj)}
          << QStringList{QStringLiteral("U-, мВ"), shown(withValue(f.uneg, f.uneg.value * 1000.0))}
          << QStringList{QStringLiteral("Превышение мощности нагрузки"),
@@ -270,6 +288,13 @@ QByteArray numberText(double v)
 {
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return QByteArray(buf, int(res.ptr - buf));
+}
+
+QByteArray definedText(double v)
+{
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
     return QByteArray(buf, int(res.ptr - buf));
 }
 

@@ -25,6 +25,7 @@ struct MeasurementSnapshot
     QString configSummary;
     QDateTime blockTime;         // UTC, when the window received the block
     QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
+    QVector<int> plottedRows;    // the results whose graphs are shown, for pictures
     // The sensor, software zero and limits of each result's channel, in block order.
     QVector<ChannelSensor> channelSensors;
 
@@ -49,6 +50,10 @@ struct MeasurementSnapshot
 // them, but unrounded: numbers in the shortest text that reads back to the same
 // double, lamps as words, empty where the window shows nothing.
 namespace MeasurementTable {
+
+// What a file says about the block before its values: module, crate, slot
+// and the configuration (with each channel's range), as name and value.
+QVector<QStringList> headerRows(const MeasurementSnapshot &s);
 
 // Leaf titles of the results table, a top section's title before its leaves.
 QStringList resultColumnTitles();
@@ -80,6 +85,11 @@ QString timeText(const QDateTime &t); // ISO 8601, milliseconds, UTC
 // Shortest text that reads back (strtod, Python float) to exactly v; "nan",
 // "inf" and "-inf" for the values that are not finite.
 QByteArray numberText(double v);
+// A value that comes from a decimal definition, not from a measurement (a
+// setting, a working bound the module derives from the range): at 15
+// significant digits, which drops the binary noise of the arithmetic that made
+// it (0.5 + 0.07 gives 0.5700000000000001, written 0.57).
+QByteArray definedText(double v);
 
 } // namespace MeasurementTable
 

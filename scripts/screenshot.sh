@@ -12,6 +12,7 @@ OUT=${1:-docs/screenshot.png}
 case "$OUT" in /*) ;; *) OUT="$PWD/$OUT" ;; esac
 DELAY_MS=${GRV480_SCREENSHOT_DELAY_MS:-6000}
 
+bash scripts/install-deps.sh
 [ -x "$BIN/grv480-monitor" ] && [ -x "$BIN/grv480-emulator" ] || bash scripts/build.sh
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (package xvfb)" >&2; exit 1; }
 

@@ -357,6 +357,7 @@ void TestGallery::languageActions()
 {
     QtTranslationSwitch *sw = QtTranslationSwitch::instance();
     sw->setTranslationsPath("translations");
+    sw->addTranslation("grv480monitor");
     sw->setLanguage("ru");
     QToolBar bar;
     bar.setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -113,6 +113,8 @@ private slots:
     void windowWithDocks();
     void windowGeometry_data();
     void windowGeometry();
+    void wayIn_data();
+    void wayIn();
 };
 
 void TestSavedState::states_data()
@@ -251,6 +253,40 @@ void TestSavedState::windowGeometry()
     const QSize s = windowSize(size, QSize(700, 700));
     QCOMPARE(s, expectedSize);
     QCOMPARE(windowPos(pos, s, QPoint(200, 100)), expectedPos);
+}
+
+// A window whose only tool bar is shown or hidden, as the operator left it.
+static QByteArray toolBarState(bool shown, int toolBars)
+{
+    QMainWindow w;
+    for (int i = 0; i < toolBars; ++i) {
+        auto *bar = w.addToolBar(QStringLiteral("bar%1").arg(i));
+        bar->setObjectName(QStringLiteral("toolBar%1").arg(i));
+        bar->setVisible(shown || i > 0);
+    }
+    return w.saveState(0);
+}
+
+void TestSavedState::wayIn_data()
+{
+    QTest::addColumn<QByteArray>("state");
+    QTest::addColumn<bool>("menuBar");
+    QTest::addColumn<bool>("restored");
+
+    QTest::newRow("tool bar shown") << toolBarState(true, 1) << false << true;
+    QTest::newRow("tool bar hidden, no menu bar") << toolBarState(false, 1) << false << false;
+    QTest::newRow("tool bar hidden, menu bar") << toolBarState(false, 1) << true << true;
+    QTest::newRow("one of two hidden") << toolBarState(false, 2) << false << true;
+    QTest::newRow("no tool bar listed") << toolBarState(true, 0) << false << true;
+    QTest::newRow("cut short") << toolBarState(true, 1).left(30) << false << false;
+}
+
+void TestSavedState::wayIn()
+{
+    QFETCH(QByteArray, state);
+    QFETCH(bool, menuBar);
+    QFETCH(bool, restored);
+    QCOMPARE(keepsWayIn(state, menuBar), restored);
 }
 
 QTEST_MAIN(TestSavedState)

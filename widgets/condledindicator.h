@@ -18,16 +18,27 @@ public:
 
     void setState(int state);
     int state() const { return m_state; }
+
+    // What the lamp shows, as a translatable source text (QT_TRANSLATE_NOOP);
+    // translated each time the tool tip opens, so it follows the language.
+    // Without one, the widget's own tool tip names it.
+    void setMeaning(const char *context, const char *sourceText);
+    // "<what it shows>: <state in words>", as the tool tip shows it.
+    QString toolTipText() const;
+    static QString stateText(int state);
     QLedIndicator *led() const { return m_led; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 protected:
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
     QLedIndicator *m_led;
     int m_state = Off;
+    const char *m_context = nullptr;
+    const char *m_meaning = nullptr;
 };
 
 #endif // CONDLEDINDICATOR_H

@@ -227,6 +227,46 @@ bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCoun
     return true;
 }
 
+bool keepsWayIn(const QByteArray &state, bool menuBarShown)
+{
+    if (menuBarShown)
+        return true;
+    QDataStream s(state);
+    qint32 marker = 0, version = -1;
+    s >> marker >> version;
+    bool listed = false;
+    while (s.status() == QDataStream::Ok && !s.atEnd()) {
+        quint8 section = 0;
+        s >> section;
+        if (section == DockWidgetStateMarker) {
+            qint32 docks = -1;
+            s >> docks;
+            if (docks != 0 || !skip(s, 2 * 4 + 4 * 4))
+                return false;
+        } else if (section == ToolBarStateMarkerEx) {
+            qint32 lines = -1;
+            s >> lines;
+            for (qint32 l = 0; l < lines && s.status() == QDataStream::Ok; ++l) {
+                qint32 area = -1, items = -1;
+                s >> area >> items;
+                for (qint32 i = 0; i < items && s.status() == QDataStream::Ok; ++i) {
+                    QString name;
+                    quint8 shownOrientation = 0;
+                    s >> name >> shownOrientation;
+                    if (!skip(s, 4 + 4 + 8))
+                        return false;
+                    listed = true;
+                    if (shownOrientation & 1)
+                        return true;
+                }
+            }
+        } else {
+            return false;
+        }
+    }
+    return s.status() == QDataStream::Ok && !listed;
+}
+
 QSize windowSize(const QVariant &stored, const QSize &defaultSize)
 {
     const QSize size = stored.toSize();

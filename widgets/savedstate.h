@@ -19,6 +19,10 @@ bool isHeaderStateSane(const QByteArray &state, int sectionCount);
 // For a window whose tool bars and dock widgets are given by count.
 bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCount,
                            int dockCount = 0);
+// Whether a sane window state, once restored, still leaves the operator a
+// way to every action: a menu bar, or at least one tool bar shown. A state
+// that lists no tool bar leaves them as they are.
+bool keepsWayIn(const QByteArray &state, bool menuBarShown);
 
 // A stored window size, or the default when it is not a size or does not fit
 // the screens together.
