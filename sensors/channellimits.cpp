@@ -10,24 +10,19 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ChannelLimits", text);
-}
-
 const char *const Keys[ChannelLimits::Count] = {"warn-low", "warn-high", "alarm-low", "alarm-high"};
 
 QString limitName(int which)
 {
     switch (which) {
     case ChannelLimits::WarnLow:
-        return tr("нижний предел предупреждения");
+        return ChannelLimits::tr("нижний предел предупреждения");
     case ChannelLimits::WarnHigh:
-        return tr("верхний предел предупреждения");
+        return ChannelLimits::tr("верхний предел предупреждения");
     case ChannelLimits::AlarmLow:
-        return tr("нижний предел аварии");
+        return ChannelLimits::tr("нижний предел аварии");
     default:
-        return tr("верхний предел аварии");
+        return ChannelLimits::tr("верхний предел аварии");
     }
 }
 

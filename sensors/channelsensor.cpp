@@ -6,15 +6,6 @@
 
 #include <cmath>
 
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ChannelSensor", text);
-}
-
-} // namespace
-
 QString ChannelSensor::valueUnit() const
 {
     return hasSensor() ? unit : tr("мВ");

@@ -4,6 +4,7 @@
 #include "channellimits.h"
 #include "scaling.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,8 @@ struct ChannelSensor
 
     bool operator==(const ChannelSensor &o) const;
     bool operator!=(const ChannelSensor &o) const { return !(*this == o); }
+
+    Q_DECLARE_TR_FUNCTIONS(ChannelSensor)
 };
 
 #endif // CHANNELSENSOR_H

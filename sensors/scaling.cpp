@@ -9,11 +9,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Scaling", text);
-}
-
 bool sane(double v)
 {
     return std::isfinite(v) && std::fabs(v) <= Scaling::AbsurdMagnitude;

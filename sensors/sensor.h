@@ -3,6 +3,7 @@
 
 #include "scaling.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QJsonObject>
 #include <QString>
@@ -33,6 +34,8 @@ struct Sensor
 
     bool operator==(const Sensor &o) const;
     bool operator!=(const Sensor &o) const { return !(*this == o); }
+
+    Q_DECLARE_TR_FUNCTIONS(Sensor)
 };
 
 #endif // SENSOR_H

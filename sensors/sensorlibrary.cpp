@@ -15,11 +15,6 @@ namespace {
 const char FormatName[] = "grv480-sensors";
 constexpr int FormatVersion = 1;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SensorLibrary", text);
-}
-
 // The sensor objects of a text that is no longer JSON as a whole (cut off,
 // edited by hand): every object directly inside an array that sits directly
 // inside the root object, each parsed on its own.

@@ -16,6 +16,8 @@
 // could still read from it.
 class SensorLibrary
 {
+    Q_DECLARE_TR_FUNCTIONS(SensorLibrary)
+
 public:
     struct LoadResult
     {

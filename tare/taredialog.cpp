@@ -180,7 +180,7 @@ void TareDialog::writeCoefs()
     }
     EventLog::post(EventLog::Tare, tr("Модуль %1: тарировочные коэффициенты записаны во "
                                       "Flash-память")
-                                           .arg(moduleSerial()));
+                                       .arg(moduleSerial()));
     QMessageBox::information(this, tr("Завершение операции"),
                              tr("Запись тарировочных коэффициентов выполнена успешно"),
                              QMessageBox::Ok);
@@ -270,8 +270,8 @@ void TareDialog::tareOffset()
     }
     if (err == 0)
         EventLog::post(EventLog::Tare, tr("Модуль %1: тарировка нуля, каналы 0x%2")
-                                               .arg(moduleSerial())
-                                               .arg(okChannelMask, 4, 16, QLatin1Char('0')));
+                                           .arg(moduleSerial())
+                                           .arg(okChannelMask, 4, 16, QLatin1Char('0')));
     showTareResult(err, okChannelMask);
 }
 
@@ -289,8 +289,8 @@ void TareDialog::tareScale()
     }
     if (err == 0)
         EventLog::post(EventLog::Tare, tr("Модуль %1: тарировка масштаба, каналы 0x%2")
-                                               .arg(moduleSerial())
-                                               .arg(okChannelMask, 4, 16, QLatin1Char('0')));
+                                           .arg(moduleSerial())
+                                           .arg(okChannelMask, 4, 16, QLatin1Char('0')));
     showTareResult(err, okChannelMask);
 }
 
