@@ -6,6 +6,7 @@
 #include "hierarchicalheaderview.h"
 #include "measurementactions.h"
 #include "plot.h"
+#include "recordingactions.h"
 #include "resultrules.h"
 #include "sensorlibrarydialog.h"
 
@@ -461,6 +462,17 @@ void SensorColumns::showLibrary()
 void SensorColumns::logEvent(EventLog::Kind kind, const QString &text)
 {
     log->add(kind, text);
+}
+
+void SensorColumns::watchRecording(RecordingActions *recording)
+{
+    connect(recording, &RecordingActions::recordingStarted, this, [this](const QString &path) {
+        logEvent(EventLog::Recording,
+                 tr("Запись измерения начата: %1").arg(QDir::toNativeSeparators(path)));
+    });
+    connect(recording, &RecordingActions::recordingEnded, this, [this](const QString &reason) {
+        logEvent(EventLog::Recording, tr("Запись измерения завершена: %1").arg(reason));
+    });
 }
 
 void SensorColumns::watchRecording(MeasurementActions *measurement)

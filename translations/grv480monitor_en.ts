@@ -1769,6 +1769,14 @@ The crate server is expected on 127.0.0.1, port 11111; the environment variable 
         <source>Запись результатов прервана: %1</source>
         <translation>Results recording broken off: %1</translation>
     </message>
+    <message>
+        <source>Запись измерения начата: %1</source>
+        <translation>Measurement recording started: %1</translation>
+    </message>
+    <message>
+        <source>Запись измерения завершена: %1</source>
+        <translation>Measurement recording ended: %1</translation>
+    </message>
 </context>
 <context>
     <name>SensorEditDialog</name>
