@@ -238,6 +238,7 @@ MainWindow::MainWindow(QWidget *parent)
         return run;
     });
     ui->toolBar->addAction(recording->action());
+    sensorColumns->watchRecording(recording);
     ui->toolBar->addAction(showTrendAct);
     showTrendAct->setText(tr("Тренд"));
     buildMenus();

@@ -159,6 +159,7 @@ bool RecordingActions::startRecording(const QString &path)
     setChecked(true);
     labelTimer.start();
     updateLabel();
+    emit recordingStarted(path);
     return true;
 }
 
@@ -166,8 +167,11 @@ void RecordingActions::stopRecording(const RunEnd &end)
 {
     labelTimer.stop();
     QString error;
+    const bool wasActive = rec.isActive();
     const bool ok = rec.stop(end, &error);
     setChecked(false);
+    if (wasActive)
+        emit recordingEnded(end.reason);
     label->hide();
     const MeasurementRecorder::Stats s = rec.stats();
     if (!s.file.isEmpty())

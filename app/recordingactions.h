@@ -50,6 +50,8 @@ public:
 
 signals:
     void recordingStopped(const QString &message); // by itself, on an error
+    void recordingStarted(const QString &path);
+    void recordingEnded(const QString &reason);    // however it ended
 
 private:
     void toggled(bool on);

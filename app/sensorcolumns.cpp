@@ -6,6 +6,7 @@
 #include "hierarchicalheaderview.h"
 #include "measurementactions.h"
 #include "plot.h"
+#include "recordingactions.h"
 #include "resultrules.h"
 #include "sensorlibrarydialog.h"
 
@@ -28,7 +29,7 @@
 
 namespace {
 
-constexpr int ValueColumnWidth = 160;
+constexpr int ValueColumnWidth = 210;
 constexpr int UnitColumnWidth = 70;
 constexpr int ValueDecimals = 4;
 const QColor WarningColor(255, 235, 60);
@@ -42,7 +43,7 @@ QString levelText(LimitMonitor::State s)
                                                       : SensorColumns::tr("ниже нижнего предела");
     return (s.level == LimitMonitor::Alarm ? SensorColumns::tr("авария, %1")
                                            : SensorColumns::tr("предупреждение, %1"))
-            .arg(side);
+        .arg(side);
 }
 
 } // namespace
@@ -55,6 +56,7 @@ SensorColumns::SensorColumns(QMainWindow *w, QTableWidget *t, Plot *plot, QFormL
     , libPath(SensorLibrary::defaultPath())
     , log(new EventLog(EventLog::defaultDirectory(), this))
 {
+    log->makeCurrent();
     const SensorLibrary::LoadResult loaded = lib.load(libPath);
     if (!loaded.ok) {
         // Said once the window is up, not from inside its construction.
@@ -123,12 +125,19 @@ SensorColumns::SensorColumns(QMainWindow *w, QTableWidget *t, Plot *plot, QFormL
     logView->verticalHeader()->setVisible(false);
     logView->horizontalHeader()->setStretchLastSection(true);
     logView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    logView->setColumnWidth(0, 150);
+    // Room for a whole time and the longest kind, the rest for the text.
+    const QFontMetrics fm = logView->fontMetrics();
+    logView->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("2026-12-31 23:59:59")) + 16);
+    int kindWidth = 0;
+    for (int k = EventLog::Limit; k <= EventLog::Other; ++k)
+        kindWidth =
+            std::max(kindWidth, fm.horizontalAdvance(EventLog::kindName(EventLog::Kind(k))));
+    logView->setColumnWidth(1, kindWidth + 16);
+    logView->verticalHeader()->setDefaultSectionSize(fm.height() + 6);
     dock->setWidget(logView);
     connect(log, &QAbstractItemModel::rowsInserted, logView, &QTableView::scrollToBottom);
-    connect(log, &EventLog::fileFailed, this, [this](const QString &reason) {
-        qWarning("%s", qPrintable(reason));
-    });
+    connect(log, &EventLog::fileFailed, this,
+            [this](const QString &reason) { qWarning("%s", qPrintable(reason)); });
     // Where the window's saved state had it; below everything the first time.
     window->addDockWidget(Qt::BottomDockWidgetArea, dock);
     window->restoreDockWidget(dock);
@@ -178,8 +187,9 @@ void SensorColumns::setConfig(const QSharedPointer<DeviceConfig> &config)
             if (config->channels[i].enabled)
                 channels << QString::number(i + 1);
         }
-        logEvent(EventLog::Config, tr("Конфигурация модуля изменена: каналы %1")
-                                           .arg(channels.join(QStringLiteral(", "))));
+        logEvent(
+            EventLog::Config,
+            tr("Конфигурация модуля изменена: каналы %1").arg(channels.join(QStringLiteral(", "))));
     }
     cfg = config;
     syncRows();
@@ -287,10 +297,10 @@ void SensorColumns::showBlock(const DataBlockProcessor::DataBlock &block)
                                           : tr("DC / AC"));
             const bool due = s.nextCalibrationDate.isValid() && s.nextCalibrationDate < today;
             unitCell->setText(due ? s.unit + QStringLiteral(" (!)") : s.unit);
-            unitCell->setToolTip(due ? tr("Срок градуировки датчика «%1» истёк %2")
-                                               .arg(s.sensorName,
-                                                    s.nextCalibrationDate.toString(Qt::ISODate))
-                                     : s.sensorName);
+            unitCell->setToolTip(
+                due ? tr("Срок градуировки датчика «%1» истёк %2")
+                          .arg(s.sensorName, s.nextCalibrationDate.toString(Qt::ISODate))
+                    : s.sensorName);
         } else {
             valueCell->setText(QString());
             unitCell->setText(QString());
@@ -325,10 +335,11 @@ void SensorColumns::reportLimit(int row, LimitMonitor::State from, LimitMonitor:
 {
     const ChannelSensor &s = cfg->sensors[rows.at(row).channel];
     Q_UNUSED(from)
-    logEvent(EventLog::Limit, tr("Канал %1: %2 (%3 %4)")
-                                      .arg(rows.at(row).channel + 1)
-                                      .arg(levelText(to), ResultRules::formatFixed(value, ValueDecimals),
-                                           s.valueUnit()));
+    logEvent(
+        EventLog::Limit,
+        tr("Канал %1: %2 (%3 %4)")
+            .arg(rows.at(row).channel + 1)
+            .arg(levelText(to), ResultRules::formatFixed(value, ValueDecimals), s.valueUnit()));
 }
 
 QVector<double> SensorColumns::plotValues(int row, const QVector<double> &mv) const
@@ -387,7 +398,8 @@ void SensorColumns::applyChannel(int channel, const ChannelSensor &sensor)
         what << (sensor.zeroSet ? tr("ноль %1 %2").arg(QLocale().toString(sensor.zero), sensor.unit)
                                 : tr("ноль сброшен"));
     if (before.limits != sensor.limits)
-        what << tr("пределы %1").arg(sensor.limits.isActive() ? sensor.limits.toText() : tr("сняты"));
+        what << tr("пределы %1")
+                    .arg(sensor.limits.isActive() ? sensor.limits.toText() : tr("сняты"));
     if (!what.isEmpty())
         logEvent(EventLog::Config,
                  tr("Канал %1: %2").arg(channel + 1).arg(what.join(QStringLiteral("; "))));
@@ -402,7 +414,8 @@ ChannelSensorDialog *SensorColumns::openChannelDialog(int row)
     if (channelDialog && channelDialog->channel() != channel)
         channelDialog->close();
     if (!channelDialog) {
-        channelDialog = new ChannelSensorDialog(channel, cfg->sensors[channel], &lib, libPath, window);
+        channelDialog =
+            new ChannelSensorDialog(channel, cfg->sensors[channel], &lib, libPath, window);
         channelDialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(channelDialog, &ChannelSensorDialog::applied, this, &SensorColumns::applyChannel);
         connect(channelDialog, &ChannelSensorDialog::libraryChanged, this,
@@ -451,15 +464,27 @@ void SensorColumns::logEvent(EventLog::Kind kind, const QString &text)
     log->add(kind, text);
 }
 
+void SensorColumns::watchRecording(RecordingActions *recording)
+{
+    connect(recording, &RecordingActions::recordingStarted, this, [this](const QString &path) {
+        logEvent(EventLog::Recording,
+                 tr("Запись измерения начата: %1").arg(QDir::toNativeSeparators(path)));
+    });
+    connect(recording, &RecordingActions::recordingEnded, this, [this](const QString &reason) {
+        logEvent(EventLog::Recording, tr("Запись измерения завершена: %1").arg(reason));
+    });
+}
+
 void SensorColumns::watchRecording(MeasurementActions *measurement)
 {
     connect(measurement, &MeasurementActions::recordingStarted, this, [this](const QString &path) {
         logEvent(EventLog::Recording,
                  tr("Запись результатов начата: %1").arg(QDir::toNativeSeparators(path)));
     });
-    connect(measurement, &MeasurementActions::recordingStopped, this, [this](const QString &reason) {
-        logEvent(EventLog::Recording, reason.isEmpty()
-                                              ? tr("Запись результатов остановлена")
-                                              : tr("Запись результатов прервана: %1").arg(reason));
-    });
+    connect(measurement, &MeasurementActions::recordingStopped, this,
+            [this](const QString &reason) {
+                logEvent(EventLog::Recording,
+                         reason.isEmpty() ? tr("Запись результатов остановлена")
+                                          : tr("Запись результатов прервана: %1").arg(reason));
+            });
 }

@@ -24,6 +24,7 @@ class CondLedIndicator;
 class ChannelSensorDialog;
 class DeviceConfig;
 class MeasurementActions;
+class RecordingActions;
 class Plot;
 
 // The window's values in the sensors' units: the results table's columns
@@ -56,6 +57,7 @@ public:
 
     void logEvent(EventLog::Kind kind, const QString &text);
     void watchRecording(MeasurementActions *measurement);
+    void watchRecording(RecordingActions *recording);
 
     SensorLibrary *library() { return &lib; }
     QString libraryPath() const { return libPath; }

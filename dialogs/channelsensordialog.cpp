@@ -236,7 +236,7 @@ bool ChannelSensorDialog::saveCalibration()
     if (why.isEmpty() && !lib->save(libPath, &error))
         QMessageBox::critical(this, tr("Градуировка"),
                               tr("Библиотека датчиков не записана в «%1»: %2")
-                                      .arg(QDir::toNativeSeparators(libPath), error));
+                                  .arg(QDir::toNativeSeparators(libPath), error));
     work.scaling = scaling;
     // A zero taken with the old scaling means nothing with the new one.
     work.zeroSet = false;
@@ -322,9 +322,9 @@ void ChannelSensorDialog::showState()
 {
     const bool sensor = work.hasSensor();
     if (sensor)
-        sensorInfo->setText(tr("Единица: %1; градуировка: %2 (%3)")
-                                    .arg(work.unit, Scaling::kindName(work.scaling.kind()),
-                                         work.scaling.toText()));
+        sensorInfo->setText(
+            tr("Единица: %1; градуировка: %2 (%3)")
+                .arg(work.unit, Scaling::kindName(work.scaling.kind()), work.scaling.toText()));
     else
         sensorInfo->setText(tr("Без датчика: значения в мВ"));
     calGroup->setEnabled(!work.sensorName.isEmpty());

@@ -85,7 +85,8 @@ SensorEditDialog::SensorEditDialog(const Sensor &s, QWidget *parent)
 
     auto *dates = new QFormLayout;
     calibratedKnown = new QCheckBox;
-    calibrated = new QDateEdit(s.calibrationDate.isValid() ? s.calibrationDate : QDate::currentDate());
+    calibrated =
+        new QDateEdit(s.calibrationDate.isValid() ? s.calibrationDate : QDate::currentDate());
     nextKnown = new QCheckBox;
     next = new QDateEdit(s.nextCalibrationDate.isValid() ? s.nextCalibrationDate
                                                          : QDate::currentDate().addYears(1));
@@ -124,9 +125,9 @@ SensorEditDialog::SensorEditDialog(const Sensor &s, QWidget *parent)
     factor->setValue(sc.kind() == Scaling::None ? 1.0 : sc.factor());
     offset->setValue(sc.kind() == Scaling::None ? 0.0 : sc.offset());
     const QVector<Scaling::Point> pts =
-            sc.kind() == Scaling::Linear || sc.kind() == Scaling::None
-                    ? QVector<Scaling::Point>{{0, offset->value()}, {1, factor->value() + offset->value()}}
-                    : sc.points();
+        sc.kind() == Scaling::Linear || sc.kind() == Scaling::None
+            ? QVector<Scaling::Point>{{0, offset->value()}, {1, factor->value() + offset->value()}}
+            : sc.points();
     for (int p = 0; p < 2; ++p) {
         const Scaling::Point pt = pts.value(p < pts.size() ? p : pts.size() - 1);
         two[p][0]->setValue(pt.mv);
@@ -146,7 +147,8 @@ SensorEditDialog::SensorEditDialog(const Sensor &s, QWidget *parent)
     });
     connect(removeRow, &QPushButton::clicked, this, [this] {
         if (table->rowCount() > 0)
-            table->removeRow(table->currentRow() >= 0 ? table->currentRow() : table->rowCount() - 1);
+            table->removeRow(table->currentRow() >= 0 ? table->currentRow()
+                                                      : table->rowCount() - 1);
     });
     retranslate();
 }
@@ -238,9 +240,10 @@ void SensorEditDialog::retranslate()
     const QString labels[] = {tr("Имя"), tr("Тип"), tr("Серийный номер"), tr("Единица"),
                               tr("Градуировка")};
     for (int i = 0; i < 5; ++i) {
-        if (auto *label = qobject_cast<QLabel *>(form->itemAt(i, QFormLayout::LabelRole)
-                                                         ? form->itemAt(i, QFormLayout::LabelRole)->widget()
-                                                         : nullptr))
+        if (auto *label =
+                qobject_cast<QLabel *>(form->itemAt(i, QFormLayout::LabelRole)
+                                           ? form->itemAt(i, QFormLayout::LabelRole)->widget()
+                                           : nullptr))
             label->setText(labels[i]);
     }
     for (int i = 0; i < kind->count(); ++i)

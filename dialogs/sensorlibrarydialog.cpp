@@ -84,16 +84,15 @@ void SensorLibraryDialog::refresh(int select)
     for (int r = 0; r < lib->count(); ++r) {
         const Sensor &s = lib->sensors().at(r);
         const bool due = s.calibrationDue(today);
-        const QString texts[] = {
-                s.name,
-                s.type,
-                s.serial,
-                s.unit,
-                Scaling::kindName(s.scaling.kind()),
-                s.nextCalibrationDate.isValid()
-                        ? s.nextCalibrationDate.toString(Qt::ISODate) +
-                                  (due ? tr(" (просрочена)") : QString())
-                        : QString()};
+        const QString texts[] = {s.name,
+                                 s.type,
+                                 s.serial,
+                                 s.unit,
+                                 Scaling::kindName(s.scaling.kind()),
+                                 s.nextCalibrationDate.isValid()
+                                     ? s.nextCalibrationDate.toString(Qt::ISODate) +
+                                           (due ? tr(" (просрочена)") : QString())
+                                     : QString()};
         for (int c = 0; c < 6; ++c) {
             auto *item = new QTableWidgetItem(texts[c]);
             if (due)
@@ -118,7 +117,7 @@ void SensorLibraryDialog::store()
         QMessageBox::critical(this, tr("Датчики"),
                               tr("Библиотека датчиков не записана в «%1»: %2\nИзменения "
                                  "сохранятся при следующей удачной записи.")
-                                      .arg(QDir::toNativeSeparators(path), error));
+                                  .arg(QDir::toNativeSeparators(path), error));
     emit libraryChanged();
 }
 
@@ -177,8 +176,7 @@ bool SensorLibraryDialog::importFile(const QString &fileName)
     QByteArray text;
     QString error;
     if (!SensorFiles::read(fileName, SensorLibrary::MaxFileSize, &text, &error)) {
-        QMessageBox::critical(this, tr("Импорт датчиков"),
-                              tr("Файл не прочитан: %1").arg(error));
+        QMessageBox::critical(this, tr("Импорт датчиков"), tr("Файл не прочитан: %1").arg(error));
         return false;
     }
     QStringList problems;
@@ -202,8 +200,7 @@ bool SensorLibraryDialog::exportFile(const QString &fileName)
 {
     QString error;
     if (!SensorFiles::write(fileName, lib->toText(), &error)) {
-        QMessageBox::critical(this, tr("Экспорт датчиков"),
-                              tr("Файл не записан: %1").arg(error));
+        QMessageBox::critical(this, tr("Экспорт датчиков"), tr("Файл не записан: %1").arg(error));
         return false;
     }
     return true;

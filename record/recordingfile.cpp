@@ -475,6 +475,13 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
         ok = intAttribute(set, "channel", numbers.at(i)) &&
              doubleAttribute(set, "range_mv", ranges.at(i)) &&
              stringAttribute(set, "units", QStringLiteral("mV"));
+        // The samples stay in mV; a channel with a sensor says how to get its unit.
+        const ChannelSensor sensor = run.channelSensors.value(i);
+        if (ok && sensor.hasSensor())
+            ok = stringAttribute(set, "sensor", sensor.sensorName) &&
+                 stringAttribute(set, "sensor_unit", sensor.unit) &&
+                 stringAttribute(set, "sensor_scaling", sensor.scaling.toText()) &&
+                 doubleAttribute(set, "sensor_zero", sensor.zeroSet ? sensor.zero : 0.0);
     }
     if (ok) {
         const RowLayout layout(n);

@@ -11,8 +11,10 @@ RecordingRun RecordingRun::fromConfig(const DeviceConfig &c)
     RecordingRun r;
     r.configText = configFileText(c);
     for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
-        if (c.channels[i].enabled)
+        if (c.channels[i].enabled) {
             r.channelNumbers.append(i + 1);
+            r.channelSensors.append(c.sensors[i]);
+        }
     }
     r.shortCheck = c.bgMeasCheckShortUxEn();
     r.openCheck = c.bgMeasCheckOpenUxEn();

@@ -1,6 +1,8 @@
 #ifndef RECORDINGRUN_H
 #define RECORDINGRUN_H
 
+#include "channelsensor.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QVector>
@@ -17,6 +19,8 @@ struct RecordingRun
     int slot = 0;
     QString configText;          // the configuration as a ".gm480cfg" file holds it
     QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
+    // Sensor, unit, scaling and software zero of each result's channel, in block order.
+    QVector<ChannelSensor> channelSensors;
 
     bool shortCheck = false;
     bool openCheck = false;

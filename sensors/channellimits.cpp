@@ -10,25 +10,19 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ChannelLimits", text);
-}
-
-const char *const Keys[ChannelLimits::Count] = {"warn-low", "warn-high", "alarm-low",
-                                                 "alarm-high"};
+const char *const Keys[ChannelLimits::Count] = {"warn-low", "warn-high", "alarm-low", "alarm-high"};
 
 QString limitName(int which)
 {
     switch (which) {
     case ChannelLimits::WarnLow:
-        return tr("нижний предел предупреждения");
+        return ChannelLimits::tr("нижний предел предупреждения");
     case ChannelLimits::WarnHigh:
-        return tr("верхний предел предупреждения");
+        return ChannelLimits::tr("верхний предел предупреждения");
     case ChannelLimits::AlarmLow:
-        return tr("нижний предел аварии");
+        return ChannelLimits::tr("нижний предел аварии");
     default:
-        return tr("верхний предел аварии");
+        return ChannelLimits::tr("верхний предел аварии");
     }
 }
 
@@ -57,8 +51,8 @@ QString ChannelLimits::problem() const
             const int hi = order[b];
             if (on[lo] && on[hi] && !(value[lo] < value[hi]))
                 return tr("Пределы в неверном порядке: %1 (%2) должен быть меньше, чем %3 (%4)")
-                        .arg(limitName(lo), QLocale().toString(value[lo]), limitName(hi),
-                             QLocale().toString(value[hi]));
+                    .arg(limitName(lo), QLocale().toString(value[lo]), limitName(hi),
+                         QLocale().toString(value[hi]));
         }
     }
     return QString();
@@ -146,14 +140,12 @@ LimitMonitor::State LimitMonitor::levelOf(double v) const
     const double h = lim.hysteresis;
     // Once beyond a limit, the value must come back by the hysteresis to leave it.
     auto beyondHigh = [&](int which, Level level) {
-        return lim.on[which] &&
-               (v > lim.value[which] ||
-                (st.level >= level && st.side == High && v > lim.value[which] - h));
+        return lim.on[which] && (v > lim.value[which] || (st.level >= level && st.side == High &&
+                                                          v > lim.value[which] - h));
     };
     auto beyondLow = [&](int which, Level level) {
-        return lim.on[which] &&
-               (v < lim.value[which] ||
-                (st.level >= level && st.side == Low && v < lim.value[which] + h));
+        return lim.on[which] && (v < lim.value[which] ||
+                                 (st.level >= level && st.side == Low && v < lim.value[which] + h));
     };
     if (beyondHigh(L::AlarmHigh, Alarm))
         return {Alarm, High};

@@ -1,6 +1,7 @@
 #ifndef CHANNELLIMITS_H
 #define CHANNELLIMITS_H
 
+#include <QCoreApplication>
 #include <QString>
 
 // Warning and alarm limits of one channel, low and high, each optional, in
@@ -29,6 +30,8 @@ struct ChannelLimits
 
     bool operator==(const ChannelLimits &o) const;
     bool operator!=(const ChannelLimits &o) const { return !(*this == o); }
+
+    Q_DECLARE_TR_FUNCTIONS(ChannelLimits)
 };
 
 // The state of a channel against its limits, block by block.

@@ -6,15 +6,6 @@
 
 #include <cmath>
 
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ChannelSensor", text);
-}
-
-} // namespace
-
 QString ChannelSensor::valueUnit() const
 {
     return hasSensor() ? unit : tr("мВ");
@@ -43,12 +34,10 @@ double ChannelSensor::limitValue(double mv) const
 
 void ChannelSensor::save(QSettings &s) const
 {
-    const QString keys[] = {QStringLiteral("Sensor"),
-                            QStringLiteral("SensorUnit"),
-                            QStringLiteral("SensorScaling"),
-                            QStringLiteral("SensorNextCalibration"),
-                            QStringLiteral("SensorZero"),
-                            QStringLiteral("Limits")};
+    const QString keys[] = {
+        QStringLiteral("Sensor"),        QStringLiteral("SensorUnit"),
+        QStringLiteral("SensorScaling"), QStringLiteral("SensorNextCalibration"),
+        QStringLiteral("SensorZero"),    QStringLiteral("Limits")};
     // A channel without them stays as an older version wrote it.
     for (const QString &k : keys)
         s.remove(k);
@@ -72,7 +61,8 @@ QStringList ChannelSensor::load(QSettings &s)
     const QString name = s.value(QStringLiteral("Sensor")).toString().trimmed();
     if (!name.isEmpty()) {
         QString why;
-        const Scaling sc = Scaling::fromText(s.value(QStringLiteral("SensorScaling")).toString(), &why);
+        const Scaling sc =
+            Scaling::fromText(s.value(QStringLiteral("SensorScaling")).toString(), &why);
         const QString u = s.value(QStringLiteral("SensorUnit")).toString().trimmed();
         if (why.isEmpty() && u.isEmpty())
             why = tr("не задана единица измерения");
@@ -83,11 +73,11 @@ QStringList ChannelSensor::load(QSettings &s)
             unit = u.left(200);
             scaling = sc;
             nextCalibrationDate = QDate::fromString(
-                    s.value(QStringLiteral("SensorNextCalibration")).toString(), Qt::ISODate);
+                s.value(QStringLiteral("SensorNextCalibration")).toString(), Qt::ISODate);
             if (s.contains(QStringLiteral("SensorZero"))) {
                 bool ok = false;
                 const double z =
-                        QLocale::c().toDouble(s.value(QStringLiteral("SensorZero")).toString(), &ok);
+                    QLocale::c().toDouble(s.value(QStringLiteral("SensorZero")).toString(), &ok);
                 if (ok && std::isfinite(z) && std::fabs(z) <= Scaling::AbsurdMagnitude) {
                     zero = z;
                     zeroSet = true;
@@ -103,7 +93,8 @@ QStringList ChannelSensor::load(QSettings &s)
             problems << tr("пределы не заданы: они в единицах датчика");
     } else if (s.contains(QStringLiteral("Limits"))) {
         QString why;
-        const ChannelLimits l = ChannelLimits::fromText(s.value(QStringLiteral("Limits")).toString(), &why);
+        const ChannelLimits l =
+            ChannelLimits::fromText(s.value(QStringLiteral("Limits")).toString(), &why);
         if (why.isEmpty())
             limits = l;
         else

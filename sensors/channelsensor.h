@@ -4,6 +4,7 @@
 #include "channellimits.h"
 #include "scaling.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,7 @@ struct ChannelSensor
     Scaling scaling;
     QDate nextCalibrationDate;
     bool zeroSet = false;
-    double zero = 0;    // in the unit, subtracted from the scaled value
+    double zero = 0; // in the unit, subtracted from the scaled value
     ChannelLimits limits;
 
     bool hasSensor() const { return !sensorName.isEmpty() && scaling.isValid(); }
@@ -44,6 +45,8 @@ struct ChannelSensor
 
     bool operator==(const ChannelSensor &o) const;
     bool operator!=(const ChannelSensor &o) const { return !(*this == o); }
+
+    Q_DECLARE_TR_FUNCTIONS(ChannelSensor)
 };
 
 #endif // CHANNELSENSOR_H

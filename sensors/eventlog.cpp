@@ -45,6 +45,21 @@ QString EventLog::kindName(Kind kind)
     return tr("Прочее");
 }
 
+namespace {
+QPointer<EventLog> currentLog;
+} // namespace
+
+void EventLog::post(Kind kind, const QString &text)
+{
+    if (currentLog)
+        currentLog->add(kind, text);
+}
+
+void EventLog::makeCurrent()
+{
+    currentLog = this;
+}
+
 void EventLog::add(Kind kind, const QString &text)
 {
     add(kind, text, QDateTime::currentDateTime());
@@ -64,9 +79,10 @@ void EventLog::add(Kind kind, const QString &text, const QDateTime &time)
     if (!dir.isEmpty()) {
         // One event, one line, whatever the text holds.
         QString flat = text;
-        flat.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-        const QString line = time.toString(Qt::ISODateWithMs) + QLatin1Char('\t') +
-                             kindName(kind) + QLatin1Char('\t') + flat + QLatin1Char('\n');
+        flat.replace(QLatin1Char('\n'), QLatin1Char(' '))
+            .replace(QLatin1Char('\r'), QLatin1Char(' '));
+        const QString line = time.toString(Qt::ISODateWithMs) + QLatin1Char('\t') + kindName(kind) +
+                             QLatin1Char('\t') + flat + QLatin1Char('\n');
         appendLine(time, line.toUtf8());
     }
     emit eventAdded(time, int(kind), text);
@@ -84,7 +100,7 @@ bool EventLog::appendLine(const QDateTime &time, const QByteArray &line)
     // Said once per failure, not once per event.
     const bool first = error.isEmpty();
     error = tr("Журнал событий не записан в «%1»: %2")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
+                .arg(QDir::toNativeSeparators(path), file.errorString());
     if (first)
         emit fileFailed(error);
     return false;

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 
@@ -36,6 +37,10 @@ public:
     static QString kindName(Kind kind);
 
     void add(Kind kind, const QString &text);
+    // Into the program's log, from places that do not hold it (dialogs);
+    // nothing while there is none.
+    static void post(Kind kind, const QString &text);
+    void makeCurrent();
     void add(Kind kind, const QString &text, const QDateTime &time);
     const QVector<Event> &events() const { return rows; }
     // Why the last write to the file failed; empty while it works.

@@ -9,11 +9,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Scaling", text);
-}
-
 bool sane(double v)
 {
     return std::isfinite(v) && std::fabs(v) <= Scaling::AbsurdMagnitude;
@@ -114,7 +109,7 @@ QString Scaling::problem() const
             if (!sane(pts.at(i).mv) || !sane(pts.at(i).value))
                 return tr("Точка %1: значения должны быть конечными числами не больше 1e12 по "
                           "модулю")
-                        .arg(i + 1);
+                    .arg(i + 1);
             if (i > 0 && !(pts.at(i).mv > pts.at(i - 1).mv))
                 return tr("Точка %1: значения в мВ должны строго возрастать").arg(i + 1);
         }

@@ -1,6 +1,7 @@
 #ifndef SCALING_H
 #define SCALING_H
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <QString>
 #include <QVector>
@@ -16,6 +17,8 @@
 // they are refused.
 class Scaling
 {
+    Q_DECLARE_TR_FUNCTIONS(Scaling)
+
 public:
     enum Kind { None, Linear, TwoPoint, Table };
 

@@ -4,11 +4,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Sensor", text);
-}
-
 QString dateText(const QDate &d)
 {
     return d.isValid() ? d.toString(Qt::ISODate) : QString();

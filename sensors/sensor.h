@@ -3,6 +3,7 @@
 
 #include "scaling.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QJsonObject>
 #include <QString>
@@ -12,9 +13,9 @@
 struct Sensor
 {
     QString name;
-    QString type;   // free text: "тензодатчик силы", ...
+    QString type; // free text: "тензодатчик силы", ...
     QString serial;
-    QString unit;   // free text: "кН", "µm/m", "бар"
+    QString unit; // free text: "кН", "µm/m", "бар"
     Scaling scaling;
     QDate calibrationDate;     // null: not known
     QDate nextCalibrationDate; // null: none due
@@ -33,6 +34,8 @@ struct Sensor
 
     bool operator==(const Sensor &o) const;
     bool operator!=(const Sensor &o) const { return !(*this == o); }
+
+    Q_DECLARE_TR_FUNCTIONS(Sensor)
 };
 
 #endif // SENSOR_H

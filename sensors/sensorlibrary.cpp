@@ -15,11 +15,6 @@ namespace {
 const char FormatName[] = "grv480-sensors";
 constexpr int FormatVersion = 1;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SensorLibrary", text);
-}
-
 // The sensor objects of a text that is no longer JSON as a whole (cut off,
 // edited by hand): every object directly inside an array that sits directly
 // inside the root object, each parsed on its own.
@@ -167,9 +162,8 @@ QVector<Sensor> SensorLibrary::parse(const QByteArray &text, QStringList *proble
             objects << QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact);
     } else {
         if (err.error != QJsonParseError::NoError)
-            problems->append(tr("Файл повреждён (%1, позиция %2)")
-                                     .arg(err.errorString())
-                                     .arg(err.offset));
+            problems->append(
+                tr("Файл повреждён (%1, позиция %2)").arg(err.errorString()).arg(err.offset));
         else
             problems->append(tr("Файл не является библиотекой датчиков"));
         objects = salvageObjects(text);
@@ -229,14 +223,14 @@ SensorLibrary::LoadResult SensorLibrary::load(const QString &path)
     else
         unreadablePath = info.absoluteFilePath();
     r.message = tr("Библиотека датчиков «%1» прочитана не полностью: прочитано датчиков %2.")
-                        .arg(QDir::toNativeSeparators(path))
-                        .arg(r.read);
+                    .arg(QDir::toNativeSeparators(path))
+                    .arg(r.read);
     if (kept)
-        r.message += QLatin1Char(' ') + tr("Копия файла сохранена как «%1».")
-                                                .arg(QDir::toNativeSeparators(aside));
+        r.message += QLatin1Char(' ') +
+                     tr("Копия файла сохранена как «%1».").arg(QDir::toNativeSeparators(aside));
     else
         r.message += QLatin1Char(' ') + tr("Копию файла сохранить не удалось (%1).")
-                                                .arg(readable ? copyError : problems.constFirst());
+                                            .arg(readable ? copyError : problems.constFirst());
     r.message += QLatin1Char('\n') + problems.mid(0, 10).join(QLatin1Char('\n'));
     return r;
 }

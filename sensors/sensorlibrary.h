@@ -16,14 +16,16 @@
 // could still read from it.
 class SensorLibrary
 {
+    Q_DECLARE_TR_FUNCTIONS(SensorLibrary)
+
 public:
     struct LoadResult
     {
-        bool ok = true;      // false: the file was damaged or unreadable
-        QString message;     // for the operator when not ok
-        QString keptAside;   // path of the copy of a damaged file
-        int read = 0;        // sensors taken from the file
-        int lost = 0;        // entries that could not be read
+        bool ok = true;    // false: the file was damaged or unreadable
+        QString message;   // for the operator when not ok
+        QString keptAside; // path of the copy of a damaged file
+        int read = 0;      // sensors taken from the file
+        int lost = 0;      // entries that could not be read
     };
 
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;

@@ -1,6 +1,8 @@
 #include "taredialog.h"
 #include "ui_taredialog.h"
 
+#include "eventlog.h"
+
 #include "apierror.h"
 #include "deviceconfig.h"
 #include "savedstate.h"
@@ -176,6 +178,9 @@ void TareDialog::writeCoefs()
         showError(tr("Не удалось записать тарировочные коэффициенты"), err);
         return;
     }
+    EventLog::post(EventLog::Tare, tr("Модуль %1: тарировочные коэффициенты записаны во "
+                                      "Flash-память")
+                                       .arg(moduleSerial()));
     QMessageBox::information(this, tr("Завершение операции"),
                              tr("Запись тарировочных коэффициентов выполнена успешно"),
                              QMessageBox::Ok);
@@ -263,6 +268,10 @@ void TareDialog::tareOffset()
         WaitCursorGuard wait;
         err = apiCalls().tareOffset(hmodule, AllChannels, &okChannelMask);
     }
+    if (err == 0)
+        EventLog::post(EventLog::Tare, tr("Модуль %1: тарировка нуля, каналы 0x%2")
+                                           .arg(moduleSerial())
+                                           .arg(okChannelMask, 4, 16, QLatin1Char('0')));
     showTareResult(err, okChannelMask);
 }
 
@@ -278,6 +287,10 @@ void TareDialog::tareScale()
         if (err == 0)
             err = apiCalls().tareScale(hmodule, AllChannels, &okChannelMask);
     }
+    if (err == 0)
+        EventLog::post(EventLog::Tare, tr("Модуль %1: тарировка масштаба, каналы 0x%2")
+                                           .arg(moduleSerial())
+                                           .arg(okChannelMask, 4, 16, QLatin1Char('0')));
     showTareResult(err, okChannelMask);
 }
 

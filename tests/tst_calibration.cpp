@@ -11,10 +11,11 @@
 #include "sensorcolumns.h"
 #include "sensorlibrary.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDockWidget>
 #include <QDir>
+#include <QDockWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -89,11 +90,13 @@ private slots:
 
 private:
     bool setOffset(double mv);
+    double shownDcMv() const;
     bool waitBlocks(int n);
 
     std::unique_ptr<EmulatorProcess> emulator;
     std::unique_ptr<MainWindow> window;
     QTableWidget *table = nullptr;
+    double offsetMv = 0.5; // channel 1 of the built-in scenario's first module
 };
 
 void tst_Calibration::initTestCase()
@@ -151,12 +154,30 @@ bool tst_Calibration::waitBlocks(int n)
     return QTest::qWaitFor([&] { return counter.count >= n; }, 10000);
 }
 
-// The block on its way when the signal changed is not taken.
+double tst_Calibration::shownDcMv() const
+{
+    const QTableWidgetItem *item = table->item(0, 1);
+    return item ? QLocale().toDouble(item->text()) : qQNaN();
+}
+
+// Returns once the window shows the new signal: blocks already on their way,
+// or queued on a busy machine, still carry the old one.
 bool tst_Calibration::setOffset(double mv)
 {
-    const QStringList args{"--crate", "CR16-0417", "--slot", "3", "--channel", "1",
+    const double before = shownDcMv();
+    const double delta = mv - offsetMv;
+    const QStringList args{"--crate",
+                           "CR16-0417",
+                           "--slot",
+                           "3",
+                           "--channel",
+                           "1",
                            QStringLiteral("offset_mv=%1").arg(mv)};
-    return emulator->fault(args) == 0 && waitBlocks(2);
+    if (emulator->fault(args) != 0)
+        return false;
+    offsetMv = mv;
+    return QTest::qWaitFor([&] { return qAbs(shownDcMv() - before - delta) < 0.1; }, 15000) &&
+           waitBlocks(1);
 }
 
 void tst_Calibration::twoPointsFromTwoOffsets()
@@ -235,12 +256,17 @@ void tst_Calibration::twoPointsFromTwoOffsets()
     QCOMPARE(columns->limitsLamp()->state(), int(CondLedIndicator::Red));
     bool logged = false;
     for (const EventLog::Event &e : columns->eventLog()->events())
-        logged = logged || (e.kind == EventLog::Limit && e.text.startsWith(QStringLiteral("Канал 1: авария")));
+        logged = logged || (e.kind == EventLog::Limit &&
+                            e.text.startsWith(QStringLiteral("Канал 1: авария")));
     QVERIFY(logged);
 
     // For a person to look at: <build>/gallery/sensors.png.
     dlg->close();
+    columns->unitsAction()->setChecked(true);
     columns->eventDock()->show();
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(1280, 860);
+    QVERIFY(waitBlocks(1));
     QTest::qWait(300);
     QDir gallery(QStringLiteral(GRV480_BIN_DIR "/../gallery"));
     gallery.mkpath(QStringLiteral("."));

@@ -58,33 +58,32 @@ void tst_ChannelLimits::sequence_data()
 
     const ChannelLimits all = limits(-10, 10, -20, 20, 1, 1);
     QTest::newRow("no hysteresis needed to enter")
-            << all << QVector<double>{0, 10, 10.01, 20.5, 0} << "N N W+ A+ N";
+        << all << QVector<double>{0, 10, 10.01, 20.5, 0} << "N N W+ A+ N";
     QTest::newRow("hysteresis on the way back")
-            << all << QVector<double>{11, 9.5, 9.01, 9.0} << "W+ W+ W+ N";
+        << all << QVector<double>{11, 9.5, 9.01, 9.0} << "W+ W+ W+ N";
     QTest::newRow("alarm falls back to warning inside its hysteresis")
-            << all << QVector<double>{21, 19.5, 19.01, 19, 9.2, 8.99} << "A+ A+ A+ W+ W+ N";
+        << all << QVector<double>{21, 19.5, 19.01, 19, 9.2, 8.99} << "A+ A+ A+ W+ W+ N";
     QTest::newRow("low side mirrors the high one")
-            << all << QVector<double>{-10.5, -9.5, -8.5, -25, -19.5, -18} << "W- W- N A- A- W-";
+        << all << QVector<double>{-10.5, -9.5, -8.5, -25, -19.5, -18} << "W- W- N A- A- W-";
     QTest::newRow("a not-a-number block keeps the state")
-            << all << QVector<double>{15, Off, 0} << "W+ W+ N";
+        << all << QVector<double>{15, Off, 0} << "W+ W+ N";
     QTest::newRow("jump from high alarm to low alarm")
-            << all << QVector<double>{30, -30} << "A+ A-";
+        << all << QVector<double>{30, -30} << "A+ A-";
 
     const ChannelLimits held = limits(-10, 10, -20, 20, 0, 3);
     QTest::newRow("violation must last three blocks")
-            << held << QVector<double>{11, 11, 11, 11} << "N N W+ W+";
+        << held << QVector<double>{11, 11, 11, 11} << "N N W+ W+";
     QTest::newRow("a short violation is forgotten")
-            << held << QVector<double>{11, 11, 0, 11, 11, 0} << "N N N N N N";
+        << held << QVector<double>{11, 11, 0, 11, 11, 0} << "N N N N N N";
     QTest::newRow("warning, then alarm: the run counts, its last level is taken")
-            << held << QVector<double>{11, 25, 25, 25} << "N N A+ A+";
+        << held << QVector<double>{11, 25, 25, 25} << "N N A+ A+";
     QTest::newRow("coming back needs no hold")
-            << held << QVector<double>{25, 25, 25, 0} << "N N A+ N";
+        << held << QVector<double>{25, 25, 25, 0} << "N N A+ N";
     QTest::newRow("escalation from warning is held as well")
-            << held << QVector<double>{11, 11, 11, 25, 25, 25} << "N N W+ W+ W+ A+";
+        << held << QVector<double>{11, 11, 11, 25, 25, 25} << "N N W+ W+ W+ A+";
 
-    QTest::newRow("only a high alarm")
-            << limits(Off, Off, Off, 5, 0.5, 1) << QVector<double>{-1e9, 5, 5.1, 4.6, 4.4}
-            << "N N A+ A+ N";
+    QTest::newRow("only a high alarm") << limits(Off, Off, Off, 5, 0.5, 1)
+                                       << QVector<double>{-1e9, 5, 5.1, 4.6, 4.4} << "N N A+ A+ N";
     QTest::newRow("no limit at all") << ChannelLimits() << QVector<double>{1e300, -1e300} << "N N";
 }
 
@@ -108,19 +107,19 @@ void tst_ChannelLimits::refused_data()
     QTest::addColumn<QString>("problem");
 
     QTest::newRow("warning above alarm")
-            << limits(Off, 30, Off, 20, 0, 1)
-            << "верхний предел предупреждения (30) должен быть меньше, чем верхний предел аварии";
+        << limits(Off, 30, Off, 20, 0, 1)
+        << "верхний предел предупреждения (30) должен быть меньше, чем верхний предел аварии";
     QTest::newRow("low above high") << limits(5, 5, Off, Off, 0, 1) << "неверном порядке";
     QTest::newRow("alarm low above warning high")
-            << limits(Off, 1, 2, Off, 0, 1) << "нижний предел аварии";
+        << limits(Off, 1, 2, Off, 0, 1) << "нижний предел аварии";
     QTest::newRow("infinite limit")
-            << limits(Off, std::numeric_limits<double>::infinity(), Off, Off, 0, 1) << "конечное";
+        << limits(Off, std::numeric_limits<double>::infinity(), Off, Off, 0, 1) << "конечное";
     QTest::newRow("absurd limit") << limits(Off, 1e13, Off, Off, 0, 1) << "1e12";
     QTest::newRow("negative hysteresis") << limits(0, 1, Off, Off, -0.1, 1) << "Гистерезис";
     QTest::newRow("NaN hysteresis") << limits(0, 1, Off, Off, Off, 1) << "Гистерезис";
     QTest::newRow("hold of zero blocks") << limits(0, 1, Off, Off, 0, 0) << "Число блоков";
     QTest::newRow("hold beyond the bound")
-            << limits(0, 1, Off, Off, 0, ChannelLimits::MaxHoldBlocks + 1) << "Число блоков";
+        << limits(0, 1, Off, Off, 0, ChannelLimits::MaxHoldBlocks + 1) << "Число блоков";
 }
 
 void tst_ChannelLimits::refused()

@@ -165,43 +165,44 @@ void tst_ChannelSensor::fileWithout_data()
 {
     QTest::addColumn<QByteArray>("channels"); // lines of the AdcChannels array, without its name
     QTest::addColumn<QStringList>("problems");
-    QTest::addColumn<QString>("sensor1");     // channel 1's sensor after loading
+    QTest::addColumn<QString>("sensor1"); // channel 1's sensor after loading
     QTest::addColumn<bool>("limits1");
     QTest::addColumn<QString>("sensor2");
 
     const QByteArray two = "2\\Enabled=true\n2\\Sensor=P\n2\\SensorUnit=bar\n"
                            "2\\SensorScaling=\"linear;2;0\"\n";
-    QTest::newRow("older file: no sensor keys") << QByteArray("1\\Enabled=true\n") << QStringList()
-                                                << "" << false << "";
+    QTest::newRow("older file: no sensor keys")
+        << QByteArray("1\\Enabled=true\n") << QStringList() << "" << false << "";
     QTest::newRow("two-point scaling with equal mV")
-            << "1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"two-point;1:0;1:5\"\n"
-               "1\\Limits=\"warn-high=3;hyst=0;hold=1\"\n" + two
-            << QStringList{"Канал 1: датчик «F» не назначен: У двух точек одинаковые значения в мВ",
-                           "Канал 1: пределы не заданы: они в единицах датчика"}
-            << "" << false << "P";
+        << "1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"two-point;1:0;1:5\"\n"
+           "1\\Limits=\"warn-high=3;hyst=0;hold=1\"\n" +
+               two
+        << QStringList{"Канал 1: датчик «F» не назначен: У двух точек одинаковые значения в мВ",
+                       "Канал 1: пределы не заданы: они в единицах датчика"}
+        << "" << false << "P";
     QTest::newRow("table whose mV falls")
-            << "1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"table;0:0;2:1;1:2\"\n" + two
-            << QStringList{"Канал 1: датчик «F» не назначен: Точка 3: значения в мВ должны "
-                           "строго возрастать"}
-            << "" << false << "P";
+        << "1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"table;0:0;2:1;1:2\"\n" + two
+        << QStringList{"Канал 1: датчик «F» не назначен: Точка 3: значения в мВ должны "
+                       "строго возрастать"}
+        << "" << false << "P";
     QTest::newRow("unknown kind")
-            << QByteArray("1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"cubic;1\"\n")
-            << QStringList{"Канал 1: датчик «F» не назначен: Неизвестный вид градуировки «cubic»"}
-            << "" << false << "";
+        << QByteArray("1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"cubic;1\"\n")
+        << QStringList{"Канал 1: датчик «F» не назначен: Неизвестный вид градуировки «cubic»"} << ""
+        << false << "";
     QTest::newRow("empty unit")
-            << QByteArray("1\\Sensor=F\n1\\SensorScaling=\"linear;1;0\"\n")
-            << QStringList{"Канал 1: датчик «F» не назначен: не задана единица измерения"} << ""
-            << false << "";
+        << QByteArray("1\\Sensor=F\n1\\SensorScaling=\"linear;1;0\"\n")
+        << QStringList{"Канал 1: датчик «F» не назначен: не задана единица измерения"} << ""
+        << false << "";
     QTest::newRow("limits in the wrong order")
-            << QByteArray("1\\Limits=\"warn-low=5;warn-high=1;hyst=0;hold=1\"\n")
-            << QStringList{"Канал 1: пределы не заданы: Пределы в неверном порядке: нижний "
-                           "предел предупреждения (5) должен быть меньше, чем верхний предел "
-                           "предупреждения (1)"}
-            << "" << false << "";
+        << QByteArray("1\\Limits=\"warn-low=5;warn-high=1;hyst=0;hold=1\"\n")
+        << QStringList{"Канал 1: пределы не заданы: Пределы в неверном порядке: нижний "
+                       "предел предупреждения (5) должен быть меньше, чем верхний предел "
+                       "предупреждения (1)"}
+        << "" << false << "";
     QTest::newRow("zero that is no number")
-            << QByteArray("1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"linear;1;0\"\n"
-                          "1\\SensorZero=abc\n1\\Limits=\"alarm-high=4;hyst=0;hold=2\"\n")
-            << QStringList{"Канал 1: ноль датчика «F» не прочитан"} << "F" << true << "";
+        << QByteArray("1\\Sensor=F\n1\\SensorUnit=kN\n1\\SensorScaling=\"linear;1;0\"\n"
+                      "1\\SensorZero=abc\n1\\Limits=\"alarm-high=4;hyst=0;hold=2\"\n")
+        << QStringList{"Канал 1: ноль датчика «F» не прочитан"} << "F" << true << "";
 }
 
 void tst_ChannelSensor::fileWithout()

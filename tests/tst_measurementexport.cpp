@@ -62,6 +62,10 @@ if kind == 'hdf5':
         print('types:' + str(ch), *[n + '=' + kind_of(g.attrs[n]) for n in sorted(g.attrs)])
         for ds in ('time', 'values', 'frequency', 'spectrum'):
             print(ds + ':' + str(ch), *[float(v).hex() for v in g[ds][()]])
+        if 'unit' in g.attrs:
+            u = g.attrs['unit']
+            print('unit:' + str(ch), u.decode() if isinstance(u, bytes) else u,
+                  float(g.attrs['value_dc']).hex())
 else:
     rows = list(csv.reader(open(path, encoding='utf-8', newline='')))
     i = 0
@@ -70,6 +74,9 @@ else:
         meta[rows[i][0]] = rows[i][1]
         i += 1
     print('meta', meta['Модуль'])
+    for k in meta:
+        if k.startswith('Датчик'):
+            print(k.replace(' ', '_'), meta[k])
     head, data = rows[i + 1], rows[i + 2:]
     if kind == 'samples':
         for j, t in enumerate(head):
@@ -240,7 +247,12 @@ void tst_MeasurementExport::readBack()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("m.out"));
-    const MeasurementSnapshot s = makeSnapshot(3, 257);
+    MeasurementSnapshot s = makeSnapshot(3, 257);
+    // The first channel in a unit: the physical values come beside the mV.
+    s.channelSensors.resize(3);
+    s.channelSensors[0].sensorName = QStringLiteral("F");
+    s.channelSensors[0].unit = QStringLiteral("кН");
+    s.channelSensors[0].scaling = Scaling::linear(2, 1);
     const MeasurementExport::Result r = MeasurementExport::write(s, Format(format), path);
     QVERIFY2(r.ok, qPrintable(r.error));
 
@@ -278,7 +290,14 @@ void tst_MeasurementExport::readBack()
         const QString ch = QString::number(s.channelNumbers.at(r));
         if (reader == QLatin1String("results")) {
             const QStringList row = got.value(QStringLiteral("row:") + ch);
-            QCOMPARE(row.size(), 17);
+            QCOMPARE(row.size(), 20);
+            if (r == 0) {
+                QCOMPARE(numbers(row.mid(17, 2)), (QVector<double>{2 * c.dc + 1, 2 * c.ac}));
+                QCOMPARE(row.at(19), QStringLiteral("кН"));
+                QCOMPARE(got.value(QStringLiteral("Датчик,_канал_") + ch), QStringList{"F"});
+            } else {
+                QCOMPARE(row.mid(17), (QStringList{"-", "-", "-"}));
+            }
             QCOMPARE(numbers(row.mid(0, 2)), (QVector<double>{c.dc, c.ac}));
             QCOMPARE(row.at(2), r == 1 ? QStringLiteral("красный") : QStringLiteral("зелёный"));
             QCOMPARE(row.at(3), QStringLiteral("серый")); // no short check configured
@@ -304,6 +323,12 @@ void tst_MeasurementExport::readBack()
             freqs[i] = decimal(i * 389105058365759LL, 13);
         QVERIFY(sameDoubles(numbers(got.value(time)), times));
         QVERIFY(sameDoubles(numbers(got.value(freq)), freqs));
+        if (!csv) {
+            const QStringList unit = got.value("unit:" + ch);
+            QCOMPARE(unit.value(0), r == 0 ? QStringLiteral("кН") : QString());
+            if (r == 0)
+                QCOMPARE(numbers(unit.mid(1)), QVector<double>{2 * c.dc + 1});
+        }
     }
 }
 

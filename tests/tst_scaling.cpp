@@ -53,7 +53,8 @@ void tst_Scaling::apply_data()
     QTest::newRow("table, below: first segment extended") << table << -1.0 << -10.0 << true << 10.0;
     QTest::newRow("table, above: last segment extended") << table << 4.0 << 70.0 << true << 20.0;
     QTest::newRow("mv not a number") << lin << NaN << NaN << false << 2.5;
-    QTest::newRow("invalid scaling gives no value") << Scaling::linear(0, 1) << 1.0 << NaN << false << NaN;
+    QTest::newRow("invalid scaling gives no value")
+        << Scaling::linear(0, 1) << 1.0 << NaN << false << NaN;
 }
 
 void tst_Scaling::apply()
@@ -86,21 +87,21 @@ void tst_Scaling::invalid_data()
     QTest::newRow("infinite factor") << Scaling::linear(Inf, 0) << "конечными";
     QTest::newRow("NaN offset") << Scaling::linear(1, NaN) << "конечными";
     QTest::newRow("absurd factor") << Scaling::linear(1e13, 0) << "1e12";
-    QTest::newRow("two points, equal mV") << Scaling::twoPoint({1.5, 0}, {1.5, 10})
-                                          << "одинаковые значения в мВ";
-    QTest::newRow("two points, equal values") << Scaling::twoPoint({1, 7}, {2, 7})
-                                              << "одинаковые значения в единицах";
+    QTest::newRow("two points, equal mV")
+        << Scaling::twoPoint({1.5, 0}, {1.5, 10}) << "одинаковые значения в мВ";
+    QTest::newRow("two points, equal values")
+        << Scaling::twoPoint({1, 7}, {2, 7}) << "одинаковые значения в единицах";
     QTest::newRow("two points, NaN") << Scaling::twoPoint({NaN, 0}, {1, 1}) << "конечными";
-    QTest::newRow("two points, slope too steep") << Scaling::twoPoint({0, -1e12}, {1e-12, 1e12})
-                                                 << "коэффициент";
+    QTest::newRow("two points, slope too steep")
+        << Scaling::twoPoint({0, -1e12}, {1e-12, 1e12}) << "коэффициент";
     QTest::newRow("table, one point") << Scaling::table({{0, 0}}) << "двух точек";
     QTest::newRow("table, mV falls") << Scaling::table({{0, 0}, {2, 1}, {1, 2}})
                                      << "Точка 3: значения в мВ должны строго возрастать";
-    QTest::newRow("table, mV repeats") << Scaling::table({{0, 0}, {0, 1}})
-                                       << "Точка 2: значения в мВ должны строго возрастать";
+    QTest::newRow("table, mV repeats")
+        << Scaling::table({{0, 0}, {0, 1}}) << "Точка 2: значения в мВ должны строго возрастать";
     QTest::newRow("table, infinite value") << Scaling::table({{0, 0}, {1, -Inf}}) << "Точка 2";
     QTest::newRow("table, too many points")
-            << Scaling::table(QVector<Scaling::Point>(Scaling::MaxTablePoints + 1)) << "больше";
+        << Scaling::table(QVector<Scaling::Point>(Scaling::MaxTablePoints + 1)) << "больше";
 }
 
 void tst_Scaling::invalid()

@@ -35,7 +35,7 @@ QString NumberEdit::judge(const QString &text, double *v) const
         return tr("«%1» не является числом").arg(text.trimmed().left(40));
     if (!std::isfinite(d) || std::fabs(d) > Scaling::AbsurdMagnitude)
         return tr("Число %1 вне допустимых пределов (не больше 1e12 по модулю)")
-                .arg(text.trimmed().left(40));
+            .arg(text.trimmed().left(40));
     if (extraCheck) {
         const QString why = extraCheck(d);
         if (!why.isEmpty())

@@ -48,6 +48,14 @@ const quint8 SequenceMarker = 0xfc;
 const quint8 TabMarker = 0xfa;
 const quint8 WidgetMarker = 0xfb;
 const int MaxDockNesting = 8;
+const qint32 WidgetSizeMax = 16777215; // QWIDGETSIZE_MAX, which dock sizes may carry
+
+bool readDockExtent(QDataStream &s)
+{
+    qint32 v = 0;
+    s >> v;
+    return s.status() == QDataStream::Ok && v >= -MaxExtent && v <= WidgetSizeMax;
+}
 
 bool readName(QDataStream &s)
 {
@@ -85,12 +93,12 @@ bool readDockArea(QDataStream &s, int depth, int dockCount)
                 return false;
             s >> flags;
             for (int k = 0; k < 4; ++k) {
-                if (!readExtent(s))
+                if (!readDockExtent(s))
                     return false;
             }
         } else if (kind == SequenceMarker) {
             for (int k = 0; k < 4; ++k) {
-                if (!readExtent(s))
+                if (!readDockExtent(s))
                     return false;
             }
             if (depth >= MaxDockNesting || !readDockArea(s, depth + 1, dockCount))
