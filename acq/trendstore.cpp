@@ -158,70 +158,81 @@ void TrendStore::compact()
         const int n = m_count.size();
         if (mergeBreaks && n <= m_limit * 3 / 4)
             break;
-        int j = 0;
-        for (int i = 0; i < n; ++j) {
-            const bool pair = i + 1 < n && (mergeBreaks || (m_count[i] > 0 && m_count[i + 1] > 0));
-            m_first[j] = m_first[i];
-            m_last[j] = pair ? m_last[i + 1] : m_last[i];
-            m_count[j] = pair ? m_count[i] + m_count[i + 1] : m_count[i];
-            for (int ch = 0; ch < ChannelCount; ++ch) {
-                if (!m_seen[ch])
-                    continue;
-                for (int q = 0; q < QuantityCount; ++q) {
-                    float *lo = m_low[ch][q].data();
-                    float *hi = m_high[ch][q].data();
-                    lo[j] = pair ? std::fmin(lo[i], lo[i + 1]) : lo[i];
-                    hi[j] = pair ? std::fmax(hi[i], hi[i + 1]) : hi[i];
-                }
-            }
-            i += pair ? 2 : 1;
+        // First where each new slot comes from, then every series in one
+        // sweep of its own: one series at a time stays in the cache.
+        QVector<int> from;
+        QVector<bool> pair;
+        from.reserve(n / 2 + 1);
+        pair.reserve(n / 2 + 1);
+        for (int i = 0; i < n;) {
+            const bool both = i + 1 < n && (mergeBreaks || (m_count[i] > 0 && m_count[i + 1] > 0));
+            from.append(i);
+            pair.append(both);
+            i += both ? 2 : 1;
         }
-        m_first.resize(j);
-        m_last.resize(j);
-        m_count.resize(j);
+        const int kept = from.size();
+        for (int j = 0; j < kept; ++j) {
+            const int i = from[j];
+            m_first[j] = m_first[i];
+            m_last[j] = pair[j] ? m_last[i + 1] : m_last[i];
+            m_count[j] = pair[j] ? m_count[i] + m_count[i + 1] : m_count[i];
+        }
+        m_first.resize(kept);
+        m_last.resize(kept);
+        m_count.resize(kept);
         for (int ch = 0; ch < ChannelCount; ++ch) {
             if (!m_seen[ch])
                 continue;
             for (int q = 0; q < QuantityCount; ++q) {
-                m_low[ch][q].resize(j);
-                m_low[ch][q].squeeze();
-                m_high[ch][q].resize(j);
-                m_high[ch][q].squeeze();
+                float *lo = m_low[ch][q].data();
+                float *hi = m_high[ch][q].data();
+                for (int j = 0; j < kept; ++j) {
+                    const int i = from[j];
+                    lo[j] = pair[j] ? std::fmin(lo[i], lo[i + 1]) : lo[i];
+                    hi[j] = pair[j] ? std::fmax(hi[i], hi[i + 1]) : hi[i];
+                }
+                m_low[ch][q].resize(kept);
+                m_high[ch][q].resize(kept);
             }
         }
     }
-    m_first.squeeze();
-    m_last.squeeze();
-    m_count.squeeze();
+    // The capacity stays: the kept grow back to the limit, which it is.
     m_blocksPerSlot *= 2;
 }
 
 void TrendStore::series(int channel, Quantity q, QVector<double> &keys,
                         QVector<double> &values) const
 {
-    keys.clear();
-    values.clear();
     if (channel < 0 || channel >= ChannelCount || q < 0 || q >= QuantityCount || !m_seen[channel])
         return;
     const float *lo = m_low[channel][q].constData();
     const float *hi = m_high[channel][q].constData();
+    const int *count = m_count.constData();
+    const double *first = m_first.constData();
+    const double *last = m_last.constData();
     const int n = m_count.size();
-    keys.reserve(2 * n);
-    values.reserve(2 * n);
+    // Written through pointers: this runs for every shown channel at every
+    // redraw of the trend, over up to the whole limit of kept.
+    keys.resize(2 * n);
+    values.resize(2 * n);
+    double *k = keys.data();
+    double *v = values.data();
+    int m = 0;
     for (int i = 0; i < n; ++i) {
-        if (m_count[i] == 0 || !std::isfinite(lo[i])) {
-            keys.append(m_count[i] == 0 ? m_first[i] : (m_first[i] + m_last[i]) / 2);
-            values.append(NaN);
+        const double t = count[i] == 0 ? first[i] : (first[i] + last[i]) / 2;
+        k[m] = t;
+        if (count[i] == 0 || !std::isfinite(lo[i])) {
+            v[m++] = NaN;
             continue;
         }
-        const double t = (m_first[i] + m_last[i]) / 2;
-        keys.append(t);
-        values.append(lo[i]);
+        v[m++] = lo[i];
         if (hi[i] != lo[i]) {
-            keys.append(t);
-            values.append(hi[i]);
+            k[m] = t;
+            v[m++] = hi[i];
         }
     }
+    keys.resize(m);
+    values.resize(m);
 }
 
 qint64 TrendStore::memoryBytes() const

@@ -58,6 +58,8 @@ private slots:
     void valuesOfBlock();
     void badTimes();
     void plotFollowsStore();
+    void timeAxisDialog_data();
+    void timeAxisDialog();
     void windowKeepsRunsApart();
 };
 
@@ -258,6 +260,38 @@ void tst_TrendStore::plotFollowsStore()
     TrendPlot fallback;
     fallback.loadSettings(&settings, QStringLiteral("TrendPlot"));
     QCOMPARE(fallback.quantity(), TrendStore::Dc);
+}
+
+void tst_TrendStore::timeAxisDialog_data()
+{
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    QTest::addColumn<double>("expectedMin");
+    QTest::newRow("clock times, milliseconds kept")
+        << 1.8e9 + 0.25 << 1.8e9 + 7200.5 << 1.8e9 + 0.25;
+    // A range that is no time at all (a first start: 0 to 1) opens as some
+    // date and comes back as a valid time.
+    QTest::newRow("not a time") << -1e300 << 1.0 << qQNaN();
+}
+
+void tst_TrendStore::timeAxisDialog()
+{
+    QFETCH(double, min);
+    QFETCH(double, max);
+    QFETCH(double, expectedMin);
+    PlotAxesConfig axes;
+    axes.x = {false, min, max};
+    axes.y = {true, 0, 1};
+    PlotConfigDialog dialog(nullptr, axes, 5, 5);
+    dialog.setXAsTime();
+    dialog.setXAsTime(); // once is enough
+    dialog.accept();
+    QVERIFY(std::isfinite(dialog.axes.x.min) && std::isfinite(dialog.axes.x.max));
+    if (!std::isnan(expectedMin)) {
+        QCOMPARE(dialog.axes.x.min, expectedMin);
+        QCOMPARE(dialog.axes.x.max, max);
+    }
+    QCOMPARE(dialog.axes.x.autoscale, false);
 }
 
 // The window's trend over two runs of the emulator's first module: a gap
