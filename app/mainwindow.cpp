@@ -406,6 +406,8 @@ void MainWindow::changeEvent(QEvent *event)
         ui->modulesList->setItemText(i, moduleTitle(modules.at(i)));
     if (measurement)
         measurement->retranslate();
+    if (recording)
+        recording->retranslate();
     // The numbers on screen follow the new locale.
     updateUiState();
     if (lastBlock)

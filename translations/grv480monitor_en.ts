@@ -570,6 +570,77 @@
     </message>
 </context>
 <context>
+    <name>HeadlessRecording</name>
+    <message>
+        <source>%1. Ошибка %2: %3</source>
+        <translation>%1. Error %2: %3</translation>
+    </message>
+    <message>
+        <source>неверный список каналов &quot;%1&quot; (каналы 1..16)</source>
+        <translation>invalid channel list &quot;%1&quot; (channels 1..16)</translation>
+    </message>
+    <message>
+        <source>канал %1 указан дважды</source>
+        <translation>channel %1 given twice</translation>
+    </message>
+    <message>
+        <source>неизвестный параметр %1</source>
+        <translation>unknown option %1</translation>
+    </message>
+    <message>
+        <source>у параметра %1 нет значения</source>
+        <translation>option %1 has no value</translation>
+    </message>
+    <message>
+        <source>неверное значение %1 %2</source>
+        <translation>invalid value %1 %2</translation>
+    </message>
+    <message>
+        <source>не хватает параметров: %1</source>
+        <translation>missing options: %1</translation>
+    </message>
+    <message>
+        <source>укажите каналы (--channels) или файл конфигурации (--config)</source>
+        <translation>give the channels (--channels) or a configuration file (--config)</translation>
+    </message>
+    <message>
+        <source>%1: файл конфигурации не найден</source>
+        <translation>%1: configuration file not found</translation>
+    </message>
+    <message>
+        <source>%1: ошибка открытия файла</source>
+        <translation>%1: the file cannot be opened</translation>
+    </message>
+    <message>
+        <source>%1: неверный формат файла конфигурации</source>
+        <translation>%1: not a configuration file</translation>
+    </message>
+    <message>
+        <source>в конфигурации нет ни одного канала</source>
+        <translation>the configuration enables no channel</translation>
+    </message>
+    <message>
+        <source>Не удалось установить связь с модулем</source>
+        <translation>Could not connect to the module</translation>
+    </message>
+    <message>
+        <source>Не удалось записать конфигурацию модуля</source>
+        <translation>Could not write the module configuration</translation>
+    </message>
+    <message>
+        <source>Ошибка приема данных</source>
+        <translation>Data reception error</translation>
+    </message>
+    <message>
+        <source>%1 / %2  %3  %4 блоков  %5%6</source>
+        <translation>%1 / %2  %3  %4 blocks  %5%6</translation>
+    </message>
+    <message>
+        <source>  свободно %1</source>
+        <translation>  free %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Модуль GRV480</source>
@@ -900,6 +971,25 @@ no.</translation>
     </message>
 </context>
 <context>
+    <name>MeasurementRecorder</name>
+    <message>
+        <source>Запись уже идёт</source>
+        <translation>A recording is already running</translation>
+    </message>
+    <message>
+        <source>Файл записи %1 удалён или заменён</source>
+        <translation>The recording file %1 was removed or replaced</translation>
+    </message>
+    <message>
+        <source>На диске осталось мало места (%1 МиБ): запись остановлена</source>
+        <translation>Little space left on the disk (%1 MiB): recording stopped</translation>
+    </message>
+    <message>
+        <source>Запись остановлена: диск не успевает записывать данные</source>
+        <translation>Recording stopped: the disk cannot keep up with the data</translation>
+    </message>
+</context>
+<context>
     <name>MesValStateWidget</name>
     <message>
         <source>Form</source>
@@ -924,6 +1014,135 @@ no.</translation>
     <message>
         <source>Обрыв</source>
         <translation>Open circuit</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingActions</name>
+    <message>
+        <source>%1 КиБ</source>
+        <translation>%1 KiB</translation>
+    </message>
+    <message>
+        <source>%1 МиБ</source>
+        <translation>%1 MiB</translation>
+    </message>
+    <message>
+        <source>%1 ГиБ</source>
+        <translation>%1 GiB</translation>
+    </message>
+    <message>
+        <source>Запись измерения</source>
+        <translation>Record measurement</translation>
+    </message>
+    <message>
+        <source>Запись измерения: все отсчёты всех каналов в файл HDF5 (F9)</source>
+        <translation>Record measurement: every sample of every channel into an HDF5 file (F9)</translation>
+    </message>
+    <message>
+        <source>%1 сут</source>
+        <translation>%1 days</translation>
+    </message>
+    <message>
+        <source>%1 ч %2 мин</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>Запись измерения, HDF5 (*.h5)</source>
+        <translation>Measurement recording, HDF5 (*.h5)</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Запись измерения не начата.
+%1</source>
+        <translation>The measurement recording did not start.
+%1</translation>
+    </message>
+    <message>
+        <source>Запись измерения завершена: %1, %2</source>
+        <translation>Measurement recording finished: %1, %2</translation>
+    </message>
+    <message>
+        <source>%1
+Запись измерения остановлена; записанное сохранено в файле. Сбор данных продолжается.</source>
+        <translation>%1
+The measurement recording stopped; what was recorded is kept in the file. Acquisition goes on.</translation>
+    </message>
+    <message>
+        <source>Запись: %1 · %2 · %3</source>
+        <translation>Recording: %1 · %2 · %3</translation>
+    </message>
+    <message>
+        <source> · места на %1</source>
+        <translation> · space for %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingFile</name>
+    <message>
+        <source>HDF5 не настраивается</source>
+        <translation>HDF5 cannot be set up</translation>
+    </message>
+    <message>
+        <source>файл не создаётся</source>
+        <translation>the file cannot be created</translation>
+    </message>
+    <message>
+        <source>ошибка записи</source>
+        <translation>write error</translation>
+    </message>
+    <message>
+        <source>файл удалён или заменён</source>
+        <translation>the file was removed or replaced</translation>
+    </message>
+    <message>
+        <source>файл не открывается снова</source>
+        <translation>the file cannot be opened again</translation>
+    </message>
+    <message>
+        <source>режим одновременного чтения не включается</source>
+        <translation>concurrent reading mode cannot be switched on</translation>
+    </message>
+    <message>
+        <source>число каналов блока изменилось</source>
+        <translation>the number of channels of the block changed</translation>
+    </message>
+    <message>
+        <source>каналы блока разной длины</source>
+        <translation>the channels of the block differ in length</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingReader</name>
+    <message>
+        <source>%1: не открывается как файл HDF5</source>
+        <translation>%1: cannot be opened as an HDF5 file</translation>
+    </message>
+    <message>
+        <source>%1: это не запись измерения</source>
+        <translation>%1: not a measurement recording</translation>
+    </message>
+    <message>
+        <source>Список прогонов не читается</source>
+        <translation>The list of runs cannot be read</translation>
+    </message>
+    <message>
+        <source>Нет таких данных в записи</source>
+        <translation>The recording holds no such data</translation>
+    </message>
+    <message>
+        <source>Отсчёты канала не читаются</source>
+        <translation>The channel samples cannot be read</translation>
+    </message>
+    <message>
+        <source>Таблица блоков не читается</source>
+        <translation>The block table cannot be read</translation>
     </message>
 </context>
 <context>
