@@ -237,6 +237,12 @@
 <context>
     <name>DeviceConfigDialog</name>
     <message>
+        <source>Не выбран ни один канал: сбор данных не начнётся.
+Принять настройки без каналов?</source>
+        <translation>No channel is enabled: nothing will be acquired.
+Accept the settings without channels?</translation>
+    </message>
+    <message>
         <source>Настройки модуля GRV480</source>
         <translation>GRV480 module settings</translation>
     </message>
@@ -546,6 +552,150 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Панель инструментов</source>
+        <translation>Tool bar</translation>
+    </message>
+    <message>
+        <source>Диапазон</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>Короткое замыкание линии</source>
+        <translation>Line short circuit</translation>
+    </message>
+    <message>
+        <source>Обрыв линии</source>
+        <translation>Line open circuit</translation>
+    </message>
+    <message>
+        <source>Условие Udiff</source>
+        <translation>Udiff condition</translation>
+    </message>
+    <message>
+        <source>Условие Ucm</source>
+        <translation>Ucm condition</translation>
+    </message>
+    <message>
+        <source>&amp;Файл</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Вид</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>Язык</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>&amp;Модуль</source>
+        <translation>&amp;Module</translation>
+    </message>
+    <message>
+        <source>&amp;Справка</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Загрузить конфигурацию...</source>
+        <translation>Load configuration...</translation>
+    </message>
+    <message>
+        <source>Сохранить конфигурацию...</source>
+        <translation>Save configuration...</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>График сигнала</source>
+        <translation>Signal plot</translation>
+    </message>
+    <message>
+        <source>График спектра</source>
+        <translation>Spectrum plot</translation>
+    </message>
+    <message>
+        <source>Во весь экран</source>
+        <translation>Full screen</translation>
+    </message>
+    <message>
+        <source>Тарировка...</source>
+        <translation>Tare...</translation>
+    </message>
+    <message>
+        <source>Просмотр таблиц...</source>
+        <translation>Logical tables...</translation>
+    </message>
+    <message>
+        <source>Справка</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Подключение к модулю: %1</source>
+        <translation>Connection to the module: %1</translation>
+    </message>
+    <message>
+        <source>связь потеряна</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>установлено</source>
+        <translation>established</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>Открыт модуль, выбранный ранее: %1</source>
+        <translation>Opened the module chosen before: %1</translation>
+    </message>
+    <message>
+        <source>Модуль, выбранный ранее (крейт %1, слот %2), не найден; открыт первый: %3</source>
+        <translation>The module chosen before (crate %1, slot %2) was not found; opened the first: %3</translation>
+    </message>
+    <message>
+        <source>Открыт первый найденный модуль: %1</source>
+        <translation>Opened the first module found: %1</translation>
+    </message>
+    <message>
+        <source>Загрузка конфигурации модуля</source>
+        <translation>Loading the module configuration</translation>
+    </message>
+    <message>
+        <source>Настройки GRV480 (*.gm480cfg)</source>
+        <translation>GRV480 settings (*.gm480cfg)</translation>
+    </message>
+    <message>
+        <source>Ошибка открытия файла</source>
+        <translation>Cannot open the file</translation>
+    </message>
+    <message>
+        <source>Неверный формат файла конфигурации</source>
+        <translation>Not a configuration file</translation>
+    </message>
+    <message>
+        <source>Конфигурация загружена из файла %1</source>
+        <translation>Configuration loaded from %1</translation>
+    </message>
+    <message>
+        <source>Сохранение настроек модуля</source>
+        <translation>Saving the module settings</translation>
+    </message>
+    <message>
+        <source>Ошибка записи настроек в файл</source>
+        <translation>Cannot write the settings to the file</translation>
+    </message>
+    <message>
+        <source>Настройки сохранены в файл %1</source>
+        <translation>Settings saved to %1</translation>
+    </message>
+    <message>
         <source>Модуль GRV480</source>
         <translation>GRV480 module</translation>
     </message>
@@ -618,10 +768,6 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
     <message>
         <source>Превышение мощности нагрузки</source>
         <translation>Load power exceeded</translation>
-    </message>
-    <message>
-        <source>toolBar</source>
-        <translation>Tool bar</translation>
     </message>
     <message>
         <source>Настройка модуля...</source>
@@ -734,10 +880,6 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
         <translation>Peak amp.</translation>
     </message>
     <message>
-        <source>Связь с модулем потеряна</source>
-        <translation>Link to the module lost</translation>
-    </message>
-    <message>
         <source>Не удалось установить связь с сервером</source>
         <translation>Cannot connect to the crate server</translation>
     </message>
@@ -772,6 +914,10 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
 </context>
 <context>
     <name>MeasurementActions</name>
+    <message>
+        <source>Запись завершена: %1, блоков: %2</source>
+        <translation>Recording finished: %1, blocks: %2</translation>
+    </message>
     <message>
         <source>Результаты измерения, CSV (*.csv)</source>
         <translation>Measurement results, CSV (*.csv)</translation>
@@ -1210,6 +1356,102 @@ The crate server is expected on 127.0.0.1, port 11111; the environment variable 
     <message>
         <source>Try &apos;%1 --help&apos;.</source>
         <translation>Try &apos;%1 --help&apos;.</translation>
+    </message>
+</context>
+<context>
+    <name>CondLedIndicator</name>
+    <message>
+        <source>в норме</source>
+        <translation>normal</translation>
+    </message>
+    <message>
+        <source>нарушение</source>
+        <translation>violated</translation>
+    </message>
+    <message>
+        <source>не измеряется</source>
+        <translation>not measured</translation>
+    </message>
+    <message>
+        <source>не определено</source>
+        <translation>undetermined</translation>
+    </message>
+    <message>
+        <source>нет данных</source>
+        <translation>no data</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>FirstStartPanel</name>
+    <message>
+        <source>Сервер крейтов не отвечает по адресу %1.
+Запустите сервер крейтов или, для работы без оборудования, его эмулятор: grv480-emulator --port %2
+Затем нажмите &quot;Обновить&quot; (Ctrl+Shift+R).</source>
+        <translation>The crate server does not answer at %1.
+Start the crate server or, to work without hardware, its emulator: grv480-emulator --port %2
+Then press &quot;Refresh&quot; (Ctrl+Shift+R).</translation>
+    </message>
+    <message>
+        <source>Не выбран ни один канал.</source>
+        <translation>No channel is enabled.</translation>
+    </message>
+    <message>
+        <source>Настроить модуль...</source>
+        <translation>Configure module...</translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialog</name>
+    <message>
+        <source>Справка GRV480 Monitor</source>
+        <translation>GRV480 Monitor help</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;GRV480 Monitor %1&lt;/h3&gt;&lt;p&gt;Монитор шестнадцатиканального модуля измерения разбаланса мостов GRV480.&lt;/p&gt;&lt;p&gt;Qt %2&lt;br&gt;QCustomPlot %3&lt;br&gt;FFTW %4&lt;br&gt;HDF5 %5&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;GRV480 Monitor %1&lt;/h3&gt;&lt;p&gt;Monitor of the GRV480 sixteen-channel bridge-unbalance measurement module.&lt;/p&gt;&lt;p&gt;Qt %2&lt;br&gt;QCustomPlot %3&lt;br&gt;FFTW %4&lt;br&gt;HDF5 %5&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>RunStateLabel</name>
+    <message>
+        <source>%1 канал</source>
+        <translation>%1 channel</translation>
+    </message>
+    <message>
+        <source>%1 канала</source>
+        <translation>%1 channels</translation>
+    </message>
+    <message>
+        <source>%1 каналов</source>
+        <translation>%1 channels</translation>
+    </message>
+    <message>
+        <source>Модуль не открыт</source>
+        <translation>No module open</translation>
+    </message>
+    <message>
+        <source>Связь потеряна: значения устарели; Обновить — Ctrl+Shift+R</source>
+        <translation>Link lost: the values are stale; Refresh — Ctrl+Shift+R</translation>
+    </message>
+    <message>
+        <source>Сбор данных остановлен</source>
+        <translation>Acquisition stopped</translation>
+    </message>
+    <message>
+        <source>Ни один канал не выбран, сбор данных не идёт</source>
+        <translation>No channel enabled, nothing is acquired</translation>
+    </message>
+    <message>
+        <source>Сбор данных: блок %1, %2 с, %3</source>
+        <translation>Acquiring: block %1, %2 s, %3</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
     </message>
 </context>
 </TS>
