@@ -160,7 +160,10 @@ MainWindow::MainWindow(QWidget *parent)
     if (!firstStart) {
         const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
         // One dock widget: the event log, made with the sensor columns below.
-        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1))
+        // A state that would leave no tool bar and no menu bar is no way to
+        // start: nothing would lead to the actions.
+        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1)
+            && SavedState::keepsWayIn(state, menuBar()->isVisibleTo(this)))
             restoreState(state, 0);
     }
     const QSize size =

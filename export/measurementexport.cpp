@@ -605,6 +605,7 @@ Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QStrin
     // Drawn into the writer's device rather than by the plot library's own
     // savePng/savePdf, which write by name and report no failed write.
     Result r;
+    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
     SafeFileWriter file(path);
     if (!file.open()) {
         r.error = fileError(path, file.errorString());

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -105,6 +106,8 @@ private slots:
     void choiceSurvivesRefreshAndRestart();
     void statusBarCountsBlocks();
     void lostLinkMarksValuesStale();
+    void hiddenToolBarLeavesMenus();
+    void languageSwitchReachesGuide();
 
 private:
     template <typename T> static T *child(QObject &w, const char *name)
@@ -355,6 +358,56 @@ void tst_MainWindowGuide::lostLinkMarksValuesStale()
     QVERIFY(QTest::qWaitFor([&]() { return valuesShown(w); }, 15000));
     QCOMPARE(table->palette().color(QPalette::Text), normal);
     QVERIFY(runText(w).startsWith("Сбор данных"));
+}
+
+void tst_MainWindowGuide::hiddenToolBarLeavesMenus()
+{
+    useServer(deadPort());
+    ModalCloser modals;
+    {
+        MainWindow w;
+        w.show();
+        child<QToolBar>(w, "toolBar")->hide();
+        w.close();
+    }
+    MainWindow again;
+    auto *bar = child<QToolBar>(again, "toolBar");
+    QVERIFY(!bar->isVisibleTo(&again));
+    // The menus stay, and "Вид" brings the tool bar back.
+    QVERIFY(again.menuBar()->isVisibleTo(&again));
+    QVERIFY(child<QMenu>(again, "menuView")->actions().contains(bar->toggleViewAction()));
+    bar->toggleViewAction()->trigger();
+    QVERIFY(bar->isVisibleTo(&again));
+}
+
+void tst_MainWindowGuide::languageSwitchReachesGuide()
+{
+    QtTranslationSwitch *sw = QtTranslationSwitch::instance();
+    sw->setTranslationsPath("translations");
+    sw->addTranslation("grv480monitor");
+    if (!QFile::exists(sw->currentTranslationsPath() + "/grv480monitor_en.qm"))
+        QSKIP("the English catalogue is not built");
+    sw->setLanguage("ru");
+    ModalCloser modals;
+    MainWindow w;
+    auto *panel = child<FirstStartPanel>(w, "firstStartPanel");
+    CondLedIndicator lamp(&w);
+    lamp.setMeaning("MainWindow", "Диапазон");
+    lamp.setState(CondLedIndicator::Red);
+
+    sw->setLanguage("en");
+    QCOMPARE(w.menuBar()->actions().first()->text(), QStringLiteral("&File"));
+    QCOMPARE(child<QMenu>(w, "menuLanguage")->title(), QStringLiteral("Language"));
+    QCOMPARE(panel->text(), QStringLiteral("No channel is enabled."));
+    QCOMPARE(panel->configureButton()->text(), QStringLiteral("Configure module..."));
+    QVERIFY2(runText(w).startsWith("No channel enabled"), qPrintable(runText(w)));
+    QCOMPARE(lamp.toolTipText(), QStringLiteral("Range: violated"));
+    QCOMPARE(child<QToolBar>(w, "toolBar")->toggleViewAction()->text(), QStringLiteral("Tool bar"));
+
+    sw->setLanguage("ru");
+    QCOMPARE(w.menuBar()->actions().first()->text(), QStringLiteral("&Файл"));
+    QCOMPARE(panel->text(), QStringLiteral("Не выбран ни один канал."));
+    QCOMPARE(lamp.toolTipText(), QStringLiteral("Диапазон: нарушение"));
 }
 
 QTEST_MAIN(tst_MainWindowGuide)

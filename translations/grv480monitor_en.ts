@@ -189,6 +189,211 @@
     </message>
 </context>
 <context>
+    <name>ChannelLimits</name>
+    <message>
+        <source>нижний предел предупреждения</source>
+        <translation>the low warning limit</translation>
+    </message>
+    <message>
+        <source>верхний предел предупреждения</source>
+        <translation>the high warning limit</translation>
+    </message>
+    <message>
+        <source>нижний предел аварии</source>
+        <translation>the low alarm limit</translation>
+    </message>
+    <message>
+        <source>верхний предел аварии</source>
+        <translation>the high alarm limit</translation>
+    </message>
+    <message>
+        <source>%1: нужно конечное число не больше 1e12 по модулю</source>
+        <translation>%1: a finite number not beyond 1e12 in magnitude is needed</translation>
+    </message>
+    <message>
+        <source>Гистерезис должен быть неотрицательным конечным числом</source>
+        <translation>The hysteresis must be a finite number not below zero</translation>
+    </message>
+    <message>
+        <source>Число блоков должно быть от 1 до %1</source>
+        <translation>The number of blocks must be 1 to %1</translation>
+    </message>
+    <message>
+        <source>Пределы в неверном порядке: %1 (%2) должен быть меньше, чем %3 (%4)</source>
+        <translation>Limits in the wrong order: %1 (%2) must be below %3 (%4)</translation>
+    </message>
+    <message>
+        <source>Непонятная запись пределов «%1»</source>
+        <translation>Limits not understood: “%1”</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelSensor</name>
+    <message>
+        <source>мВ</source>
+        <translation>mV</translation>
+    </message>
+    <message>
+        <source>не задана единица измерения</source>
+        <translation>no unit given</translation>
+    </message>
+    <message>
+        <source>датчик «%1» не назначен: %2</source>
+        <translation>sensor “%1” not assigned: %2</translation>
+    </message>
+    <message>
+        <source>ноль датчика «%1» не прочитан</source>
+        <translation>the zero of sensor “%1” not read</translation>
+    </message>
+    <message>
+        <source>пределы не заданы: они в единицах датчика</source>
+        <translation>limits not set: they are in the sensor's unit</translation>
+    </message>
+    <message>
+        <source>пределы не заданы: %1</source>
+        <translation>limits not set: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelSensorDialog</name>
+    <message>
+        <source>Гистерезис не может быть отрицательным</source>
+        <translation>The hysteresis cannot be negative</translation>
+    </message>
+    <message>
+        <source>Каналу не назначен датчик</source>
+        <translation>The channel has no sensor</translation>
+    </message>
+    <message>
+        <source>Нужны хотя бы две точки: нажмите «Точка 1» и «Точка 2» и введите значения</source>
+        <translation>At least two points are needed: press “Point 1” and “Point 2” and type their values</translation>
+    </message>
+    <message>
+        <source>Градуировка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков не записана в «%1»: %2</source>
+        <translation>The sensor library was not written to “%1”: %2</translation>
+    </message>
+    <message>
+        <source>Градуировка записана: %1</source>
+        <translation>Calibration stored: %1</translation>
+    </message>
+    <message>
+        <source>Пределы</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>Единица: %1; градуировка: %2 (%3)</source>
+        <translation>Unit: %1; scaling: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Без датчика: значения в мВ</source>
+        <translation>No sensor: values in mV</translation>
+    </message>
+    <message>
+        <source>усреднение: %1 из %2 блоков</source>
+        <translation>averaging: %1 of %2 blocks</translation>
+    </message>
+    <message>
+        <source>%1 ± %2 мВ</source>
+        <translation>%1 ± %2 mV</translation>
+    </message>
+    <message>
+        <source>Ноль: %1 %2</source>
+        <translation>Zero: %1 %2</translation>
+    </message>
+    <message>
+        <source>Ноль не задан</source>
+        <translation>No zero set</translation>
+    </message>
+    <message>
+        <source>Пределы, %1</source>
+        <translation>Limits, %1</translation>
+    </message>
+    <message>
+        <source>Датчик и пределы канала %1</source>
+        <translation>Sensor and limits of channel %1</translation>
+    </message>
+    <message>
+        <source>Датчик</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>— нет —</source>
+        <translation>— none —</translation>
+    </message>
+    <message>
+        <source>Градуировка по показаниям</source>
+        <translation>Calibration from live readings</translation>
+    </message>
+    <message>
+        <source>Усреднять по блокам:</source>
+        <translation>Average over blocks:</translation>
+    </message>
+    <message>
+        <source>Точка %1</source>
+        <translation>Point %1</translation>
+    </message>
+    <message>
+        <source>значение в единицах датчика</source>
+        <translation>value in the sensor's unit</translation>
+    </message>
+    <message>
+        <source>Ещё точка</source>
+        <translation>Another point</translation>
+    </message>
+    <message>
+        <source>Записать градуировку</source>
+        <translation>Store calibration</translation>
+    </message>
+    <message>
+        <source>Программный ноль</source>
+        <translation>Software zero</translation>
+    </message>
+    <message>
+        <source>Обнулить</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>Сбросить ноль</source>
+        <translation>Reset zero</translation>
+    </message>
+    <message>
+        <source>Авария, верхний</source>
+        <translation>Alarm, high</translation>
+    </message>
+    <message>
+        <source>Предупреждение, верхний</source>
+        <translation>Warning, high</translation>
+    </message>
+    <message>
+        <source>Предупреждение, нижний</source>
+        <translation>Warning, low</translation>
+    </message>
+    <message>
+        <source>Авария, нижний</source>
+        <translation>Alarm, low</translation>
+    </message>
+    <message>
+        <source>Гистерезис</source>
+        <translation>Hysteresis</translation>
+    </message>
+    <message>
+        <source>Блоков до срабатывания</source>
+        <translation>Blocks before it counts</translation>
+    </message>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
     <name>ChannelsConfigWidget</name>
     <message>
         <source>Каналы</source>
@@ -225,6 +430,33 @@
     <message>
         <source>%1 (из конфигурации)</source>
         <translation>%1 (from the configuration)</translation>
+    </message>
+</context>
+<context>
+    <name>CondLedIndicator</name>
+    <message>
+        <source>в норме</source>
+        <translation>normal</translation>
+    </message>
+    <message>
+        <source>нарушение</source>
+        <translation>violated</translation>
+    </message>
+    <message>
+        <source>не измеряется</source>
+        <translation>not measured</translation>
+    </message>
+    <message>
+        <source>не определено</source>
+        <translation>undetermined</translation>
+    </message>
+    <message>
+        <source>нет данных</source>
+        <translation>no data</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -530,6 +762,74 @@
         <source>Датчики...</source>
         <translation>Sensors...</translation>
     </message>
+    <message>
+        <source>Не выбран ни один канал: сбор данных не начнётся.
+Принять настройки без каналов?</source>
+        <translation>No channel is enabled: nothing will be acquired.
+Accept the settings without channels?</translation>
+    </message>
+</context>
+<context>
+    <name>EventLog</name>
+    <message>
+        <source>Пределы</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>Связь</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Конфигурация</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>Тарировка</source>
+        <translation>Tare</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>Прочее</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>Журнал событий не записан в «%1»: %2</source>
+        <translation>The event log was not written to “%1”: %2</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Вид</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>Событие</source>
+        <translation>Event</translation>
+    </message>
+</context>
+<context>
+    <name>FirstStartPanel</name>
+    <message>
+        <source>Сервер крейтов не отвечает по адресу %1.
+Запустите сервер крейтов или, для работы без оборудования, его эмулятор: grv480-emulator --port %2
+Затем нажмите "Обновить" (Ctrl+Shift+R).</source>
+        <translation>The crate server does not answer at %1.
+Start the crate server or, to work without hardware, its emulator: grv480-emulator --port %2
+Then press "Refresh" (Ctrl+Shift+R).</translation>
+    </message>
+    <message>
+        <source>Не выбран ни один канал.</source>
+        <translation>No channel is enabled.</translation>
+    </message>
+    <message>
+        <source>Настроить модуль...</source>
+        <translation>Configure module...</translation>
+    </message>
 </context>
 <context>
     <name>FreqConfigWidget</name>
@@ -576,8 +876,8 @@
         <translation>%1. Error %2: %3</translation>
     </message>
     <message>
-        <source>неверный список каналов &quot;%1&quot; (каналы 1..16)</source>
-        <translation>invalid channel list &quot;%1&quot; (channels 1..16)</translation>
+        <source>неверный список каналов "%1" (каналы 1..16)</source>
+        <translation>invalid channel list "%1" (channels 1..16)</translation>
     </message>
     <message>
         <source>канал %1 указан дважды</source>
@@ -641,6 +941,17 @@
     </message>
 </context>
 <context>
+    <name>HelpDialog</name>
+    <message>
+        <source>Справка GRV480 Monitor</source>
+        <translation>GRV480 Monitor help</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;GRV480 Monitor %1&lt;/h3&gt;&lt;p&gt;Монитор шестнадцатиканального модуля измерения разбаланса мостов GRV480.&lt;/p&gt;&lt;p&gt;Qt %2&lt;br&gt;QCustomPlot %3&lt;br&gt;FFTW %4&lt;br&gt;HDF5 %5&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;GRV480 Monitor %1&lt;/h3&gt;&lt;p&gt;Monitor of the GRV480 sixteen-channel bridge-unbalance measurement module.&lt;/p&gt;&lt;p&gt;Qt %2&lt;br&gt;QCustomPlot %3&lt;br&gt;FFTW %4&lt;br&gt;HDF5 %5&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Модуль GRV480</source>
@@ -667,8 +978,8 @@
         <translation>Status</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>R&lt;sub&gt;ref&lt;/sub&gt;, Ом</source>
@@ -679,16 +990,16 @@
         <translation>P&lt;sub&gt;ref&lt;/sub&gt;, W</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ом&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ω&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, Ом&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, Ω&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, Вт&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, W&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" font-size:11pt;"&gt;P&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:super;"&gt;R&lt;/span&gt;&lt;span style=" font-size:11pt;"&gt;, Вт&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" font-size:11pt;"&gt;P&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:super;"&gt;R&lt;/span&gt;&lt;span style=" font-size:11pt;"&gt;, W&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>I&lt;sub&gt;ref&lt;/sub&gt;, мА</source>
@@ -871,6 +1182,150 @@ no.</translation>
         <source>Модуль открыт: %1</source>
         <translation>Module opened: %1</translation>
     </message>
+    <message>
+        <source>Панель инструментов</source>
+        <translation>Tool bar</translation>
+    </message>
+    <message>
+        <source>Диапазон</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>Короткое замыкание линии</source>
+        <translation>Line short circuit</translation>
+    </message>
+    <message>
+        <source>Обрыв линии</source>
+        <translation>Line open circuit</translation>
+    </message>
+    <message>
+        <source>Условие Udiff</source>
+        <translation>Udiff condition</translation>
+    </message>
+    <message>
+        <source>Условие Ucm</source>
+        <translation>Ucm condition</translation>
+    </message>
+    <message>
+        <source>&amp;Файл</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Вид</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>Язык</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>&amp;Модуль</source>
+        <translation>&amp;Module</translation>
+    </message>
+    <message>
+        <source>&amp;Справка</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Загрузить конфигурацию...</source>
+        <translation>Load configuration...</translation>
+    </message>
+    <message>
+        <source>Сохранить конфигурацию...</source>
+        <translation>Save configuration...</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>График сигнала</source>
+        <translation>Signal plot</translation>
+    </message>
+    <message>
+        <source>График спектра</source>
+        <translation>Spectrum plot</translation>
+    </message>
+    <message>
+        <source>Во весь экран</source>
+        <translation>Full screen</translation>
+    </message>
+    <message>
+        <source>Тарировка...</source>
+        <translation>Tare...</translation>
+    </message>
+    <message>
+        <source>Просмотр таблиц...</source>
+        <translation>Logical tables...</translation>
+    </message>
+    <message>
+        <source>Справка</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Подключение к модулю: %1</source>
+        <translation>Connection to the module: %1</translation>
+    </message>
+    <message>
+        <source>связь потеряна</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>установлено</source>
+        <translation>established</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>Открыт модуль, выбранный ранее: %1</source>
+        <translation>Opened the module chosen before: %1</translation>
+    </message>
+    <message>
+        <source>Модуль, выбранный ранее (крейт %1, слот %2), не найден; открыт первый: %3</source>
+        <translation>The module chosen before (crate %1, slot %2) was not found; opened the first: %3</translation>
+    </message>
+    <message>
+        <source>Открыт первый найденный модуль: %1</source>
+        <translation>Opened the first module found: %1</translation>
+    </message>
+    <message>
+        <source>Загрузка конфигурации модуля</source>
+        <translation>Loading the module configuration</translation>
+    </message>
+    <message>
+        <source>Настройки GRV480 (*.gm480cfg)</source>
+        <translation>GRV480 settings (*.gm480cfg)</translation>
+    </message>
+    <message>
+        <source>Ошибка открытия файла</source>
+        <translation>Cannot open the file</translation>
+    </message>
+    <message>
+        <source>Неверный формат файла конфигурации</source>
+        <translation>Not a configuration file</translation>
+    </message>
+    <message>
+        <source>Конфигурация загружена из файла %1</source>
+        <translation>Configuration loaded from %1</translation>
+    </message>
+    <message>
+        <source>Сохранение настроек модуля</source>
+        <translation>Saving the module settings</translation>
+    </message>
+    <message>
+        <source>Ошибка записи настроек в файл</source>
+        <translation>Cannot write the settings to the file</translation>
+    </message>
+    <message>
+        <source>Настройки сохранены в файл %1</source>
+        <translation>Settings saved to %1</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementActions</name>
@@ -950,6 +1405,10 @@ no.</translation>
         <source>Запись: %1, блоков: %2</source>
         <translation>Recording: %1, blocks: %2</translation>
     </message>
+    <message>
+        <source>Запись завершена: %1, блоков: %2</source>
+        <translation>Recording finished: %1, blocks: %2</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementExport</name>
@@ -1014,6 +1473,25 @@ no.</translation>
     <message>
         <source>Обрыв</source>
         <translation>Open circuit</translation>
+    </message>
+</context>
+<context>
+    <name>NumberEdit</name>
+    <message>
+        <source>Введите число</source>
+        <translation>Type a number</translation>
+    </message>
+    <message>
+        <source>«%1» не является числом</source>
+        <translation>“%1” is not a number</translation>
+    </message>
+    <message>
+        <source>Число %1 вне допустимых пределов (не больше 1e12 по модулю)</source>
+        <translation>The number %1 is out of bounds (not beyond 1e12 in magnitude)</translation>
+    </message>
+    <message>
+        <source>Неверное значение</source>
+        <translation>Invalid value</translation>
     </message>
 </context>
 <context>
@@ -1158,6 +1636,525 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
     <message>
         <source>файл удалён или заменён</source>
         <translation>the file was deleted or replaced</translation>
+    </message>
+</context>
+<context>
+    <name>RunStateLabel</name>
+    <message>
+        <source>%1 канал</source>
+        <translation>%1 channel</translation>
+    </message>
+    <message>
+        <source>%1 канала</source>
+        <translation>%1 channels</translation>
+    </message>
+    <message>
+        <source>%1 каналов</source>
+        <translation>%1 channels</translation>
+    </message>
+    <message>
+        <source>Модуль не открыт</source>
+        <translation>No module open</translation>
+    </message>
+    <message>
+        <source>Связь потеряна: значения устарели; Обновить — Ctrl+Shift+R</source>
+        <translation>Link lost: the values are stale; Refresh — Ctrl+Shift+R</translation>
+    </message>
+    <message>
+        <source>Сбор данных остановлен</source>
+        <translation>Acquisition stopped</translation>
+    </message>
+    <message>
+        <source>Ни один канал не выбран, сбор данных не идёт</source>
+        <translation>No channel enabled, nothing is acquired</translation>
+    </message>
+    <message>
+        <source>Сбор данных: блок %1, %2 с, %3</source>
+        <translation>Acquiring: block %1, %2 s, %3</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+</context>
+<context>
+    <name>Scaling</name>
+    <message>
+        <source>Градуировка не задана</source>
+        <translation>No scaling given</translation>
+    </message>
+    <message>
+        <source>Коэффициент и смещение должны быть конечными числами не больше 1e12 по модулю</source>
+        <translation>The factor and the offset must be finite numbers not beyond 1e12 in magnitude</translation>
+    </message>
+    <message>
+        <source>Коэффициент не может быть равен нулю</source>
+        <translation>The factor cannot be zero</translation>
+    </message>
+    <message>
+        <source>Нужны ровно две точки</source>
+        <translation>Exactly two points are needed</translation>
+    </message>
+    <message>
+        <source>Значения точек должны быть конечными числами не больше 1e12 по модулю</source>
+        <translation>The points' values must be finite numbers not beyond 1e12 in magnitude</translation>
+    </message>
+    <message>
+        <source>У двух точек одинаковые значения в мВ</source>
+        <translation>The two points have the same value in mV</translation>
+    </message>
+    <message>
+        <source>У двух точек одинаковые значения в единицах датчика</source>
+        <translation>The two points have the same value in the sensor's unit</translation>
+    </message>
+    <message>
+        <source>Точки дают коэффициент вне допустимых пределов</source>
+        <translation>The points give a factor out of bounds</translation>
+    </message>
+    <message>
+        <source>В таблице нужно не меньше двух точек</source>
+        <translation>A table needs at least two points</translation>
+    </message>
+    <message>
+        <source>В таблице больше %1 точек</source>
+        <translation>The table has more than %1 points</translation>
+    </message>
+    <message>
+        <source>Точка %1: значения должны быть конечными числами не больше 1e12 по модулю</source>
+        <translation>Point %1: the values must be finite numbers not beyond 1e12 in magnitude</translation>
+    </message>
+    <message>
+        <source>Точка %1: значения в мВ должны строго возрастать</source>
+        <translation>Point %1: the values in mV must strictly increase</translation>
+    </message>
+    <message>
+        <source>Неизвестный вид градуировки</source>
+        <translation>Unknown kind of scaling</translation>
+    </message>
+    <message>
+        <source>Неизвестный вид градуировки «%1»</source>
+        <translation>Unknown kind of scaling “%1”</translation>
+    </message>
+    <message>
+        <source>Линейная градуировка: нужны коэффициент и смещение</source>
+        <translation>Linear scaling: a factor and an offset are needed</translation>
+    </message>
+    <message>
+        <source>Точка %1: нужна пара «мВ:значение»</source>
+        <translation>Point %1: a pair “mV:value” is needed</translation>
+    </message>
+    <message>
+        <source>Линейная</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>По двум точкам</source>
+        <translation>Two points</translation>
+    </message>
+    <message>
+        <source>Таблица</source>
+        <translation>Table</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>None</translation>
+    </message>
+</context>
+<context>
+    <name>Sensor</name>
+    <message>
+        <source>Не задано имя датчика</source>
+        <translation>No sensor name given</translation>
+    </message>
+    <message>
+        <source>Не задана единица измерения</source>
+        <translation>No unit given</translation>
+    </message>
+    <message>
+        <source>Текст длиннее %1 знаков</source>
+        <translation>Text longer than %1 characters</translation>
+    </message>
+    <message>
+        <source>Градуировка: %1</source>
+        <translation>Scaling: %1</translation>
+    </message>
+    <message>
+        <source>Неверная дата «%1»</source>
+        <translation>Invalid date “%1”</translation>
+    </message>
+</context>
+<context>
+    <name>SensorColumns</name>
+    <message>
+        <source>в пределах</source>
+        <translation>within limits</translation>
+    </message>
+    <message>
+        <source>выше верхнего предела</source>
+        <translation>above the high limit</translation>
+    </message>
+    <message>
+        <source>ниже нижнего предела</source>
+        <translation>below the low limit</translation>
+    </message>
+    <message>
+        <source>авария, %1</source>
+        <translation>alarm, %1</translation>
+    </message>
+    <message>
+        <source>предупреждение, %1</source>
+        <translation>warning, %1</translation>
+    </message>
+    <message>
+        <source>Датчики</source>
+        <translation>Sensors</translation>
+    </message>
+    <message>
+        <source>Программа запущена</source>
+        <translation>Program started</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Ед.</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>Датчики...</source>
+        <translation>Sensors...</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков</source>
+        <translation>Sensor library</translation>
+    </message>
+    <message>
+        <source>Значения в единицах датчиков</source>
+        <translation>Values in the sensors' units</translation>
+    </message>
+    <message>
+        <source>Датчик и пределы канала...</source>
+        <translation>Channel sensor and limits...</translation>
+    </message>
+    <message>
+        <source>Обнулить</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>Сбросить ноль</source>
+        <translation>Reset zero</translation>
+    </message>
+    <message>
+        <source>Пределы</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>Журнал событий</source>
+        <translation>Event log</translation>
+    </message>
+    <message>
+        <source>Конфигурация модуля изменена: каналы %1</source>
+        <translation>Module configuration changed: channels %1</translation>
+    </message>
+    <message>
+        <source>Вне диапазона градуировки: значение продолжено по крайнему участку таблицы</source>
+        <translation>Beyond the calibrated range: the value continues the table's outer segment</translation>
+    </message>
+    <message>
+        <source>DC / AC</source>
+        <translation>DC / AC</translation>
+    </message>
+    <message>
+        <source>Срок градуировки датчика «%1» истёк %2</source>
+        <translation>The calibration of sensor “%1” was due %2</translation>
+    </message>
+    <message>
+        <source>Канал %1: %2 (%3 %4)</source>
+        <translation>Channel %1: %2 (%3 %4)</translation>
+    </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>датчик «%1»</source>
+        <translation>sensor “%1”</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>градуировка %1</source>
+        <translation>scaling %1</translation>
+    </message>
+    <message>
+        <source>ноль %1 %2</source>
+        <translation>zero %1 %2</translation>
+    </message>
+    <message>
+        <source>ноль сброшен</source>
+        <translation>zero reset</translation>
+    </message>
+    <message>
+        <source>пределы %1</source>
+        <translation>limits %1</translation>
+    </message>
+    <message>
+        <source>сняты</source>
+        <translation>removed</translation>
+    </message>
+    <message>
+        <source>Канал %1: %2</source>
+        <translation>Channel %1: %2</translation>
+    </message>
+    <message>
+        <source>Обнулить можно канал с датчиком, показывающий значение</source>
+        <translation>Only a channel with a sensor that shows a value can be zeroed</translation>
+    </message>
+    <message>
+        <source>Запись результатов начата: %1</source>
+        <translation>Results recording started: %1</translation>
+    </message>
+    <message>
+        <source>Запись результатов остановлена</source>
+        <translation>Results recording stopped</translation>
+    </message>
+    <message>
+        <source>Запись результатов прервана: %1</source>
+        <translation>Results recording broken off: %1</translation>
+    </message>
+    <message>
+        <source>Запись измерения начата: %1</source>
+        <translation>Measurement recording started: %1</translation>
+    </message>
+    <message>
+        <source>Запись измерения завершена: %1</source>
+        <translation>Measurement recording ended: %1</translation>
+    </message>
+</context>
+<context>
+    <name>SensorEditDialog</name>
+    <message>
+        <source>Коэффициент не может быть равен нулю</source>
+        <translation>The factor cannot be zero</translation>
+    </message>
+    <message>
+        <source>Неверное значение</source>
+        <translation>Invalid value</translation>
+    </message>
+    <message>
+        <source>Датчик</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Серийный номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Единица</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>Градуировка</source>
+        <translation>Scaling</translation>
+    </message>
+    <message>
+        <source>Коэффициент, ед./мВ</source>
+        <translation>Factor, units/mV</translation>
+    </message>
+    <message>
+        <source>Смещение, ед.</source>
+        <translation>Offset, units</translation>
+    </message>
+    <message>
+        <source>Точка %1: мВ, значение</source>
+        <translation>Point %1: mV, value</translation>
+    </message>
+    <message>
+        <source>мВ</source>
+        <translation>mV</translation>
+    </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Добавить точку</source>
+        <translation>Add point</translation>
+    </message>
+    <message>
+        <source>Удалить точку</source>
+        <translation>Remove point</translation>
+    </message>
+    <message>
+        <source>Дата градуировки</source>
+        <translation>Calibration date</translation>
+    </message>
+    <message>
+        <source>Следующая градуировка</source>
+        <translation>Next calibration</translation>
+    </message>
+</context>
+<context>
+    <name>SensorLibrary</name>
+    <message>
+        <source>Датчик с именем «%1» уже есть</source>
+        <translation>A sensor named “%1” exists already</translation>
+    </message>
+    <message>
+        <source>Нет такого датчика</source>
+        <translation>No such sensor</translation>
+    </message>
+    <message>
+        <source>Файл повреждён (%1, позиция %2)</source>
+        <translation>The file is damaged (%1, position %2)</translation>
+    </message>
+    <message>
+        <source>Файл не является библиотекой датчиков</source>
+        <translation>The file is no sensor library</translation>
+    </message>
+    <message>
+        <source>не объект</source>
+        <translation>not an object</translation>
+    </message>
+    <message>
+        <source>имя «%1» повторяется</source>
+        <translation>the name “%1” is repeated</translation>
+    </message>
+    <message>
+        <source>Датчик %1: %2</source>
+        <translation>Sensor %1: %2</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков «%1» прочитана не полностью: прочитано датчиков %2.</source>
+        <translation>The sensor library “%1” could not be read whole: %2 sensors read.</translation>
+    </message>
+    <message>
+        <source>Копия файла сохранена как «%1».</source>
+        <translation>A copy of the file is kept as “%1”.</translation>
+    </message>
+    <message>
+        <source>Копию файла сохранить не удалось (%1).</source>
+        <translation>A copy of the file could not be kept (%1).</translation>
+    </message>
+    <message>
+        <source>Файл не был прочитан при запуске и не будет перезаписан</source>
+        <translation>The file could not be read at start-up and is not replaced</translation>
+    </message>
+</context>
+<context>
+    <name>SensorLibraryDialog</name>
+    <message>
+        <source>Импорт датчиков</source>
+        <translation>Import sensors</translation>
+    </message>
+    <message>
+        <source>Датчики (*.json)</source>
+        <translation>Sensors (*.json)</translation>
+    </message>
+    <message>
+        <source>Экспорт датчиков</source>
+        <translation>Export sensors</translation>
+    </message>
+    <message>
+        <source> (просрочена)</source>
+        <translation> (overdue)</translation>
+    </message>
+    <message>
+        <source>Датчики</source>
+        <translation>Sensors</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков не записана в «%1»: %2
+Изменения сохранятся при следующей удачной записи.</source>
+        <translation>The sensor library was not written to “%1”: %2
+The changes are kept at the next successful write.</translation>
+    </message>
+    <message>
+        <source>Удалить датчик «%1»?</source>
+        <translation>Remove sensor “%1”?</translation>
+    </message>
+    <message>
+        <source>Файл не прочитан: %1</source>
+        <translation>The file was not read: %1</translation>
+    </message>
+    <message>
+        <source>Добавлено датчиков: %1 из %2.</source>
+        <translation>Sensors added: %1 of %2.</translation>
+    </message>
+    <message>
+        <source>Не прочитано:</source>
+        <translation>Not read:</translation>
+    </message>
+    <message>
+        <source>Файл не записан: %1</source>
+        <translation>The file was not written: %1</translation>
+    </message>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Серийный номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Единица</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>Градуировка</source>
+        <translation>Scaling</translation>
+    </message>
+    <message>
+        <source>Следующая градуировка</source>
+        <translation>Next calibration</translation>
+    </message>
+    <message>
+        <source>Добавить...</source>
+        <translation>Add...</translation>
+    </message>
+    <message>
+        <source>Изменить...</source>
+        <translation>Edit...</translation>
+    </message>
+    <message>
+        <source>Копировать...</source>
+        <translation>Copy...</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>Импорт...</source>
+        <translation>Import...</translation>
+    </message>
+    <message>
+        <source>Экспорт...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -1466,759 +2463,12 @@ The crate server is expected on 127.0.0.1, port 11111; the environment variable 
 The crate server is expected on 127.0.0.1, port 11111; the environment variable GRV480_SERVER_PORT names another port.</translation>
     </message>
     <message>
-        <source>Unexpected argument &apos;%1&apos;.</source>
-        <translation>Unexpected argument &apos;%1&apos;.</translation>
+        <source>Unexpected argument '%1'.</source>
+        <translation>Unexpected argument '%1'.</translation>
     </message>
     <message>
-        <source>Try &apos;%1 --help&apos;.</source>
-        <translation>Try &apos;%1 --help&apos;.</translation>
-    </message>
-</context>
-<context>
-    <name>ChannelLimits</name>
-    <message>
-        <source>нижний предел предупреждения</source>
-        <translation>the low warning limit</translation>
-    </message>
-    <message>
-        <source>верхний предел предупреждения</source>
-        <translation>the high warning limit</translation>
-    </message>
-    <message>
-        <source>нижний предел аварии</source>
-        <translation>the low alarm limit</translation>
-    </message>
-    <message>
-        <source>верхний предел аварии</source>
-        <translation>the high alarm limit</translation>
-    </message>
-    <message>
-        <source>%1: нужно конечное число не больше 1e12 по модулю</source>
-        <translation>%1: a finite number not beyond 1e12 in magnitude is needed</translation>
-    </message>
-    <message>
-        <source>Гистерезис должен быть неотрицательным конечным числом</source>
-        <translation>The hysteresis must be a finite number not below zero</translation>
-    </message>
-    <message>
-        <source>Число блоков должно быть от 1 до %1</source>
-        <translation>The number of blocks must be 1 to %1</translation>
-    </message>
-    <message>
-        <source>Пределы в неверном порядке: %1 (%2) должен быть меньше, чем %3 (%4)</source>
-        <translation>Limits in the wrong order: %1 (%2) must be below %3 (%4)</translation>
-    </message>
-    <message>
-        <source>Непонятная запись пределов «%1»</source>
-        <translation>Limits not understood: “%1”</translation>
-    </message>
-</context>
-<context>
-    <name>ChannelSensor</name>
-    <message>
-        <source>мВ</source>
-        <translation>mV</translation>
-    </message>
-    <message>
-        <source>не задана единица измерения</source>
-        <translation>no unit given</translation>
-    </message>
-    <message>
-        <source>датчик «%1» не назначен: %2</source>
-        <translation>sensor “%1” not assigned: %2</translation>
-    </message>
-    <message>
-        <source>ноль датчика «%1» не прочитан</source>
-        <translation>the zero of sensor “%1” not read</translation>
-    </message>
-    <message>
-        <source>пределы не заданы: они в единицах датчика</source>
-        <translation>limits not set: they are in the sensor&apos;s unit</translation>
-    </message>
-    <message>
-        <source>пределы не заданы: %1</source>
-        <translation>limits not set: %1</translation>
-    </message>
-</context>
-<context>
-    <name>ChannelSensorDialog</name>
-    <message>
-        <source>Гистерезис не может быть отрицательным</source>
-        <translation>The hysteresis cannot be negative</translation>
-    </message>
-    <message>
-        <source>Каналу не назначен датчик</source>
-        <translation>The channel has no sensor</translation>
-    </message>
-    <message>
-        <source>Нужны хотя бы две точки: нажмите «Точка 1» и «Точка 2» и введите значения</source>
-        <translation>At least two points are needed: press “Point 1” and “Point 2” and type their values</translation>
-    </message>
-    <message>
-        <source>Градуировка</source>
-        <translation>Calibration</translation>
-    </message>
-    <message>
-        <source>Библиотека датчиков не записана в «%1»: %2</source>
-        <translation>The sensor library was not written to “%1”: %2</translation>
-    </message>
-    <message>
-        <source>Градуировка записана: %1</source>
-        <translation>Calibration stored: %1</translation>
-    </message>
-    <message>
-        <source>Пределы</source>
-        <translation>Limits</translation>
-    </message>
-    <message>
-        <source>Единица: %1; градуировка: %2 (%3)</source>
-        <translation>Unit: %1; scaling: %2 (%3)</translation>
-    </message>
-    <message>
-        <source>Без датчика: значения в мВ</source>
-        <translation>No sensor: values in mV</translation>
-    </message>
-    <message>
-        <source>усреднение: %1 из %2 блоков</source>
-        <translation>averaging: %1 of %2 blocks</translation>
-    </message>
-    <message>
-        <source>%1 ± %2 мВ</source>
-        <translation>%1 ± %2 mV</translation>
-    </message>
-    <message>
-        <source>Ноль: %1 %2</source>
-        <translation>Zero: %1 %2</translation>
-    </message>
-    <message>
-        <source>Ноль не задан</source>
-        <translation>No zero set</translation>
-    </message>
-    <message>
-        <source>Пределы, %1</source>
-        <translation>Limits, %1</translation>
-    </message>
-    <message>
-        <source>Датчик и пределы канала %1</source>
-        <translation>Sensor and limits of channel %1</translation>
-    </message>
-    <message>
-        <source>Датчик</source>
-        <translation>Sensor</translation>
-    </message>
-    <message>
-        <source>— нет —</source>
-        <translation>— none —</translation>
-    </message>
-    <message>
-        <source>Градуировка по показаниям</source>
-        <translation>Calibration from live readings</translation>
-    </message>
-    <message>
-        <source>Усреднять по блокам:</source>
-        <translation>Average over blocks:</translation>
-    </message>
-    <message>
-        <source>Точка %1</source>
-        <translation>Point %1</translation>
-    </message>
-    <message>
-        <source>значение в единицах датчика</source>
-        <translation>value in the sensor&apos;s unit</translation>
-    </message>
-    <message>
-        <source>Ещё точка</source>
-        <translation>Another point</translation>
-    </message>
-    <message>
-        <source>Записать градуировку</source>
-        <translation>Store calibration</translation>
-    </message>
-    <message>
-        <source>Программный ноль</source>
-        <translation>Software zero</translation>
-    </message>
-    <message>
-        <source>Обнулить</source>
-        <translation>Zero</translation>
-    </message>
-    <message>
-        <source>Сбросить ноль</source>
-        <translation>Reset zero</translation>
-    </message>
-    <message>
-        <source>Авария, верхний</source>
-        <translation>Alarm, high</translation>
-    </message>
-    <message>
-        <source>Предупреждение, верхний</source>
-        <translation>Warning, high</translation>
-    </message>
-    <message>
-        <source>Предупреждение, нижний</source>
-        <translation>Warning, low</translation>
-    </message>
-    <message>
-        <source>Авария, нижний</source>
-        <translation>Alarm, low</translation>
-    </message>
-    <message>
-        <source>Гистерезис</source>
-        <translation>Hysteresis</translation>
-    </message>
-    <message>
-        <source>Блоков до срабатывания</source>
-        <translation>Blocks before it counts</translation>
-    </message>
-    <message>
-        <source>Применить</source>
-        <translation>Apply</translation>
-    </message>
-    <message>
-        <source>Закрыть</source>
-        <translation>Close</translation>
-    </message>
-</context>
-<context>
-    <name>EventLog</name>
-    <message>
-        <source>Пределы</source>
-        <translation>Limits</translation>
-    </message>
-    <message>
-        <source>Связь</source>
-        <translation>Link</translation>
-    </message>
-    <message>
-        <source>Конфигурация</source>
-        <translation>Configuration</translation>
-    </message>
-    <message>
-        <source>Тарировка</source>
-        <translation>Tare</translation>
-    </message>
-    <message>
-        <source>Запись</source>
-        <translation>Recording</translation>
-    </message>
-    <message>
-        <source>Прочее</source>
-        <translation>Other</translation>
-    </message>
-    <message>
-        <source>Журнал событий не записан в «%1»: %2</source>
-        <translation>The event log was not written to “%1”: %2</translation>
-    </message>
-    <message>
-        <source>Время</source>
-        <translation>Time</translation>
-    </message>
-    <message>
-        <source>Вид</source>
-        <translation>Kind</translation>
-    </message>
-    <message>
-        <source>Событие</source>
-        <translation>Event</translation>
-    </message>
-</context>
-<context>
-    <name>NumberEdit</name>
-    <message>
-        <source>Введите число</source>
-        <translation>Type a number</translation>
-    </message>
-    <message>
-        <source>«%1» не является числом</source>
-        <translation>“%1” is not a number</translation>
-    </message>
-    <message>
-        <source>Число %1 вне допустимых пределов (не больше 1e12 по модулю)</source>
-        <translation>The number %1 is out of bounds (not beyond 1e12 in magnitude)</translation>
-    </message>
-    <message>
-        <source>Неверное значение</source>
-        <translation>Invalid value</translation>
-    </message>
-</context>
-<context>
-    <name>Scaling</name>
-    <message>
-        <source>Градуировка не задана</source>
-        <translation>No scaling given</translation>
-    </message>
-    <message>
-        <source>Коэффициент и смещение должны быть конечными числами не больше 1e12 по модулю</source>
-        <translation>The factor and the offset must be finite numbers not beyond 1e12 in magnitude</translation>
-    </message>
-    <message>
-        <source>Коэффициент не может быть равен нулю</source>
-        <translation>The factor cannot be zero</translation>
-    </message>
-    <message>
-        <source>Нужны ровно две точки</source>
-        <translation>Exactly two points are needed</translation>
-    </message>
-    <message>
-        <source>Значения точек должны быть конечными числами не больше 1e12 по модулю</source>
-        <translation>The points&apos; values must be finite numbers not beyond 1e12 in magnitude</translation>
-    </message>
-    <message>
-        <source>У двух точек одинаковые значения в мВ</source>
-        <translation>The two points have the same value in mV</translation>
-    </message>
-    <message>
-        <source>У двух точек одинаковые значения в единицах датчика</source>
-        <translation>The two points have the same value in the sensor&apos;s unit</translation>
-    </message>
-    <message>
-        <source>Точки дают коэффициент вне допустимых пределов</source>
-        <translation>The points give a factor out of bounds</translation>
-    </message>
-    <message>
-        <source>В таблице нужно не меньше двух точек</source>
-        <translation>A table needs at least two points</translation>
-    </message>
-    <message>
-        <source>В таблице больше %1 точек</source>
-        <translation>The table has more than %1 points</translation>
-    </message>
-    <message>
-        <source>Точка %1: значения должны быть конечными числами не больше 1e12 по модулю</source>
-        <translation>Point %1: the values must be finite numbers not beyond 1e12 in magnitude</translation>
-    </message>
-    <message>
-        <source>Точка %1: значения в мВ должны строго возрастать</source>
-        <translation>Point %1: the values in mV must strictly increase</translation>
-    </message>
-    <message>
-        <source>Неизвестный вид градуировки</source>
-        <translation>Unknown kind of scaling</translation>
-    </message>
-    <message>
-        <source>Неизвестный вид градуировки «%1»</source>
-        <translation>Unknown kind of scaling “%1”</translation>
-    </message>
-    <message>
-        <source>Линейная градуировка: нужны коэффициент и смещение</source>
-        <translation>Linear scaling: a factor and an offset are needed</translation>
-    </message>
-    <message>
-        <source>Точка %1: нужна пара «мВ:значение»</source>
-        <translation>Point %1: a pair “mV:value” is needed</translation>
-    </message>
-    <message>
-        <source>Линейная</source>
-        <translation>Linear</translation>
-    </message>
-    <message>
-        <source>По двум точкам</source>
-        <translation>Two points</translation>
-    </message>
-    <message>
-        <source>Таблица</source>
-        <translation>Table</translation>
-    </message>
-    <message>
-        <source>Нет</source>
-        <translation>None</translation>
-    </message>
-</context>
-<context>
-    <name>Sensor</name>
-    <message>
-        <source>Не задано имя датчика</source>
-        <translation>No sensor name given</translation>
-    </message>
-    <message>
-        <source>Не задана единица измерения</source>
-        <translation>No unit given</translation>
-    </message>
-    <message>
-        <source>Текст длиннее %1 знаков</source>
-        <translation>Text longer than %1 characters</translation>
-    </message>
-    <message>
-        <source>Градуировка: %1</source>
-        <translation>Scaling: %1</translation>
-    </message>
-    <message>
-        <source>Неверная дата «%1»</source>
-        <translation>Invalid date “%1”</translation>
-    </message>
-</context>
-<context>
-    <name>SensorColumns</name>
-    <message>
-        <source>в пределах</source>
-        <translation>within limits</translation>
-    </message>
-    <message>
-        <source>выше верхнего предела</source>
-        <translation>above the high limit</translation>
-    </message>
-    <message>
-        <source>ниже нижнего предела</source>
-        <translation>below the low limit</translation>
-    </message>
-    <message>
-        <source>авария, %1</source>
-        <translation>alarm, %1</translation>
-    </message>
-    <message>
-        <source>предупреждение, %1</source>
-        <translation>warning, %1</translation>
-    </message>
-    <message>
-        <source>Датчики</source>
-        <translation>Sensors</translation>
-    </message>
-    <message>
-        <source>Программа запущена</source>
-        <translation>Program started</translation>
-    </message>
-    <message>
-        <source>Значение</source>
-        <translation>Value</translation>
-    </message>
-    <message>
-        <source>Ед.</source>
-        <translation>Unit</translation>
-    </message>
-    <message>
-        <source>Датчики...</source>
-        <translation>Sensors...</translation>
-    </message>
-    <message>
-        <source>Библиотека датчиков</source>
-        <translation>Sensor library</translation>
-    </message>
-    <message>
-        <source>Значения в единицах датчиков</source>
-        <translation>Values in the sensors&apos; units</translation>
-    </message>
-    <message>
-        <source>Датчик и пределы канала...</source>
-        <translation>Channel sensor and limits...</translation>
-    </message>
-    <message>
-        <source>Обнулить</source>
-        <translation>Zero</translation>
-    </message>
-    <message>
-        <source>Сбросить ноль</source>
-        <translation>Reset zero</translation>
-    </message>
-    <message>
-        <source>Пределы</source>
-        <translation>Limits</translation>
-    </message>
-    <message>
-        <source>Журнал событий</source>
-        <translation>Event log</translation>
-    </message>
-    <message>
-        <source>Конфигурация модуля изменена: каналы %1</source>
-        <translation>Module configuration changed: channels %1</translation>
-    </message>
-    <message>
-        <source>Вне диапазона градуировки: значение продолжено по крайнему участку таблицы</source>
-        <translation>Beyond the calibrated range: the value continues the table&apos;s outer segment</translation>
-    </message>
-    <message>
-        <source>DC / AC</source>
-        <translation>DC / AC</translation>
-    </message>
-    <message>
-        <source>Срок градуировки датчика «%1» истёк %2</source>
-        <translation>The calibration of sensor “%1” was due %2</translation>
-    </message>
-    <message>
-        <source>Канал %1: %2 (%3 %4)</source>
-        <translation>Channel %1: %2 (%3 %4)</translation>
-    </message>
-    <message>
-        <source>значение</source>
-        <translation>value</translation>
-    </message>
-    <message>
-        <source>датчик «%1»</source>
-        <translation>sensor “%1”</translation>
-    </message>
-    <message>
-        <source>нет</source>
-        <translation>none</translation>
-    </message>
-    <message>
-        <source>градуировка %1</source>
-        <translation>scaling %1</translation>
-    </message>
-    <message>
-        <source>ноль %1 %2</source>
-        <translation>zero %1 %2</translation>
-    </message>
-    <message>
-        <source>ноль сброшен</source>
-        <translation>zero reset</translation>
-    </message>
-    <message>
-        <source>пределы %1</source>
-        <translation>limits %1</translation>
-    </message>
-    <message>
-        <source>сняты</source>
-        <translation>removed</translation>
-    </message>
-    <message>
-        <source>Канал %1: %2</source>
-        <translation>Channel %1: %2</translation>
-    </message>
-    <message>
-        <source>Обнулить можно канал с датчиком, показывающий значение</source>
-        <translation>Only a channel with a sensor that shows a value can be zeroed</translation>
-    </message>
-    <message>
-        <source>Запись результатов начата: %1</source>
-        <translation>Results recording started: %1</translation>
-    </message>
-    <message>
-        <source>Запись результатов остановлена</source>
-        <translation>Results recording stopped</translation>
-    </message>
-    <message>
-        <source>Запись результатов прервана: %1</source>
-        <translation>Results recording broken off: %1</translation>
-    </message>
-    <message>
-        <source>Запись измерения начата: %1</source>
-        <translation>Measurement recording started: %1</translation>
-    </message>
-    <message>
-        <source>Запись измерения завершена: %1</source>
-        <translation>Measurement recording ended: %1</translation>
-    </message>
-</context>
-<context>
-    <name>SensorEditDialog</name>
-    <message>
-        <source>Коэффициент не может быть равен нулю</source>
-        <translation>The factor cannot be zero</translation>
-    </message>
-    <message>
-        <source>Неверное значение</source>
-        <translation>Invalid value</translation>
-    </message>
-    <message>
-        <source>Датчик</source>
-        <translation>Sensor</translation>
-    </message>
-    <message>
-        <source>Имя</source>
-        <translation>Name</translation>
-    </message>
-    <message>
-        <source>Тип</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <source>Серийный номер</source>
-        <translation>Serial number</translation>
-    </message>
-    <message>
-        <source>Единица</source>
-        <translation>Unit</translation>
-    </message>
-    <message>
-        <source>Градуировка</source>
-        <translation>Scaling</translation>
-    </message>
-    <message>
-        <source>Коэффициент, ед./мВ</source>
-        <translation>Factor, units/mV</translation>
-    </message>
-    <message>
-        <source>Смещение, ед.</source>
-        <translation>Offset, units</translation>
-    </message>
-    <message>
-        <source>Точка %1: мВ, значение</source>
-        <translation>Point %1: mV, value</translation>
-    </message>
-    <message>
-        <source>мВ</source>
-        <translation>mV</translation>
-    </message>
-    <message>
-        <source>значение</source>
-        <translation>value</translation>
-    </message>
-    <message>
-        <source>Значение</source>
-        <translation>Value</translation>
-    </message>
-    <message>
-        <source>Добавить точку</source>
-        <translation>Add point</translation>
-    </message>
-    <message>
-        <source>Удалить точку</source>
-        <translation>Remove point</translation>
-    </message>
-    <message>
-        <source>Дата градуировки</source>
-        <translation>Calibration date</translation>
-    </message>
-    <message>
-        <source>Следующая градуировка</source>
-        <translation>Next calibration</translation>
-    </message>
-</context>
-<context>
-    <name>SensorLibrary</name>
-    <message>
-        <source>Датчик с именем «%1» уже есть</source>
-        <translation>A sensor named “%1” exists already</translation>
-    </message>
-    <message>
-        <source>Нет такого датчика</source>
-        <translation>No such sensor</translation>
-    </message>
-    <message>
-        <source>Файл повреждён (%1, позиция %2)</source>
-        <translation>The file is damaged (%1, position %2)</translation>
-    </message>
-    <message>
-        <source>Файл не является библиотекой датчиков</source>
-        <translation>The file is no sensor library</translation>
-    </message>
-    <message>
-        <source>не объект</source>
-        <translation>not an object</translation>
-    </message>
-    <message>
-        <source>имя «%1» повторяется</source>
-        <translation>the name “%1” is repeated</translation>
-    </message>
-    <message>
-        <source>Датчик %1: %2</source>
-        <translation>Sensor %1: %2</translation>
-    </message>
-    <message>
-        <source>Библиотека датчиков «%1» прочитана не полностью: прочитано датчиков %2.</source>
-        <translation>The sensor library “%1” could not be read whole: %2 sensors read.</translation>
-    </message>
-    <message>
-        <source>Копия файла сохранена как «%1».</source>
-        <translation>A copy of the file is kept as “%1”.</translation>
-    </message>
-    <message>
-        <source>Копию файла сохранить не удалось (%1).</source>
-        <translation>A copy of the file could not be kept (%1).</translation>
-    </message>
-    <message>
-        <source>Файл не был прочитан при запуске и не будет перезаписан</source>
-        <translation>The file could not be read at start-up and is not replaced</translation>
-    </message>
-</context>
-<context>
-    <name>SensorLibraryDialog</name>
-    <message>
-        <source>Импорт датчиков</source>
-        <translation>Import sensors</translation>
-    </message>
-    <message>
-        <source>Датчики (*.json)</source>
-        <translation>Sensors (*.json)</translation>
-    </message>
-    <message>
-        <source>Экспорт датчиков</source>
-        <translation>Export sensors</translation>
-    </message>
-    <message>
-        <source> (просрочена)</source>
-        <translation> (overdue)</translation>
-    </message>
-    <message>
-        <source>Датчики</source>
-        <translation>Sensors</translation>
-    </message>
-    <message>
-        <source>Библиотека датчиков не записана в «%1»: %2
-Изменения сохранятся при следующей удачной записи.</source>
-        <translation>The sensor library was not written to “%1”: %2
-The changes are kept at the next successful write.</translation>
-    </message>
-    <message>
-        <source>Удалить датчик «%1»?</source>
-        <translation>Remove sensor “%1”?</translation>
-    </message>
-    <message>
-        <source>Файл не прочитан: %1</source>
-        <translation>The file was not read: %1</translation>
-    </message>
-    <message>
-        <source>Добавлено датчиков: %1 из %2.</source>
-        <translation>Sensors added: %1 of %2.</translation>
-    </message>
-    <message>
-        <source>Не прочитано:</source>
-        <translation>Not read:</translation>
-    </message>
-    <message>
-        <source>Файл не записан: %1</source>
-        <translation>The file was not written: %1</translation>
-    </message>
-    <message>
-        <source>Имя</source>
-        <translation>Name</translation>
-    </message>
-    <message>
-        <source>Тип</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <source>Серийный номер</source>
-        <translation>Serial number</translation>
-    </message>
-    <message>
-        <source>Единица</source>
-        <translation>Unit</translation>
-    </message>
-    <message>
-        <source>Градуировка</source>
-        <translation>Scaling</translation>
-    </message>
-    <message>
-        <source>Следующая градуировка</source>
-        <translation>Next calibration</translation>
-    </message>
-    <message>
-        <source>Добавить...</source>
-        <translation>Add...</translation>
-    </message>
-    <message>
-        <source>Изменить...</source>
-        <translation>Edit...</translation>
-    </message>
-    <message>
-        <source>Копировать...</source>
-        <translation>Copy...</translation>
-    </message>
-    <message>
-        <source>Удалить</source>
-        <translation>Remove</translation>
-    </message>
-    <message>
-        <source>Импорт...</source>
-        <translation>Import...</translation>
-    </message>
-    <message>
-        <source>Экспорт...</source>
-        <translation>Export...</translation>
-    </message>
-    <message>
-        <source>Закрыть</source>
-        <translation>Close</translation>
+        <source>Try '%1 --help'.</source>
+        <translation>Try '%1 --help'.</translation>
     </message>
 </context>
 </TS>
