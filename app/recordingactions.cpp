@@ -28,10 +28,12 @@ const char DirKey[] = "Dir";
 QString sizeText(qint64 bytes)
 {
     if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 КиБ").arg(bytes / 1024);
+        return QCoreApplication::translate("RecordingActions", "%1 КиБ").arg(bytes / 1024);
     if (bytes < qint64(1024) * 1024 * 1024)
-        return QStringLiteral("%1 МиБ").arg(QLocale().toString(bytes / 1048576.0, 'f', 1));
-    return QStringLiteral("%1 ГиБ").arg(QLocale().toString(bytes / 1073741824.0, 'f', 2));
+        return QCoreApplication::translate("RecordingActions", "%1 МиБ")
+            .arg(QLocale().toString(bytes / 1048576.0, 'f', 1));
+    return QCoreApplication::translate("RecordingActions", "%1 ГиБ")
+        .arg(QLocale().toString(bytes / 1073741824.0, 'f', 2));
 }
 
 QString durationText(double seconds)
@@ -52,14 +54,15 @@ RecordingActions::RecordingActions(QMainWindow *window, DataBlockProcessor *proc
     , processor(processor)
     , describe(std::move(describer))
     , recordAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_record.png")),
-                            QStringLiteral("Запись измерения"), window))
+                            QCoreApplication::translate("RecordingActions", "Запись измерения"),
+                            window))
     , label(new QLabel(window))
 {
     recordAct->setObjectName(QStringLiteral("actionRecordMeasurement"));
     recordAct->setCheckable(true);
     recordAct->setShortcut(QKeySequence(Qt::Key_F9));
-    recordAct->setToolTip(
-        QStringLiteral("Запись измерения: все отсчёты всех каналов в файл HDF5 (F9)"));
+    recordAct->setToolTip(QCoreApplication::translate(
+        "RecordingActions", "Запись измерения: все отсчёты всех каналов в файл HDF5 (F9)"));
     window->statusBar()->addPermanentWidget(label);
     label->setObjectName(QStringLiteral("recordingLabel"));
     label->hide();
@@ -99,11 +102,14 @@ QString RecordingActions::timeLeftText(qint64 freeBytes, double bytesPerSecond)
         return QString();
     const double seconds = freeBytes / bytesPerSecond;
     if (seconds >= 48 * 3600.0)
-        return QStringLiteral("%1 сут").arg(qint64(seconds / 86400));
+        return QCoreApplication::translate("RecordingActions", "%1 сут")
+            .arg(qint64(seconds / 86400));
     const qint64 minutes = qint64(seconds / 60);
     if (minutes >= 60)
-        return QStringLiteral("%1 ч %2 мин").arg(minutes / 60).arg(minutes % 60);
-    return QStringLiteral("%1 мин").arg(minutes);
+        return QCoreApplication::translate("RecordingActions", "%1 ч %2 мин")
+            .arg(minutes / 60)
+            .arg(minutes % 60);
+    return QCoreApplication::translate("RecordingActions", "%1 мин").arg(minutes);
 }
 
 void RecordingActions::setChecked(bool on)
@@ -128,8 +134,9 @@ void RecordingActions::toggled(bool on)
     const QString name = defaultFileName(describe().moduleSerial, QDateTime::currentDateTime());
     // The recorder refuses an existing file itself, with its own message.
     QString path = QFileDialog::getSaveFileName(
-        window, QStringLiteral("Запись измерения"), QDir(dir).filePath(name),
-        QStringLiteral("HDF5 (*.h5)"), nullptr, QFileDialog::DontConfirmOverwrite);
+        window, QCoreApplication::translate("RecordingActions", "Запись измерения"),
+        QDir(dir).filePath(name), QStringLiteral("HDF5 (*.h5)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         setChecked(false);
         return;
@@ -148,9 +155,11 @@ bool RecordingActions::startRecording(const QString &path)
     QString error;
     if (!rec.start(o, &error)) {
         setChecked(false);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"),
-                              QStringLiteral("Запись измерения не начата.\n%1").arg(error),
-                              QMessageBox::Ok);
+        QMessageBox::critical(
+            window, QCoreApplication::translate("RecordingActions", "Ошибка"),
+            QCoreApplication::translate("RecordingActions", "Запись измерения не начата.\n%1")
+                .arg(error),
+            QMessageBox::Ok);
         return false;
     }
     // A run already going on is recorded from its next block.
@@ -172,7 +181,7 @@ void RecordingActions::stopRecording(const RunEnd &end)
     const MeasurementRecorder::Stats s = rec.stats();
     if (!s.file.isEmpty())
         window->statusBar()->showMessage(
-            QStringLiteral("Запись измерения завершена: %1, %2")
+            QCoreApplication::translate("RecordingActions", "Запись измерения завершена: %1, %2")
                 .arg(QFileInfo(s.file).fileName(), durationText(s.seconds)),
             10000);
     if (!ok && !error.isEmpty())
@@ -187,10 +196,12 @@ void RecordingActions::onRecorderStopped(const QString &message)
     setChecked(false);
     label->hide();
     emit recordingStopped(message);
-    QMessageBox::critical(window, QStringLiteral("Ошибка"),
-                          message + QStringLiteral("\nЗапись измерения остановлена; записанное "
-                                                   "сохранено в файле. Сбор данных продолжается."),
-                          QMessageBox::Ok);
+    QMessageBox::critical(
+        window, QCoreApplication::translate("RecordingActions", "Ошибка"),
+        message + QCoreApplication::translate("RecordingActions",
+                                              "\nЗапись измерения остановлена; записанное "
+                                              "сохранено в файле. Сбор данных продолжается."),
+        QMessageBox::Ok);
 }
 
 void RecordingActions::runStarted(quint64 runId)
@@ -227,11 +238,11 @@ void RecordingActions::updateLabel()
         return;
     }
     QString text =
-        QStringLiteral("Запись: %1 · %2 · %3")
+        QCoreApplication::translate("RecordingActions", "Запись: %1 · %2 · %3")
             .arg(QFileInfo(s.file).fileName(), durationText(s.seconds), sizeText(s.bytesOnDisk));
     const QString left = timeLeftText(s.freeBytes, s.bytesPerSecond);
     if (!left.isEmpty())
-        text += QStringLiteral(" · места на %1").arg(left);
+        text += QCoreApplication::translate("RecordingActions", " · места на %1").arg(left);
     label->setText(text);
     label->setToolTip(QDir::toNativeSeparators(s.file));
     label->show();

@@ -2,6 +2,7 @@
 
 #include "recordingfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -92,23 +93,29 @@ MeasurementRecorder::~MeasurementRecorder()
 QString MeasurementRecorder::checkTarget(const QString &path)
 {
     if (path.isEmpty())
-        return QStringLiteral("Не указан файл записи");
+        return QCoreApplication::translate("MeasurementRecorder", "Не указан файл записи");
     const QByteArray native = QFile::encodeName(path);
     struct stat st;
     // lstat: a link, even one that leads nowhere, is something already there.
     if (::lstat(native.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return QStringLiteral("%1 — это папка").arg(path);
+            return QCoreApplication::translate("MeasurementRecorder", "%1 — это папка").arg(path);
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-            return QStringLiteral("%1 — не обычный файл (канал, устройство)").arg(path);
-        return QStringLiteral("Файл %1 уже существует; запись не заменяет файлы").arg(path);
+            return QCoreApplication::translate("MeasurementRecorder",
+                                               "%1 — не обычный файл (канал, устройство)")
+                .arg(path);
+        return QCoreApplication::translate("MeasurementRecorder",
+                                           "Файл %1 уже существует; запись не заменяет файлы")
+            .arg(path);
     }
     const QString dir = QFileInfo(path).absolutePath();
     const QByteArray nativeDir = QFile::encodeName(dir);
     if (::stat(nativeDir.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return QStringLiteral("Папка %1 не существует").arg(dir);
+        return QCoreApplication::translate("MeasurementRecorder", "Папка %1 не существует")
+            .arg(dir);
     if (::access(nativeDir.constData(), W_OK) != 0)
-        return QStringLiteral("Нет права записи в папку %1").arg(dir);
+        return QCoreApplication::translate("MeasurementRecorder", "Нет права записи в папку %1")
+            .arg(dir);
     return QString();
 }
 
@@ -124,7 +131,7 @@ QString MeasurementRecorder::partPath(const QString &path, int part)
 bool MeasurementRecorder::start(const Options &options, QString *error)
 {
     if (isActive()) {
-        *error = QStringLiteral("Запись уже идёт");
+        *error = QCoreApplication::translate("MeasurementRecorder", "Запись уже идёт");
         return false;
     }
     if (d->writer.joinable())
@@ -278,14 +285,17 @@ void MeasurementRecorder::writerLoop()
 
     auto writeBlock = [&](const BlockPtr &b) -> bool {
         if (!file->stillSameFile()) {
-            failure = QStringLiteral("Файл записи %1 удалён или заменён")
+            failure = QCoreApplication::translate("MeasurementRecorder",
+                                                  "Файл записи %1 удалён или заменён")
                           .arg(QFileInfo(file->path()).fileName());
             return false;
         }
         const qint64 need = std::max(2 * blockBytes(*b), opt.minFreeBytes);
         const qint64 free = freeBytesAt(file->path());
         if (free >= 0 && free < need) {
-            failure = QStringLiteral("На диске осталось мало места (%1 МиБ): запись остановлена")
+            failure = QCoreApplication::translate(
+                          "MeasurementRecorder",
+                          "На диске осталось мало места (%1 МиБ): запись остановлена")
                           .arg(free / (1024 * 1024));
             return false;
         }
@@ -296,7 +306,9 @@ void MeasurementRecorder::writerLoop()
             if (file->inRun()) {
                 RunEnd end = pendingEnd;
                 if (sameRun) {
-                    end = RunEnd{0, QStringLiteral("Пропуск данных: ожидался отсчёт %1, получен %2")
+                    end = RunEnd{0, QCoreApplication::translate(
+                                        "MeasurementRecorder",
+                                        "Пропуск данных: ожидался отсчёт %1, получен %2")
                                         .arg(file->nextSampleInRun())
                                         .arg(b->firstSample)};
                 } else if (!endPending) {
@@ -384,7 +396,9 @@ void MeasurementRecorder::writerLoop()
         if (!haveItem) {
             // Everything queued is written: the recording ends here.
             if (overflowed)
-                failure = QStringLiteral("Запись остановлена: диск не успевает записывать данные");
+                failure = QCoreApplication::translate(
+                    "MeasurementRecorder",
+                    "Запись остановлена: диск не успевает записывать данные");
             finishRun(overflowed   ? RunEnd{0, failure}
                       : endPending ? pendingEnd
                                    : stopEnd,

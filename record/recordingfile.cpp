@@ -272,9 +272,10 @@ QString RecordingFile::failure(const QString &what) const
     const int e = errno;
     QString text = QStringLiteral("%1: %2").arg(QFileInfo(filePath).fileName(), what);
     if (e == ENOSPC)
-        text += QStringLiteral(" (диск заполнен)");
+        text += QCoreApplication::translate("RecordingFile", " (диск заполнен)");
     else if (e == EROFS)
-        text += QStringLiteral(" (файловая система только для чтения)");
+        text +=
+            QCoreApplication::translate("RecordingFile", " (файловая система только для чтения)");
     else if (e != 0)
         text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(e)));
     return text;
@@ -297,14 +298,14 @@ bool RecordingFile::create(const QString &path, int part, const QString &program
     fapl = H5Pcreate(H5P_FILE_ACCESS);
     // Single-writer/multiple-reader needs the 1.10 file format.
     if (fapl < 0 || H5Pset_libver_bounds(fapl, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST) < 0) {
-        *error = failure(QStringLiteral("HDF5 не настраивается"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "HDF5 не настраивается"));
         return false;
     }
     errno = 0;
     // EXCL: a file that appeared since the target was checked is not overwritten.
     file = H5Fcreate(nativePath.constData(), H5F_ACC_EXCL, H5P_DEFAULT, fapl);
     if (file < 0) {
-        *error = failure(QStringLiteral("файл не создаётся"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "файл не создаётся"));
         return false;
     }
     struct stat st;
@@ -320,7 +321,7 @@ bool RecordingFile::create(const QString &path, int part, const QString &program
         stringAttribute(file, "units", QStringLiteral("mV")) && intAttribute(file, "part", part) &&
         H5Fflush(file, H5F_SCOPE_LOCAL) >= 0;
     if (!ok) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
         return false;
     }
     return true;
@@ -351,18 +352,18 @@ bool RecordingFile::reopenForObjects(QString *error)
     file = -1;
     swmr = false;
     if (closed < 0) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
         return false;
     }
     if (!stillSameFile()) {
         errno = 0;
-        *error = failure(QStringLiteral("файл удалён или заменён"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "файл удалён или заменён"));
         return false;
     }
     errno = 0;
     file = H5Fopen(nativePath.constData(), H5F_ACC_RDWR, fapl);
     if (file < 0) {
-        *error = failure(QStringLiteral("файл не открывается снова"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "файл не открывается снова"));
         return false;
     }
     return true;
@@ -372,7 +373,8 @@ bool RecordingFile::startSwmr(QString *error)
 {
     errno = 0;
     if (H5Fstart_swmr_write(file) < 0) {
-        *error = failure(QStringLiteral("режим одновременного чтения не включается"));
+        *error = failure(QCoreApplication::translate("RecordingFile",
+                                                     "режим одновременного чтения не включается"));
         return false;
     }
     swmr = true;
@@ -482,7 +484,7 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
         ok = blockSet >= 0 && H5Fflush(file, H5F_SCOPE_LOCAL) >= 0;
     }
     if (!ok) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
         closeRunObjects();
         runName.clear();
         return false;
@@ -500,14 +502,16 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
     const int n = channelSets.size();
     if (b.channels.size() != n) {
         errno = 0;
-        *error = failure(QStringLiteral("число каналов блока изменилось"));
+        *error =
+            failure(QCoreApplication::translate("RecordingFile", "число каналов блока изменилось"));
         return false;
     }
     hsize_t len = 0;
     for (const auto &c : b.channels) {
         if (!c || (len && hsize_t(c->values.size()) != len)) {
             errno = 0;
-            *error = failure(QStringLiteral("каналы блока разной длины"));
+            *error =
+                failure(QCoreApplication::translate("RecordingFile", "каналы блока разной длины"));
             return false;
         }
         len = hsize_t(c->values.size());
@@ -517,7 +521,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
     for (int i = 0; i < n; ++i) {
         const hid_t set = channelSets.at(i);
         if (H5Dset_extent(set, &newSize) < 0) {
-            *error = failure(QStringLiteral("ошибка записи"));
+            *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
             return false;
         }
         H5Id space(H5Dget_space(set), H5Sclose);
@@ -526,7 +530,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
                                             nullptr) < 0 ||
                         H5Dwrite(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT,
                                  b.channels.at(i)->values.constData()) < 0)) {
-            *error = failure(QStringLiteral("ошибка записи"));
+            *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
             return false;
         }
     }
@@ -534,7 +538,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
     fillRow(row.data(), layout, b, runInfo);
     const hsize_t rowIndex = hsize_t(runBlocks), rows = rowIndex + 1, one = 1;
     if (H5Dset_extent(blockSet, &rows) < 0) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
         return false;
     }
     H5Id space(H5Dget_space(blockSet), H5Sclose);
@@ -543,7 +547,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
         H5Dwrite(blockSet, rowType, mem, space, H5P_DEFAULT, row.data()) < 0 ||
         // The block is complete once the library has handed it to the system.
         H5Fflush(file, H5F_SCOPE_LOCAL) < 0) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
         return false;
     }
     samplesInRun = newSize;
@@ -572,7 +576,7 @@ bool RecordingFile::endRun(const RunEnd &end, const QString &continuedIn, QStrin
                     H5Fflush(file, H5F_SCOPE_LOCAL) >= 0;
     closeRunObjects();
     if (!ok)
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
     return ok;
 }
 
@@ -585,7 +589,7 @@ bool RecordingFile::close(QString *error)
         // A failed close is not repeated: the library crashes on a second one.
         ok = H5Fclose(file) >= 0;
         if (!ok)
-            *error = failure(QStringLiteral("ошибка записи"));
+            *error = failure(QCoreApplication::translate("RecordingFile", "ошибка записи"));
         file = -1;
     }
     if (fapl >= 0)

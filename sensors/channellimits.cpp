@@ -22,13 +22,13 @@ QString limitName(int which)
 {
     switch (which) {
     case ChannelLimits::WarnLow:
-        return tr("нижний предел предупреждения");
+        return QCoreApplication::translate("ChannelLimits", "нижний предел предупреждения");
     case ChannelLimits::WarnHigh:
-        return tr("верхний предел предупреждения");
+        return QCoreApplication::translate("ChannelLimits", "верхний предел предупреждения");
     case ChannelLimits::AlarmLow:
-        return tr("нижний предел аварии");
+        return QCoreApplication::translate("ChannelLimits", "нижний предел аварии");
     default:
-        return tr("верхний предел аварии");
+        return QCoreApplication::translate("ChannelLimits", "верхний предел аварии");
     }
 }
 

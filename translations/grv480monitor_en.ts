@@ -189,6 +189,211 @@
     </message>
 </context>
 <context>
+    <name>ChannelLimits</name>
+    <message>
+        <source>нижний предел предупреждения</source>
+        <translation>lower warning limit</translation>
+    </message>
+    <message>
+        <source>верхний предел предупреждения</source>
+        <translation>upper warning limit</translation>
+    </message>
+    <message>
+        <source>нижний предел аварии</source>
+        <translation>lower alarm limit</translation>
+    </message>
+    <message>
+        <source>верхний предел аварии</source>
+        <translation>upper alarm limit</translation>
+    </message>
+    <message>
+        <source>%1: нужно конечное число не больше 1e12 по модулю</source>
+        <translation>%1: a finite number no greater than 1e12 in magnitude is needed</translation>
+    </message>
+    <message>
+        <source>Гистерезис должен быть неотрицательным конечным числом</source>
+        <translation>The hysteresis must be a non-negative finite number</translation>
+    </message>
+    <message>
+        <source>Число блоков должно быть от 1 до %1</source>
+        <translation>The number of blocks must be from 1 to %1</translation>
+    </message>
+    <message>
+        <source>Пределы в неверном порядке: %1 (%2) должен быть меньше, чем %3 (%4)</source>
+        <translation>Limits out of order: %1 (%2) must be less than %3 (%4)</translation>
+    </message>
+    <message>
+        <source>Непонятная запись пределов «%1»</source>
+        <translation>Unreadable limits entry &quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelSensor</name>
+    <message>
+        <source>мВ</source>
+        <translation>mV</translation>
+    </message>
+    <message>
+        <source>не задана единица измерения</source>
+        <translation>no unit set</translation>
+    </message>
+    <message>
+        <source>датчик «%1» не назначен: %2</source>
+        <translation>sensor &quot;%1&quot; not assigned: %2</translation>
+    </message>
+    <message>
+        <source>ноль датчика «%1» не прочитан</source>
+        <translation>zero of sensor &quot;%1&quot; not read</translation>
+    </message>
+    <message>
+        <source>пределы не заданы: они в единицах датчика</source>
+        <translation>limits not set: they are in sensor units</translation>
+    </message>
+    <message>
+        <source>пределы не заданы: %1</source>
+        <translation>limits not set: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelSensorDialog</name>
+    <message>
+        <source>Гистерезис не может быть отрицательным</source>
+        <translation>The hysteresis cannot be negative</translation>
+    </message>
+    <message>
+        <source>Каналу не назначен датчик</source>
+        <translation>No sensor assigned to the channel</translation>
+    </message>
+    <message>
+        <source>Нужны хотя бы две точки: нажмите «Точка 1» и «Точка 2» и введите значения</source>
+        <translation>At least two points are needed: press &quot;Point 1&quot; and &quot;Point 2&quot; and enter the values</translation>
+    </message>
+    <message>
+        <source>Градуировка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков не записана в «%1»: %2</source>
+        <translation>Sensor library not written to &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Градуировка записана: %1</source>
+        <translation>Calibration written: %1</translation>
+    </message>
+    <message>
+        <source>Пределы</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>Единица: %1; градуировка: %2 (%3)</source>
+        <translation>Unit: %1; calibration: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Без датчика: значения в мВ</source>
+        <translation>No sensor: values in mV</translation>
+    </message>
+    <message>
+        <source>усреднение: %1 из %2 блоков</source>
+        <translation>averaging: %1 of %2 blocks</translation>
+    </message>
+    <message>
+        <source>%1 ± %2 мВ</source>
+        <translation>%1 ± %2 mV</translation>
+    </message>
+    <message>
+        <source>Ноль: %1 %2</source>
+        <translation>Zero: %1 %2</translation>
+    </message>
+    <message>
+        <source>Ноль не задан</source>
+        <translation>No zero set</translation>
+    </message>
+    <message>
+        <source>Пределы, %1</source>
+        <translation>Limits, %1</translation>
+    </message>
+    <message>
+        <source>Датчик и пределы канала %1</source>
+        <translation>Sensor and limits of channel %1</translation>
+    </message>
+    <message>
+        <source>Датчик</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>— нет —</source>
+        <translation>— none —</translation>
+    </message>
+    <message>
+        <source>Градуировка по показаниям</source>
+        <translation>Calibration from readings</translation>
+    </message>
+    <message>
+        <source>Усреднять по блокам:</source>
+        <translation>Average over blocks:</translation>
+    </message>
+    <message>
+        <source>Точка %1</source>
+        <translation>Point %1</translation>
+    </message>
+    <message>
+        <source>значение в единицах датчика</source>
+        <translation>value in sensor units</translation>
+    </message>
+    <message>
+        <source>Ещё точка</source>
+        <translation>Another point</translation>
+    </message>
+    <message>
+        <source>Записать градуировку</source>
+        <translation>Save calibration</translation>
+    </message>
+    <message>
+        <source>Программный ноль</source>
+        <translation>Software zero</translation>
+    </message>
+    <message>
+        <source>Обнулить</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>Сбросить ноль</source>
+        <translation>Clear zero</translation>
+    </message>
+    <message>
+        <source>Авария, верхний</source>
+        <translation>Alarm, upper</translation>
+    </message>
+    <message>
+        <source>Предупреждение, верхний</source>
+        <translation>Warning, upper</translation>
+    </message>
+    <message>
+        <source>Предупреждение, нижний</source>
+        <translation>Warning, lower</translation>
+    </message>
+    <message>
+        <source>Авария, нижний</source>
+        <translation>Alarm, lower</translation>
+    </message>
+    <message>
+        <source>Гистерезис</source>
+        <translation>Hysteresis</translation>
+    </message>
+    <message>
+        <source>Блоков до срабатывания</source>
+        <translation>Blocks before tripping</translation>
+    </message>
+    <message>
+        <source>Применить</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
     <name>ChannelsConfigWidget</name>
     <message>
         <source>Каналы</source>
@@ -214,6 +419,106 @@
         <source>Все каналы</source>
         <translation>All channels</translation>
     </message>
+    <message>
+        <source>Датчик</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>— нет —</source>
+        <translation>— none —</translation>
+    </message>
+    <message>
+        <source>%1 (из конфигурации)</source>
+        <translation>%1 (from the configuration)</translation>
+    </message>
+</context>
+<context>
+    <name>CondLedIndicator</name>
+    <message>
+        <source>в норме</source>
+        <translation>normal</translation>
+    </message>
+    <message>
+        <source>нарушение</source>
+        <translation>violated</translation>
+    </message>
+    <message>
+        <source>не измеряется</source>
+        <translation>not measured</translation>
+    </message>
+    <message>
+        <source>не определено</source>
+        <translation>undetermined</translation>
+    </message>
+    <message>
+        <source>нет данных</source>
+        <translation>no data</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CursorReadout</name>
+    <message>
+        <source>Курсоры</source>
+        <translation>Cursors</translation>
+    </message>
+    <message>
+        <source>Курсоры на графиках: перетаскивание мышью или стрелки, клавиши 1 и 2 выбирают курсор</source>
+        <translation>Plot cursors: drag with the mouse or use the arrow keys; keys 1 and 2 select the cursor</translation>
+    </message>
+    <message>
+        <source>Уровни</source>
+        <translation>Levels</translation>
+    </message>
+    <message>
+        <source>Гармоники</source>
+        <translation>Harmonics</translation>
+    </message>
+    <message>
+        <source>Кан.</source>
+        <translation>Ch.</translation>
+    </message>
+    <message>
+        <source>U(t1), мВ</source>
+        <translation>U(t1), mV</translation>
+    </message>
+    <message>
+        <source>U(t2), мВ</source>
+        <translation>U(t2), mV</translation>
+    </message>
+    <message>
+        <source>ΔU, мВ</source>
+        <translation>ΔU, mV</translation>
+    </message>
+    <message>
+        <source>L(f1), dB</source>
+        <translation>L(f1), dB</translation>
+    </message>
+    <message>
+        <source>L(f2), dB</source>
+        <translation>L(f2), dB</translation>
+    </message>
+    <message>
+        <source>ΔL, dB</source>
+        <translation>ΔL, dB</translation>
+    </message>
+    <message>
+        <source>t1 = %1 мс   t2 = %2 мс   Δt = %3 мс   1/Δt = %4 Гц</source>
+        <translation>t1 = %1 ms   t2 = %2 ms   Δt = %3 ms   1/Δt = %4 Hz</translation>
+    </message>
+    <message>
+        <source>f1 = %1 Гц   f2 = %2 Гц   Δf = %3 Гц</source>
+        <translation>f1 = %1 Hz   f2 = %2 Hz   Δf = %3 Hz</translation>
+    </message>
+    <message>
+        <source>U1 = %1 мВ   U2 = %2 мВ   ΔU = %3 мВ
+L1 = %4 dB   L2 = %5 dB   ΔL = %6 dB</source>
+        <translation>U1 = %1 mV   U2 = %2 mV   ΔU = %3 mV
+L1 = %4 dB   L2 = %5 dB   ΔL = %6 dB</translation>
+    </message>
 </context>
 <context>
     <name>DeviceConfig</name>
@@ -232,6 +537,10 @@
     <message>
         <source>Только разбаланс</source>
         <translation>Unbalance only</translation>
+    </message>
+    <message>
+        <source>Канал %1: %2</source>
+        <translation>Channel %1: %2</translation>
     </message>
 </context>
 <context>
@@ -504,6 +813,190 @@
         <source>Настройки модуля были успешно загружены из файла</source>
         <translation>Module settings loaded from the file</translation>
     </message>
+    <message>
+        <source>Не выбран ни один канал: сбор данных не начнётся.
+Принять настройки без каналов?</source>
+        <translation>No channel is enabled: acquisition will not start.
+Accept the settings without channels?</translation>
+    </message>
+    <message>
+        <source>не удалось составить текст настроек</source>
+        <translation>the settings text cannot be composed</translation>
+    </message>
+    <message>
+        <source>файл не текстовый</source>
+        <translation>not a text file</translation>
+    </message>
+    <message>
+        <source>недопустимое значение [%1] %2</source>
+        <translation>invalid value [%1] %2</translation>
+    </message>
+    <message>
+        <source>файл не разбирается как INI</source>
+        <translation>the file does not parse as INI</translation>
+    </message>
+    <message>
+        <source>Настройки модуля загружены из файла без части настроек датчиков:
+%1</source>
+        <translation>Module settings loaded from the file without some of the sensor settings:
+%1</translation>
+    </message>
+    <message>
+        <source>Датчики...</source>
+        <translation>Sensors...</translation>
+    </message>
+</context>
+<context>
+    <name>EventLog</name>
+    <message>
+        <source>Пределы</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>Связь</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Конфигурация</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>Тарировка</source>
+        <translation>Tare</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>Прочее</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>Журнал событий не записан в «%1»: %2</source>
+        <translation>Event log not written to &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Вид</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>Событие</source>
+        <translation>Event</translation>
+    </message>
+</context>
+<context>
+    <name>FileError</name>
+    <message>
+        <source>Нет места на устройстве</source>
+        <translation>No space left on the device</translation>
+    </message>
+    <message>
+        <source>Превышена дисковая квота</source>
+        <translation>Disk quota exceeded</translation>
+    </message>
+    <message>
+        <source>Файловая система только для чтения</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>Отказано в доступе</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>Нет такого файла или каталога</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>Путь проходит через то, что не является каталогом</source>
+        <translation>A part of the path is not a directory</translation>
+    </message>
+    <message>
+        <source>Это каталог</source>
+        <translation>This is a directory</translation>
+    </message>
+    <message>
+        <source>Ошибка ввода-вывода</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>Файл слишком велик</source>
+        <translation>File too large</translation>
+    </message>
+    <message>
+        <source>Слишком длинное имя файла</source>
+        <translation>File name too long</translation>
+    </message>
+    <message>
+        <source>Слишком много уровней символических ссылок</source>
+        <translation>Too many levels of symbolic links</translation>
+    </message>
+    <message>
+        <source>Слишком много открытых файлов</source>
+        <translation>Too many open files</translation>
+    </message>
+    <message>
+        <source>Файл занят</source>
+        <translation>File busy</translation>
+    </message>
+    <message>
+        <source>Файл и его каталог на разных устройствах</source>
+        <translation>The file and its folder are on different devices</translation>
+    </message>
+    <message>
+        <source>Файл уже существует</source>
+        <translation>File exists</translation>
+    </message>
+    <message>
+        <source>%1 (код %2)</source>
+        <translation>%1 (code %2)</translation>
+    </message>
+</context>
+<context>
+    <name>FileReader</name>
+    <message>
+        <source>Файл больше допустимых %1 байт</source>
+        <translation>The file is larger than the allowed %1 bytes</translation>
+    </message>
+    <message>
+        <source>Файл слишком велик: %1 байт, допустимо не более %2</source>
+        <translation>File too large: %1 bytes, at most %2 allowed</translation>
+    </message>
+    <message>
+        <source>Это канал (FIFO), а не обычный файл</source>
+        <translation>This is a pipe (FIFO), not a regular file</translation>
+    </message>
+    <message>
+        <source>Это устройство, а не обычный файл</source>
+        <translation>This is a device, not a regular file</translation>
+    </message>
+    <message>
+        <source>Это не обычный файл</source>
+        <translation>This is not a regular file</translation>
+    </message>
+</context>
+<context>
+    <name>FirstStartPanel</name>
+    <message>
+        <source>Сервер крейтов не отвечает по адресу %1.
+Запустите сервер крейтов или, для работы без оборудования, его эмулятор: grv480-emulator --port %2
+Затем нажмите &quot;Обновить&quot; (Ctrl+Shift+R).</source>
+        <translation>The crate server does not answer at %1.
+Start the crate server or, to work without hardware, its emulator: grv480-emulator --port %2
+Then press &quot;Refresh&quot; (Ctrl+Shift+R).</translation>
+    </message>
+    <message>
+        <source>Не выбран ни один канал.</source>
+        <translation>No channel is enabled.</translation>
+    </message>
+    <message>
+        <source>Настроить модуль...</source>
+        <translation>Configure module...</translation>
+    </message>
 </context>
 <context>
     <name>FreqConfigWidget</name>
@@ -541,6 +1034,92 @@
     <message>
         <source>Ось Y</source>
         <translation>Y axis</translation>
+    </message>
+</context>
+<context>
+    <name>HeadlessRecording</name>
+    <message>
+        <source>%1. Ошибка %2: %3</source>
+        <translation>%1. Error %2: %3</translation>
+    </message>
+    <message>
+        <source>неверный список каналов &quot;%1&quot; (каналы 1..16)</source>
+        <translation>invalid channel list &quot;%1&quot; (channels 1..16)</translation>
+    </message>
+    <message>
+        <source>канал %1 указан дважды</source>
+        <translation>channel %1 given twice</translation>
+    </message>
+    <message>
+        <source>неизвестный параметр %1</source>
+        <translation>unknown option %1</translation>
+    </message>
+    <message>
+        <source>у параметра %1 нет значения</source>
+        <translation>option %1 has no value</translation>
+    </message>
+    <message>
+        <source>неверное значение %1 %2</source>
+        <translation>invalid value %1 %2</translation>
+    </message>
+    <message>
+        <source>не хватает параметров: %1</source>
+        <translation>missing options: %1</translation>
+    </message>
+    <message>
+        <source>укажите каналы (--channels) или файл конфигурации (--config)</source>
+        <translation>give the channels (--channels) or a configuration file (--config)</translation>
+    </message>
+    <message>
+        <source>%1: файл конфигурации не найден</source>
+        <translation>%1: configuration file not found</translation>
+    </message>
+    <message>
+        <source>%1: ошибка открытия файла</source>
+        <translation>%1: cannot open the file</translation>
+    </message>
+    <message>
+        <source>%1: неверный формат файла конфигурации</source>
+        <translation>%1: invalid configuration file format</translation>
+    </message>
+    <message>
+        <source>в конфигурации нет ни одного канала</source>
+        <translation>the configuration has no channel</translation>
+    </message>
+    <message>
+        <source>Не удалось установить связь с модулем</source>
+        <translation>Cannot connect to the module</translation>
+    </message>
+    <message>
+        <source>Не удалось записать конфигурацию модуля</source>
+        <translation>Cannot write the module configuration</translation>
+    </message>
+    <message>
+        <source>Ошибка приема данных</source>
+        <translation>Data reception error</translation>
+    </message>
+    <message>
+        <source>Сбор данных остановился</source>
+        <translation>Acquisition stopped</translation>
+    </message>
+    <message>
+        <source>%1 / %2  %3  %4 блоков  %5%6</source>
+        <translation>%1 / %2  %3  %4 blocks  %5%6</translation>
+    </message>
+    <message>
+        <source>  свободно %1</source>
+        <translation>  %1 free</translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialog</name>
+    <message>
+        <source>Справка GRV480 Monitor</source>
+        <translation>GRV480 Monitor help</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;GRV480 Monitor %1&lt;/h3&gt;&lt;p&gt;Монитор шестнадцатиканального модуля измерения разбаланса мостов GRV480.&lt;/p&gt;&lt;p&gt;Qt %2&lt;br&gt;QCustomPlot %3&lt;br&gt;FFTW %4&lt;br&gt;HDF5 %5&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;GRV480 Monitor %1&lt;/h3&gt;&lt;p&gt;Monitor of the GRV480 sixteen-channel bridge unbalance measurement module.&lt;/p&gt;&lt;p&gt;Qt %2&lt;br&gt;QCustomPlot %3&lt;br&gt;FFTW %4&lt;br&gt;HDF5 %5&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -618,10 +1197,6 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
     <message>
         <source>Превышение мощности нагрузки</source>
         <translation>Load power exceeded</translation>
-    </message>
-    <message>
-        <source>toolBar</source>
-        <translation>Tool bar</translation>
     </message>
     <message>
         <source>Настройка модуля...</source>
@@ -735,10 +1310,6 @@ no.</translation>
         <translation>Peak amp.</translation>
     </message>
     <message>
-        <source>Связь с модулем потеряна</source>
-        <translation>Link to the module lost</translation>
-    </message>
-    <message>
         <source>Не удалось установить связь с сервером</source>
         <translation>Cannot connect to the crate server</translation>
     </message>
@@ -769,6 +1340,168 @@ no.</translation>
     <message>
         <source>Ошибка приема данных</source>
         <translation>Data reception error</translation>
+    </message>
+    <message>
+        <source>Панель инструментов</source>
+        <translation>Tool bar</translation>
+    </message>
+    <message>
+        <source>Настройки программы</source>
+        <translation>Program settings</translation>
+    </message>
+    <message>
+        <source>Файл настроек %1 не удалось исправить: %2.
+Программа работает с исправленной копией настроек; изменения настроек в этом сеансе не сохранятся.</source>
+        <translation>The settings file %1 could not be mended: %2.
+The program works with a mended copy of the settings; changes to the settings in this session will not be saved.</translation>
+    </message>
+    <message>
+        <source>Тренд</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>Модуль открыт: %1</source>
+        <translation>Module open: %1</translation>
+    </message>
+    <message>
+        <source>Диапазон</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>Короткое замыкание линии</source>
+        <translation>Line short circuit</translation>
+    </message>
+    <message>
+        <source>Обрыв линии</source>
+        <translation>Line open circuit</translation>
+    </message>
+    <message>
+        <source>Условие Udiff</source>
+        <translation>Udiff condition</translation>
+    </message>
+    <message>
+        <source>Условие Ucm</source>
+        <translation>Ucm condition</translation>
+    </message>
+    <message>
+        <source>&amp;Файл</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Вид</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>Язык</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>&amp;Модуль</source>
+        <translation>&amp;Module</translation>
+    </message>
+    <message>
+        <source>&amp;Справка</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Загрузить конфигурацию...</source>
+        <translation>Load configuration...</translation>
+    </message>
+    <message>
+        <source>Сохранить конфигурацию...</source>
+        <translation>Save configuration...</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>График сигнала</source>
+        <translation>Signal plot</translation>
+    </message>
+    <message>
+        <source>График спектра</source>
+        <translation>Spectrum plot</translation>
+    </message>
+    <message>
+        <source>Во весь экран</source>
+        <translation>Full screen</translation>
+    </message>
+    <message>
+        <source>Тарировка...</source>
+        <translation>Tare...</translation>
+    </message>
+    <message>
+        <source>Просмотр таблиц...</source>
+        <translation>View tables...</translation>
+    </message>
+    <message>
+        <source>Справка</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>О программе</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Подключение к модулю: %1</source>
+        <translation>Module connection: %1</translation>
+    </message>
+    <message>
+        <source>связь потеряна</source>
+        <translation>link lost</translation>
+    </message>
+    <message>
+        <source>установлено</source>
+        <translation>established</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>Открыт модуль, выбранный ранее: %1</source>
+        <translation>Opened the module chosen before: %1</translation>
+    </message>
+    <message>
+        <source>Модуль, выбранный ранее (крейт %1, слот %2), не найден; открыт первый: %3</source>
+        <translation>The module chosen before (crate %1, slot %2) was not found; opened the first: %3</translation>
+    </message>
+    <message>
+        <source>Открыт первый найденный модуль: %1</source>
+        <translation>Opened the first module found: %1</translation>
+    </message>
+    <message>
+        <source>Загрузка конфигурации модуля</source>
+        <translation>Load module configuration</translation>
+    </message>
+    <message>
+        <source>Настройки GRV480 (*.gm480cfg)</source>
+        <translation>GRV480 settings (*.gm480cfg)</translation>
+    </message>
+    <message>
+        <source>Ошибка открытия файла</source>
+        <translation>Cannot open the file</translation>
+    </message>
+    <message>
+        <source>Неверный формат файла конфигурации</source>
+        <translation>Invalid configuration file format</translation>
+    </message>
+    <message>
+        <source>Конфигурация загружена из файла %1</source>
+        <translation>Configuration loaded from %1</translation>
+    </message>
+    <message>
+        <source>Сохранение настроек модуля</source>
+        <translation>Save module settings</translation>
+    </message>
+    <message>
+        <source>Ошибка записи настроек в файл</source>
+        <translation>Cannot write the settings to the file</translation>
+    </message>
+    <message>
+        <source>Настройки сохранены в файл %1</source>
+        <translation>Settings saved to %1</translation>
     </message>
 </context>
 <context>
@@ -849,6 +1582,30 @@ no.</translation>
         <source>Запись: %1, блоков: %2</source>
         <translation>Recording: %1, blocks: %2</translation>
     </message>
+    <message>
+        <source>Размер изображения</source>
+        <translation>Image size</translation>
+    </message>
+    <message>
+        <source>Как на экране (%1 × %2)</source>
+        <translation>As on screen (%1 × %2)</translation>
+    </message>
+    <message>
+        <source> пикс.</source>
+        <translation> px</translation>
+    </message>
+    <message>
+        <source>Ширина</source>
+        <translation>Width</translation>
+    </message>
+    <message>
+        <source>Высота</source>
+        <translation>Height</translation>
+    </message>
+    <message>
+        <source>Запись завершена: %1, блоков: %2</source>
+        <translation>Recording finished: %1, blocks: %2</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementExport</name>
@@ -857,16 +1614,79 @@ no.</translation>
         <translation>Cannot save the file %1: %2</translation>
     </message>
     <message>
-        <source>ошибка записи HDF5 (%1)</source>
-        <translation>HDF5 write error (%1)</translation>
-    </message>
-    <message>
         <source>Нет измерения для сохранения</source>
         <translation>No measurement to save</translation>
     </message>
     <message>
-        <source>график не записан</source>
-        <translation>plot not written</translation>
+        <source>ошибка записи HDF5</source>
+        <translation>HDF5 write error</translation>
+    </message>
+    <message>
+        <source>Модуль %1, блок %2</source>
+        <translation>Module %1, block %2</translation>
+    </message>
+    <message>
+        <source> — спектр</source>
+        <translation> — spectrum</translation>
+    </message>
+    <message>
+        <source> — сигнал</source>
+        <translation> — signal</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>график не удалось отрисовать</source>
+        <translation>the plot could not be drawn</translation>
+    </message>
+</context>
+<context>
+    <name>MeasurementRecorder</name>
+    <message>
+        <source>Не указан файл записи</source>
+        <translation>No recording file given</translation>
+    </message>
+    <message>
+        <source>%1 — это папка</source>
+        <translation>%1 is a folder</translation>
+    </message>
+    <message>
+        <source>%1 — не обычный файл (канал, устройство)</source>
+        <translation>%1 is not a regular file (pipe, device)</translation>
+    </message>
+    <message>
+        <source>Файл %1 уже существует; запись не заменяет файлы</source>
+        <translation>The file %1 exists; recording never replaces files</translation>
+    </message>
+    <message>
+        <source>Папка %1 не существует</source>
+        <translation>The folder %1 does not exist</translation>
+    </message>
+    <message>
+        <source>Нет права записи в папку %1</source>
+        <translation>No permission to write to the folder %1</translation>
+    </message>
+    <message>
+        <source>Запись уже идёт</source>
+        <translation>Already recording</translation>
+    </message>
+    <message>
+        <source>Файл записи %1 удалён или заменён</source>
+        <translation>The recording file %1 was deleted or replaced</translation>
+    </message>
+    <message>
+        <source>На диске осталось мало места (%1 МиБ): запись остановлена</source>
+        <translation>Little disk space left (%1 MiB): recording stopped</translation>
+    </message>
+    <message>
+        <source>Пропуск данных: ожидался отсчёт %1, получен %2</source>
+        <translation>Data gap: sample %1 expected, %2 received</translation>
+    </message>
+    <message>
+        <source>Запись остановлена: диск не успевает записывать данные</source>
+        <translation>Recording stopped: the disk cannot keep up with the data</translation>
     </message>
 </context>
 <context>
@@ -897,6 +1717,158 @@ no.</translation>
     </message>
 </context>
 <context>
+    <name>NumberEdit</name>
+    <message>
+        <source>Введите число</source>
+        <translation>Enter a number</translation>
+    </message>
+    <message>
+        <source>«%1» не является числом</source>
+        <translation>&quot;%1&quot; is not a number</translation>
+    </message>
+    <message>
+        <source>Число %1 вне допустимых пределов (не больше 1e12 по модулю)</source>
+        <translation>The number %1 is out of range (at most 1e12 in magnitude)</translation>
+    </message>
+    <message>
+        <source>Неверное значение</source>
+        <translation>Invalid value</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingActions</name>
+    <message>
+        <source>%1 КиБ</source>
+        <translation>%1 KiB</translation>
+    </message>
+    <message>
+        <source>%1 МиБ</source>
+        <translation>%1 MiB</translation>
+    </message>
+    <message>
+        <source>%1 ГиБ</source>
+        <translation>%1 GiB</translation>
+    </message>
+    <message>
+        <source>Запись измерения</source>
+        <translation>Record measurement</translation>
+    </message>
+    <message>
+        <source>Запись измерения: все отсчёты всех каналов в файл HDF5 (F9)</source>
+        <translation>Record measurement: every sample of every channel into an HDF5 file (F9)</translation>
+    </message>
+    <message>
+        <source>%1 сут</source>
+        <translation>%1 d</translation>
+    </message>
+    <message>
+        <source>%1 ч %2 мин</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Запись измерения не начата.
+%1</source>
+        <translation>Recording of the measurement not started.
+%1</translation>
+    </message>
+    <message>
+        <source>Запись измерения завершена: %1, %2</source>
+        <translation>Recording of the measurement finished: %1, %2</translation>
+    </message>
+    <message>
+        <source>
+Запись измерения остановлена; записанное сохранено в файле. Сбор данных продолжается.</source>
+        <translation>
+Recording of the measurement stopped; what was recorded is kept in the file. Acquisition goes on.</translation>
+    </message>
+    <message>
+        <source>Запись: %1 · %2 · %3</source>
+        <translation>Recording: %1 · %2 · %3</translation>
+    </message>
+    <message>
+        <source> · места на %1</source>
+        <translation> · room for %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingFile</name>
+    <message>
+        <source> (диск заполнен)</source>
+        <translation> (disk full)</translation>
+    </message>
+    <message>
+        <source> (файловая система только для чтения)</source>
+        <translation> (read-only file system)</translation>
+    </message>
+    <message>
+        <source>HDF5 не настраивается</source>
+        <translation>HDF5 cannot be set up</translation>
+    </message>
+    <message>
+        <source>файл не создаётся</source>
+        <translation>the file cannot be created</translation>
+    </message>
+    <message>
+        <source>ошибка записи</source>
+        <translation>write error</translation>
+    </message>
+    <message>
+        <source>файл удалён или заменён</source>
+        <translation>the file was deleted or replaced</translation>
+    </message>
+    <message>
+        <source>файл не открывается снова</source>
+        <translation>the file cannot be reopened</translation>
+    </message>
+    <message>
+        <source>режим одновременного чтения не включается</source>
+        <translation>concurrent-read mode cannot be switched on</translation>
+    </message>
+    <message>
+        <source>число каналов блока изменилось</source>
+        <translation>the block&apos;s channel count changed</translation>
+    </message>
+    <message>
+        <source>каналы блока разной длины</source>
+        <translation>the block&apos;s channels differ in length</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingReader</name>
+    <message>
+        <source>%1: не открывается как файл HDF5</source>
+        <translation>%1: does not open as an HDF5 file</translation>
+    </message>
+    <message>
+        <source>%1: это не запись измерения</source>
+        <translation>%1: not a measurement recording</translation>
+    </message>
+    <message>
+        <source>Список прогонов не читается</source>
+        <translation>The list of runs cannot be read</translation>
+    </message>
+    <message>
+        <source>Нет таких данных в записи</source>
+        <translation>No such data in the recording</translation>
+    </message>
+    <message>
+        <source>Отсчёты канала не читаются</source>
+        <translation>The channel&apos;s samples cannot be read</translation>
+    </message>
+    <message>
+        <source>Таблица блоков не читается</source>
+        <translation>The table of blocks cannot be read</translation>
+    </message>
+</context>
+<context>
     <name>ResultsRecorder</name>
     <message>
         <source>Не удалось записать результаты в файл %1: %2</source>
@@ -909,6 +1881,540 @@ no.</translation>
     <message>
         <source>файл удалён или заменён</source>
         <translation>the file was deleted or replaced</translation>
+    </message>
+</context>
+<context>
+    <name>RunStateLabel</name>
+    <message>
+        <source>%1 канал</source>
+        <translation>%1 channel</translation>
+    </message>
+    <message>
+        <source>%1 канала</source>
+        <translation>%1 channels</translation>
+    </message>
+    <message>
+        <source>%1 каналов</source>
+        <translation>%1 channels</translation>
+    </message>
+    <message>
+        <source>Модуль не открыт</source>
+        <translation>Module not open</translation>
+    </message>
+    <message>
+        <source>Связь потеряна: значения устарели; Обновить — Ctrl+Shift+R</source>
+        <translation>Link lost: values are stale; Refresh — Ctrl+Shift+R</translation>
+    </message>
+    <message>
+        <source>Сбор данных остановлен</source>
+        <translation>Acquisition stopped</translation>
+    </message>
+    <message>
+        <source>Ни один канал не выбран, сбор данных не идёт</source>
+        <translation>No channel enabled; not acquiring</translation>
+    </message>
+    <message>
+        <source>Сбор данных: блок %1, %2 с, %3</source>
+        <translation>Acquiring: block %1, %2 s, %3</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+</context>
+<context>
+    <name>SafeFileWriter</name>
+    <message>
+        <source>Это не обычный файл</source>
+        <translation>This is not a regular file</translation>
+    </message>
+    <message>
+        <source>Файл не открыт</source>
+        <translation>File not open</translation>
+    </message>
+    <message>
+        <source>Это канал (FIFO), а не обычный файл</source>
+        <translation>This is a pipe (FIFO), not a regular file</translation>
+    </message>
+    <message>
+        <source>Это устройство, а не обычный файл</source>
+        <translation>This is a device, not a regular file</translation>
+    </message>
+    <message>
+        <source>Это сокет, а не обычный файл</source>
+        <translation>This is a socket, not a regular file</translation>
+    </message>
+</context>
+<context>
+    <name>Scaling</name>
+    <message>
+        <source>Градуировка не задана</source>
+        <translation>No calibration set</translation>
+    </message>
+    <message>
+        <source>Коэффициент и смещение должны быть конечными числами не больше 1e12 по модулю</source>
+        <translation>The coefficient and offset must be finite numbers no greater than 1e12 in magnitude</translation>
+    </message>
+    <message>
+        <source>Коэффициент не может быть равен нулю</source>
+        <translation>The coefficient cannot be zero</translation>
+    </message>
+    <message>
+        <source>Нужны ровно две точки</source>
+        <translation>Exactly two points are needed</translation>
+    </message>
+    <message>
+        <source>Значения точек должны быть конечными числами не больше 1e12 по модулю</source>
+        <translation>Point values must be finite numbers no greater than 1e12 in magnitude</translation>
+    </message>
+    <message>
+        <source>У двух точек одинаковые значения в мВ</source>
+        <translation>The two points have the same value in mV</translation>
+    </message>
+    <message>
+        <source>У двух точек одинаковые значения в единицах датчика</source>
+        <translation>The two points have the same value in sensor units</translation>
+    </message>
+    <message>
+        <source>Точки дают коэффициент вне допустимых пределов</source>
+        <translation>The points give a coefficient out of range</translation>
+    </message>
+    <message>
+        <source>В таблице нужно не меньше двух точек</source>
+        <translation>The table needs at least two points</translation>
+    </message>
+    <message>
+        <source>В таблице больше %1 точек</source>
+        <translation>The table has more than %1 points</translation>
+    </message>
+    <message>
+        <source>Точка %1: значения должны быть конечными числами не больше 1e12 по модулю</source>
+        <translation>Point %1: values must be finite numbers no greater than 1e12 in magnitude</translation>
+    </message>
+    <message>
+        <source>Точка %1: значения в мВ должны строго возрастать</source>
+        <translation>Point %1: values in mV must strictly increase</translation>
+    </message>
+    <message>
+        <source>Неизвестный вид градуировки</source>
+        <translation>Unknown calibration kind</translation>
+    </message>
+    <message>
+        <source>Неизвестный вид градуировки «%1»</source>
+        <translation>Unknown calibration kind &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Линейная градуировка: нужны коэффициент и смещение</source>
+        <translation>Linear calibration: a coefficient and an offset are needed</translation>
+    </message>
+    <message>
+        <source>Точка %1: нужна пара «мВ:значение»</source>
+        <translation>Point %1: a pair &quot;mV:value&quot; is needed</translation>
+    </message>
+    <message>
+        <source>Линейная</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>По двум точкам</source>
+        <translation>Two-point</translation>
+    </message>
+    <message>
+        <source>Таблица</source>
+        <translation>Table</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>None</translation>
+    </message>
+</context>
+<context>
+    <name>Sensor</name>
+    <message>
+        <source>Не задано имя датчика</source>
+        <translation>No sensor name set</translation>
+    </message>
+    <message>
+        <source>Не задана единица измерения</source>
+        <translation>No unit set</translation>
+    </message>
+    <message>
+        <source>Текст длиннее %1 знаков</source>
+        <translation>Text longer than %1 characters</translation>
+    </message>
+    <message>
+        <source>Градуировка: %1</source>
+        <translation>Calibration: %1</translation>
+    </message>
+    <message>
+        <source>Неверная дата «%1»</source>
+        <translation>Invalid date &quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
+    <name>SensorColumns</name>
+    <message>
+        <source>в пределах</source>
+        <translation>within limits</translation>
+    </message>
+    <message>
+        <source>выше верхнего предела</source>
+        <translation>above the upper limit</translation>
+    </message>
+    <message>
+        <source>ниже нижнего предела</source>
+        <translation>below the lower limit</translation>
+    </message>
+    <message>
+        <source>авария, %1</source>
+        <translation>alarm, %1</translation>
+    </message>
+    <message>
+        <source>предупреждение, %1</source>
+        <translation>warning, %1</translation>
+    </message>
+    <message>
+        <source>Датчики</source>
+        <translation>Sensors</translation>
+    </message>
+    <message>
+        <source>Программа запущена</source>
+        <translation>Program started</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Ед.</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>Датчики...</source>
+        <translation>Sensors...</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков</source>
+        <translation>Sensor library</translation>
+    </message>
+    <message>
+        <source>Значения в единицах датчиков</source>
+        <translation>Values in sensor units</translation>
+    </message>
+    <message>
+        <source>Датчик и пределы канала...</source>
+        <translation>Channel sensor and limits...</translation>
+    </message>
+    <message>
+        <source>Обнулить</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>Сбросить ноль</source>
+        <translation>Clear zero</translation>
+    </message>
+    <message>
+        <source>Пределы</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>Журнал событий</source>
+        <translation>Event log</translation>
+    </message>
+    <message>
+        <source>Конфигурация модуля изменена: каналы %1</source>
+        <translation>Module configuration changed: channels %1</translation>
+    </message>
+    <message>
+        <source>Вне диапазона градуировки: значение продолжено по крайнему участку таблицы</source>
+        <translation>Outside the calibration range: value extrapolated from the last table segment</translation>
+    </message>
+    <message>
+        <source>DC / AC</source>
+        <translation>DC / AC</translation>
+    </message>
+    <message>
+        <source>Срок градуировки датчика «%1» истёк %2</source>
+        <translation>Calibration of sensor &quot;%1&quot; expired on %2</translation>
+    </message>
+    <message>
+        <source>Канал %1: %2 (%3 %4)</source>
+        <translation>Channel %1: %2 (%3 %4)</translation>
+    </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>датчик «%1»</source>
+        <translation>sensor &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>градуировка %1</source>
+        <translation>calibration %1</translation>
+    </message>
+    <message>
+        <source>ноль %1 %2</source>
+        <translation>zero %1 %2</translation>
+    </message>
+    <message>
+        <source>ноль сброшен</source>
+        <translation>zero cleared</translation>
+    </message>
+    <message>
+        <source>пределы %1</source>
+        <translation>limits %1</translation>
+    </message>
+    <message>
+        <source>сняты</source>
+        <translation>removed</translation>
+    </message>
+    <message>
+        <source>Канал %1: %2</source>
+        <translation>Channel %1: %2</translation>
+    </message>
+    <message>
+        <source>Обнулить можно канал с датчиком, показывающий значение</source>
+        <translation>Only a channel with a sensor that shows a value can be zeroed</translation>
+    </message>
+    <message>
+        <source>Запись результатов начата: %1</source>
+        <translation>Recording of results started: %1</translation>
+    </message>
+    <message>
+        <source>Запись результатов остановлена</source>
+        <translation>Recording of results stopped</translation>
+    </message>
+    <message>
+        <source>Запись результатов прервана: %1</source>
+        <translation>Recording of results interrupted: %1</translation>
+    </message>
+</context>
+<context>
+    <name>SensorEditDialog</name>
+    <message>
+        <source>Коэффициент не может быть равен нулю</source>
+        <translation>The coefficient cannot be zero</translation>
+    </message>
+    <message>
+        <source>Неверное значение</source>
+        <translation>Invalid value</translation>
+    </message>
+    <message>
+        <source>Датчик</source>
+        <translation>Sensor</translation>
+    </message>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Серийный номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Единица</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>Градуировка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Коэффициент, ед./мВ</source>
+        <translation>Coefficient, units/mV</translation>
+    </message>
+    <message>
+        <source>Смещение, ед.</source>
+        <translation>Offset, units</translation>
+    </message>
+    <message>
+        <source>Точка %1: мВ, значение</source>
+        <translation>Point %1: mV, value</translation>
+    </message>
+    <message>
+        <source>мВ</source>
+        <translation>mV</translation>
+    </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>Значение</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>Добавить точку</source>
+        <translation>Add point</translation>
+    </message>
+    <message>
+        <source>Удалить точку</source>
+        <translation>Remove point</translation>
+    </message>
+    <message>
+        <source>Дата градуировки</source>
+        <translation>Calibration date</translation>
+    </message>
+    <message>
+        <source>Следующая градуировка</source>
+        <translation>Next calibration</translation>
+    </message>
+</context>
+<context>
+    <name>SensorLibrary</name>
+    <message>
+        <source>Датчик с именем «%1» уже есть</source>
+        <translation>A sensor named &quot;%1&quot; already exists</translation>
+    </message>
+    <message>
+        <source>Нет такого датчика</source>
+        <translation>No such sensor</translation>
+    </message>
+    <message>
+        <source>Файл повреждён (%1, позиция %2)</source>
+        <translation>The file is damaged (%1, position %2)</translation>
+    </message>
+    <message>
+        <source>Файл не является библиотекой датчиков</source>
+        <translation>The file is not a sensor library</translation>
+    </message>
+    <message>
+        <source>не объект</source>
+        <translation>not an object</translation>
+    </message>
+    <message>
+        <source>имя «%1» повторяется</source>
+        <translation>the name &quot;%1&quot; repeats</translation>
+    </message>
+    <message>
+        <source>Датчик %1: %2</source>
+        <translation>Sensor %1: %2</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков «%1» прочитана не полностью: прочитано датчиков %2.</source>
+        <translation>Sensor library &quot;%1&quot; read only in part: %2 sensors read.</translation>
+    </message>
+    <message>
+        <source>Копия файла сохранена как «%1».</source>
+        <translation>A copy of the file is kept as &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Копию файла сохранить не удалось (%1).</source>
+        <translation>A copy of the file could not be kept (%1).</translation>
+    </message>
+    <message>
+        <source>Файл не был прочитан при запуске и не будет перезаписан</source>
+        <translation>The file was not read at start-up and will not be overwritten</translation>
+    </message>
+</context>
+<context>
+    <name>SensorLibraryDialog</name>
+    <message>
+        <source>Импорт датчиков</source>
+        <translation>Import sensors</translation>
+    </message>
+    <message>
+        <source>Датчики (*.json)</source>
+        <translation>Sensors (*.json)</translation>
+    </message>
+    <message>
+        <source>Экспорт датчиков</source>
+        <translation>Export sensors</translation>
+    </message>
+    <message>
+        <source> (просрочена)</source>
+        <translation> (expired)</translation>
+    </message>
+    <message>
+        <source>Датчики</source>
+        <translation>Sensors</translation>
+    </message>
+    <message>
+        <source>Библиотека датчиков не записана в «%1»: %2
+Изменения сохранятся при следующей удачной записи.</source>
+        <translation>Sensor library not written to &quot;%1&quot;: %2
+The changes will be kept at the next successful write.</translation>
+    </message>
+    <message>
+        <source>Удалить датчик «%1»?</source>
+        <translation>Delete sensor &quot;%1&quot;?</translation>
+    </message>
+    <message>
+        <source>Файл не прочитан: %1</source>
+        <translation>File not read: %1</translation>
+    </message>
+    <message>
+        <source>Добавлено датчиков: %1 из %2.</source>
+        <translation>Sensors added: %1 of %2.</translation>
+    </message>
+    <message>
+        <source>Не прочитано:</source>
+        <translation>Not read:</translation>
+    </message>
+    <message>
+        <source>Файл не записан: %1</source>
+        <translation>File not written: %1</translation>
+    </message>
+    <message>
+        <source>Имя</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Тип</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Серийный номер</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>Единица</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>Градуировка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Следующая градуировка</source>
+        <translation>Next calibration</translation>
+    </message>
+    <message>
+        <source>Добавить...</source>
+        <translation>Add...</translation>
+    </message>
+    <message>
+        <source>Изменить...</source>
+        <translation>Edit...</translation>
+    </message>
+    <message>
+        <source>Копировать...</source>
+        <translation>Copy...</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Импорт...</source>
+        <translation>Import...</translation>
+    </message>
+    <message>
+        <source>Экспорт...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -1012,10 +2518,6 @@ no.</translation>
         <translation>cannot create the folder %1</translation>
     </message>
     <message>
-        <source>файл %1 не читается</source>
-        <translation>the file %1 cannot be read</translation>
-    </message>
-    <message>
         <source>файл %1 не является резервной копией тарировочных коэффициентов</source>
         <translation>the file %1 is not a backup of tare coefficients</translation>
     </message>
@@ -1026,6 +2528,22 @@ no.</translation>
     <message>
         <source>канал %1, %2: недопустимое значение</source>
         <translation>channel %1, %2: invalid value</translation>
+    </message>
+    <message>
+        <source>недопустимое значение %1 (%2)</source>
+        <translation>invalid value %1 (%2)</translation>
+    </message>
+    <message>
+        <source>файл %1 не читается: %2</source>
+        <translation>the file %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>в этой копии нет коэффициентов: Flash-память перед записью не читалась (%1)</source>
+        <translation>this backup holds no coefficients: flash was not read before the write (%1)</translation>
+    </message>
+    <message>
+        <source>канал %1, %2 = %3 вне допустимого диапазона: загружен как недействительный</source>
+        <translation>channel %1, %2 = %3 out of range: loaded as invalid</translation>
     </message>
 </context>
 <context>
@@ -1080,6 +2598,18 @@ no.</translation>
         <source>больше 0 и не больше %1</source>
         <translation>above 0 and at most %1</translation>
     </message>
+    <message>
+        <source>смещение ЦАП</source>
+        <translation>DAC offset</translation>
+    </message>
+    <message>
+        <source>коэф. смещения</source>
+        <translation>offset coef.</translation>
+    </message>
+    <message>
+        <source>коэф. шкалы</source>
+        <translation>scale coef.</translation>
+    </message>
 </context>
 <context>
     <name>TareDialog</name>
@@ -1130,14 +2660,6 @@ no.</translation>
     <message>
         <source>Чтение тарировочных коэффициентов выполнено успешно</source>
         <translation>Tare coefficients read</translation>
-    </message>
-    <message>
-        <source>Не удалось записать тарировочные коэффициенты: канал %1 содержит недопустимое значение</source>
-        <translation>Cannot write the tare coefficients: channel %1 holds an invalid value</translation>
-    </message>
-    <message>
-        <source>Не удалось прочитать тарировочные коэффициенты для резервной копии, запись не выполнена</source>
-        <translation>Cannot read the tare coefficients for the backup; nothing written</translation>
     </message>
     <message>
         <source>Не удалось сохранить резервную копию тарировочных коэффициентов (%1). Запись во Flash-память не выполнена.</source>
@@ -1194,6 +2716,88 @@ Tare complete for channels %1</translation>
     <message>
         <source>Не удалось выполнить тарировку</source>
         <translation>Tare failed</translation>
+    </message>
+    <message>
+        <source>Не удалось записать тарировочные коэффициенты: канал %1 содержит недопустимое значение (%2)</source>
+        <translation>Cannot write the tare coefficients: channel %1 holds an invalid value (%2)</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать тарировочные коэффициенты для резервной копии.
+Ошибка %1: %2
+
+Записать коэффициенты таблицы без резервной копии? Прежнее содержимое Flash-памяти будет потеряно.</source>
+        <translation>Cannot read the tare coefficients for the backup.
+Error %1: %2
+
+Write the coefficients of the table without a backup? The previous contents of flash will be lost.</translation>
+    </message>
+    <message>
+        <source>Пропущены файлы, которые не удалось прочитать:
+%1</source>
+        <translation>Files that could not be read were skipped:
+%1</translation>
+    </message>
+    <message>
+        <source>   (Flash-память не читалась)</source>
+        <translation>   (flash was not read)</translation>
+    </message>
+</context>
+<context>
+    <name>TrendPlot</name>
+    <message>
+        <source>DC, мВ</source>
+        <translation>DC, mV</translation>
+    </message>
+    <message>
+        <source>AC, мВ</source>
+        <translation>AC, mV</translation>
+    </message>
+    <message>
+        <source>SNR, дБ</source>
+        <translation>SNR, dB</translation>
+    </message>
+    <message>
+        <source>SINAD, дБ</source>
+        <translation>SINAD, dB</translation>
+    </message>
+    <message>
+        <source>ENOB, бит</source>
+        <translation>ENOB, bits</translation>
+    </message>
+    <message>
+        <source>Величина</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Ux, В</source>
+        <translation>Ux, V</translation>
+    </message>
+    <message>
+        <source>Udiff, В</source>
+        <translation>Udiff, V</translation>
+    </message>
+    <message>
+        <source>Ucm, В</source>
+        <translation>Ucm, V</translation>
+    </message>
+</context>
+<context>
+    <name>ViewHold</name>
+    <message>
+        <source>Стоп-кадр</source>
+        <translation>Hold</translation>
+    </message>
+    <message>
+        <source>Стоп-кадр (%1): графики, таблица и панель состояния не меняются, измерение и запись продолжаются</source>
+        <translation>Hold (%1): the plots, table and status panel stay as they are; measuring and recording go on</translation>
+    </message>
+    <message>
+        <source>Стоп-кадр: с момента остановки получено блоков: %1</source>
+        <translation>Hold: blocks received since the hold: %1</translation>
     </message>
 </context>
 <context>
