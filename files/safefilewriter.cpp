@@ -71,12 +71,12 @@ QString notRegularReason(mode_t mode)
     if (S_ISDIR(mode))
         return fileErrorText(EISDIR);
     if (S_ISFIFO(mode))
-        return tr("Это канал (FIFO), а не обычный файл");
+        return QCoreApplication::translate("SafeFileWriter", "Это канал (FIFO), а не обычный файл");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return tr("Это устройство, а не обычный файл");
+        return QCoreApplication::translate("SafeFileWriter", "Это устройство, а не обычный файл");
     if (S_ISSOCK(mode))
-        return tr("Это сокет, а не обычный файл");
-    return tr("Это не обычный файл");
+        return QCoreApplication::translate("SafeFileWriter", "Это сокет, а не обычный файл");
+    return QCoreApplication::translate("SafeFileWriter", "Это не обычный файл");
 }
 
 // The file a path leads to: symlinks followed, even dangling ones, so that

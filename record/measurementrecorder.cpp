@@ -3,6 +3,7 @@
 #include "recordingfile.h"
 #include "safefilewriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -278,7 +279,9 @@ void MeasurementRecorder::writerLoop()
             if (file->inRun()) {
                 RunEnd end = pendingEnd;
                 if (sameRun) {
-                    end = RunEnd{0, QStringLiteral("Пропуск данных: ожидался отсчёт %1, получен %2")
+                    end = RunEnd{0, QCoreApplication::translate(
+                                        "MeasurementRecorder",
+                                        "Пропуск данных: ожидался отсчёт %1, получен %2")
                                         .arg(file->nextSampleInRun())
                                         .arg(b->firstSample)};
                 } else if (!endPending) {

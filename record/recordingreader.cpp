@@ -1,5 +1,6 @@
 #include "recordingreader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cstring>

@@ -460,6 +460,67 @@
     </message>
 </context>
 <context>
+    <name>CursorReadout</name>
+    <message>
+        <source>Курсоры</source>
+        <translation>Cursors</translation>
+    </message>
+    <message>
+        <source>Курсоры на графиках: перетаскивание мышью или стрелки, клавиши 1 и 2 выбирают курсор</source>
+        <translation>Plot cursors: drag with the mouse or use the arrow keys; keys 1 and 2 select the cursor</translation>
+    </message>
+    <message>
+        <source>Уровни</source>
+        <translation>Levels</translation>
+    </message>
+    <message>
+        <source>Гармоники</source>
+        <translation>Harmonics</translation>
+    </message>
+    <message>
+        <source>Кан.</source>
+        <translation>Ch.</translation>
+    </message>
+    <message>
+        <source>U(t1), мВ</source>
+        <translation>U(t1), mV</translation>
+    </message>
+    <message>
+        <source>U(t2), мВ</source>
+        <translation>U(t2), mV</translation>
+    </message>
+    <message>
+        <source>ΔU, мВ</source>
+        <translation>ΔU, mV</translation>
+    </message>
+    <message>
+        <source>L(f1), dB</source>
+        <translation>L(f1), dB</translation>
+    </message>
+    <message>
+        <source>L(f2), dB</source>
+        <translation>L(f2), dB</translation>
+    </message>
+    <message>
+        <source>ΔL, dB</source>
+        <translation>ΔL, dB</translation>
+    </message>
+    <message>
+        <source>t1 = %1 мс   t2 = %2 мс   Δt = %3 мс   1/Δt = %4 Гц</source>
+        <translation>t1 = %1 ms   t2 = %2 ms   Δt = %3 ms   1/Δt = %4 Hz</translation>
+    </message>
+    <message>
+        <source>f1 = %1 Гц   f2 = %2 Гц   Δf = %3 Гц</source>
+        <translation>f1 = %1 Hz   f2 = %2 Hz   Δf = %3 Hz</translation>
+    </message>
+    <message>
+        <source>U1 = %1 мВ   U2 = %2 мВ   ΔU = %3 мВ
+L1 = %4 dB   L2 = %5 dB   ΔL = %6 dB</source>
+        <translation>U1 = %1 mV   U2 = %2 mV   ΔU = %3 mV
+L1 = %4 dB   L2 = %5 dB   ΔL = %6 dB</translation>
+    </message>
+</context>
+<context>
     <name>DeviceConfig</name>
     <message>
         <source>Все измерения</source>
@@ -768,6 +829,22 @@
         <translation>No channel is enabled: nothing will be acquired.
 Accept the settings without channels?</translation>
     </message>
+    <message>
+        <source>не удалось составить текст настроек</source>
+        <translation>the settings text cannot be composed</translation>
+    </message>
+    <message>
+        <source>файл не текстовый</source>
+        <translation>not a text file</translation>
+    </message>
+    <message>
+        <source>недопустимое значение [%1] %2</source>
+        <translation>invalid value [%1] %2</translation>
+    </message>
+    <message>
+        <source>файл не разбирается как INI</source>
+        <translation>the file does not parse as INI</translation>
+    </message>
 </context>
 <context>
     <name>EventLog</name>
@@ -810,6 +887,96 @@ Accept the settings without channels?</translation>
     <message>
         <source>Событие</source>
         <translation>Event</translation>
+    </message>
+</context>
+<context>
+    <name>FileError</name>
+    <message>
+        <source>Нет места на устройстве</source>
+        <translation>No space left on the device</translation>
+    </message>
+    <message>
+        <source>Превышена дисковая квота</source>
+        <translation>Disk quota exceeded</translation>
+    </message>
+    <message>
+        <source>Файловая система только для чтения</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>Отказано в доступе</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>Нет такого файла или каталога</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>Путь проходит через то, что не является каталогом</source>
+        <translation>A part of the path is not a directory</translation>
+    </message>
+    <message>
+        <source>Это каталог</source>
+        <translation>This is a directory</translation>
+    </message>
+    <message>
+        <source>Ошибка ввода-вывода</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>Файл слишком велик</source>
+        <translation>File too large</translation>
+    </message>
+    <message>
+        <source>Слишком длинное имя файла</source>
+        <translation>File name too long</translation>
+    </message>
+    <message>
+        <source>Слишком много уровней символических ссылок</source>
+        <translation>Too many levels of symbolic links</translation>
+    </message>
+    <message>
+        <source>Слишком много открытых файлов</source>
+        <translation>Too many open files</translation>
+    </message>
+    <message>
+        <source>Файл занят</source>
+        <translation>File busy</translation>
+    </message>
+    <message>
+        <source>Файл и его каталог на разных устройствах</source>
+        <translation>The file and its folder are on different devices</translation>
+    </message>
+    <message>
+        <source>Файл уже существует</source>
+        <translation>File exists</translation>
+    </message>
+    <message>
+        <source>%1 (код %2)</source>
+        <translation>%1 (code %2)</translation>
+    </message>
+</context>
+<context>
+    <name>FileReader</name>
+    <message>
+        <source>Файл больше допустимых %1 байт</source>
+        <translation>The file is larger than the allowed %1 bytes</translation>
+    </message>
+    <message>
+        <source>Файл слишком велик: %1 байт, допустимо не более %2</source>
+        <translation>File too large: %1 bytes, at most %2 allowed</translation>
+    </message>
+    <message>
+        <source>Это канал (FIFO), а не обычный файл</source>
+        <translation>This is a pipe (FIFO), not a regular file</translation>
+    </message>
+    <message>
+        <source>Это устройство, а не обычный файл</source>
+        <translation>This is a device, not a regular file</translation>
+    </message>
+    <message>
+        <source>Это не обычный файл</source>
+        <translation>This is not a regular file</translation>
     </message>
 </context>
 <context>
@@ -938,6 +1105,10 @@ Then press "Refresh" (Ctrl+Shift+R).</translation>
     <message>
         <source>  свободно %1</source>
         <translation>  free %1</translation>
+    </message>
+    <message>
+        <source>Сбор данных остановился</source>
+        <translation>Acquisition stopped</translation>
     </message>
 </context>
 <context>
@@ -1326,6 +1497,20 @@ no.</translation>
         <source>Настройки сохранены в файл %1</source>
         <translation>Settings saved to %1</translation>
     </message>
+    <message>
+        <source>Настройки программы</source>
+        <translation>Program settings</translation>
+    </message>
+    <message>
+        <source>Файл настроек %1 не удалось исправить: %2.
+Программа работает с исправленной копией настроек; изменения настроек в этом сеансе не сохранятся.</source>
+        <translation>The settings file %1 could not be mended: %2.
+The program works with a mended copy of the settings; changes to the settings in this session will not be saved.</translation>
+    </message>
+    <message>
+        <source>Тренд</source>
+        <translation>Trend</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementActions</name>
@@ -1409,6 +1594,26 @@ no.</translation>
         <source>Запись завершена: %1, блоков: %2</source>
         <translation>Recording finished: %1, blocks: %2</translation>
     </message>
+    <message>
+        <source>Размер изображения</source>
+        <translation>Image size</translation>
+    </message>
+    <message>
+        <source>Как на экране (%1 × %2)</source>
+        <translation>As on screen (%1 × %2)</translation>
+    </message>
+    <message>
+        <source> пикс.</source>
+        <translation> px</translation>
+    </message>
+    <message>
+        <source>Ширина</source>
+        <translation>Width</translation>
+    </message>
+    <message>
+        <source>Высота</source>
+        <translation>Height</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementExport</name>
@@ -1428,6 +1633,30 @@ no.</translation>
         <source>график не записан</source>
         <translation>plot not written</translation>
     </message>
+    <message>
+        <source>ошибка записи HDF5</source>
+        <translation>HDF5 write error</translation>
+    </message>
+    <message>
+        <source>Модуль %1, блок %2</source>
+        <translation>Module %1, block %2</translation>
+    </message>
+    <message>
+        <source> — спектр</source>
+        <translation> — spectrum</translation>
+    </message>
+    <message>
+        <source> — сигнал</source>
+        <translation> — signal</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>график не удалось отрисовать</source>
+        <translation>the plot could not be drawn</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementRecorder</name>
@@ -1446,6 +1675,34 @@ no.</translation>
     <message>
         <source>Запись остановлена: диск не успевает записывать данные</source>
         <translation>Recording stopped: the disk cannot keep up with the data</translation>
+    </message>
+    <message>
+        <source>Не указан файл записи</source>
+        <translation>No recording file given</translation>
+    </message>
+    <message>
+        <source>%1 — это папка</source>
+        <translation>%1 is a folder</translation>
+    </message>
+    <message>
+        <source>%1 — не обычный файл (канал, устройство)</source>
+        <translation>%1 is not a regular file (pipe, device)</translation>
+    </message>
+    <message>
+        <source>Файл %1 уже существует; запись не заменяет файлы</source>
+        <translation>The file %1 exists; recording never replaces files</translation>
+    </message>
+    <message>
+        <source>Папка %1 не существует</source>
+        <translation>The folder %1 does not exist</translation>
+    </message>
+    <message>
+        <source>Нет права записи в папку %1</source>
+        <translation>No permission to write to the folder %1</translation>
+    </message>
+    <message>
+        <source>Пропуск данных: ожидался отсчёт %1, получен %2</source>
+        <translation>Data gap: sample %1 expected, %2 received</translation>
     </message>
 </context>
 <context>
@@ -1560,6 +1817,12 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
         <source> · места на %1</source>
         <translation> · space for %1</translation>
     </message>
+    <message>
+        <source>
+Запись измерения остановлена; записанное сохранено в файле. Сбор данных продолжается.</source>
+        <translation>
+Recording of the measurement stopped; what was recorded is kept in the file. Acquisition goes on.</translation>
+    </message>
 </context>
 <context>
     <name>RecordingFile</name>
@@ -1594,6 +1857,14 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
     <message>
         <source>каналы блока разной длины</source>
         <translation>the channels of the block differ in length</translation>
+    </message>
+    <message>
+        <source> (диск заполнен)</source>
+        <translation> (disk full)</translation>
+    </message>
+    <message>
+        <source> (файловая система только для чтения)</source>
+        <translation> (read-only file system)</translation>
     </message>
 </context>
 <context>
@@ -1675,6 +1946,29 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
     <message>
         <source>%1 — %2</source>
         <translation>%1 — %2</translation>
+    </message>
+</context>
+<context>
+    <name>SafeFileWriter</name>
+    <message>
+        <source>Это не обычный файл</source>
+        <translation>This is not a regular file</translation>
+    </message>
+    <message>
+        <source>Файл не открыт</source>
+        <translation>File not open</translation>
+    </message>
+    <message>
+        <source>Это канал (FIFO), а не обычный файл</source>
+        <translation>This is a pipe (FIFO), not a regular file</translation>
+    </message>
+    <message>
+        <source>Это устройство, а не обычный файл</source>
+        <translation>This is a device, not a regular file</translation>
+    </message>
+    <message>
+        <source>Это сокет, а не обычный файл</source>
+        <translation>This is a socket, not a regular file</translation>
     </message>
 </context>
 <context>
@@ -2273,6 +2567,22 @@ The changes are kept at the next successful write.</translation>
         <source>канал %1, %2: недопустимое значение</source>
         <translation>channel %1, %2: invalid value</translation>
     </message>
+    <message>
+        <source>недопустимое значение %1 (%2)</source>
+        <translation>invalid value %1 (%2)</translation>
+    </message>
+    <message>
+        <source>файл %1 не читается: %2</source>
+        <translation>the file %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>в этой копии нет коэффициентов: Flash-память перед записью не читалась (%1)</source>
+        <translation>this backup holds no coefficients: flash was not read before the write (%1)</translation>
+    </message>
+    <message>
+        <source>канал %1, %2 = %3 вне допустимого диапазона: загружен как недействительный</source>
+        <translation>channel %1, %2 = %3 out of range: loaded as invalid</translation>
+    </message>
 </context>
 <context>
     <name>TareChannelsDialog</name>
@@ -2325,6 +2635,18 @@ The changes are kept at the next successful write.</translation>
     <message>
         <source>больше 0 и не больше %1</source>
         <translation>above 0 and at most %1</translation>
+    </message>
+    <message>
+        <source>смещение ЦАП</source>
+        <translation>DAC offset</translation>
+    </message>
+    <message>
+        <source>коэф. смещения</source>
+        <translation>offset coef.</translation>
+    </message>
+    <message>
+        <source>коэф. шкалы</source>
+        <translation>scale coef.</translation>
     </message>
 </context>
 <context>
@@ -2452,6 +2774,88 @@ Tare complete for channels %1</translation>
     <message>
         <source>Модуль %1: тарировка масштаба, каналы 0x%2</source>
         <translation>Module %1: scale tare, channels 0x%2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать тарировочные коэффициенты: канал %1 содержит недопустимое значение (%2)</source>
+        <translation>Cannot write the tare coefficients: channel %1 holds an invalid value (%2)</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать тарировочные коэффициенты для резервной копии.
+Ошибка %1: %2
+
+Записать коэффициенты таблицы без резервной копии? Прежнее содержимое Flash-памяти будет потеряно.</source>
+        <translation>Cannot read the tare coefficients for the backup.
+Error %1: %2
+
+Write the coefficients of the table without a backup? The previous contents of flash will be lost.</translation>
+    </message>
+    <message>
+        <source>Пропущены файлы, которые не удалось прочитать:
+%1</source>
+        <translation>Files that could not be read were skipped:
+%1</translation>
+    </message>
+    <message>
+        <source>   (Flash-память не читалась)</source>
+        <translation>   (flash was not read)</translation>
+    </message>
+</context>
+<context>
+    <name>TrendPlot</name>
+    <message>
+        <source>DC, мВ</source>
+        <translation>DC, mV</translation>
+    </message>
+    <message>
+        <source>AC, мВ</source>
+        <translation>AC, mV</translation>
+    </message>
+    <message>
+        <source>SNR, дБ</source>
+        <translation>SNR, dB</translation>
+    </message>
+    <message>
+        <source>SINAD, дБ</source>
+        <translation>SINAD, dB</translation>
+    </message>
+    <message>
+        <source>ENOB, бит</source>
+        <translation>ENOB, bits</translation>
+    </message>
+    <message>
+        <source>Величина</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Ux, В</source>
+        <translation>Ux, V</translation>
+    </message>
+    <message>
+        <source>Udiff, В</source>
+        <translation>Udiff, V</translation>
+    </message>
+    <message>
+        <source>Ucm, В</source>
+        <translation>Ucm, V</translation>
+    </message>
+</context>
+<context>
+    <name>ViewHold</name>
+    <message>
+        <source>Стоп-кадр</source>
+        <translation>Hold</translation>
+    </message>
+    <message>
+        <source>Стоп-кадр (%1): графики, таблица и панель состояния не меняются, измерение и запись продолжаются</source>
+        <translation>Hold (%1): the plots, table and status panel stay as they are; measuring and recording go on</translation>
+    </message>
+    <message>
+        <source>Стоп-кадр: с момента остановки получено блоков: %1</source>
+        <translation>Hold: blocks received since the hold: %1</translation>
     </message>
 </context>
 <context>
