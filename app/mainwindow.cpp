@@ -842,9 +842,11 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     // Blocks still queued when the window closed the module are not shown.
     if (!block || !procThread.isRunning())
         return;
-    // Held, the view stays as it is; recording goes on with every block.
+    // Held, the view stays as it is; recording and the limit watch go on
+    // with every block.
     if (hold->isHeld()) {
         hold->blockArrived(block);
+        sensorColumns->showBlock(*block, true);
         measurement->blockReceived(block);
         return;
     }

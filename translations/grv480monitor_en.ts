@@ -216,6 +216,67 @@
     </message>
 </context>
 <context>
+    <name>CursorReadout</name>
+    <message>
+        <source>Курсоры</source>
+        <translation>Cursors</translation>
+    </message>
+    <message>
+        <source>Курсоры на графиках: перетаскивание мышью или стрелки, клавиши 1 и 2 выбирают курсор</source>
+        <translation>Plot cursors: drag with the mouse or use the arrow keys; keys 1 and 2 choose the cursor</translation>
+    </message>
+    <message>
+        <source>Уровни</source>
+        <translation>Levels</translation>
+    </message>
+    <message>
+        <source>Гармоники</source>
+        <translation>Harmonics</translation>
+    </message>
+    <message>
+        <source>Кан.</source>
+        <translation>Ch.</translation>
+    </message>
+    <message>
+        <source>U(t1), мВ</source>
+        <translation>U(t1), mV</translation>
+    </message>
+    <message>
+        <source>U(t2), мВ</source>
+        <translation>U(t2), mV</translation>
+    </message>
+    <message>
+        <source>ΔU, мВ</source>
+        <translation>ΔU, mV</translation>
+    </message>
+    <message>
+        <source>L(f1), dB</source>
+        <translation>L(f1), dB</translation>
+    </message>
+    <message>
+        <source>L(f2), dB</source>
+        <translation>L(f2), dB</translation>
+    </message>
+    <message>
+        <source>ΔL, dB</source>
+        <translation>ΔL, dB</translation>
+    </message>
+    <message>
+        <source>t1 = %1 мс   t2 = %2 мс   Δt = %3 мс   1/Δt = %4 Гц</source>
+        <translation>t1 = %1 ms   t2 = %2 ms   Δt = %3 ms   1/Δt = %4 Hz</translation>
+    </message>
+    <message>
+        <source>f1 = %1 Гц   f2 = %2 Гц   Δf = %3 Гц</source>
+        <translation>f1 = %1 Hz   f2 = %2 Hz   Δf = %3 Hz</translation>
+    </message>
+    <message>
+        <source>U1 = %1 мВ   U2 = %2 мВ   ΔU = %3 мВ
+L1 = %4 dB   L2 = %5 dB   ΔL = %6 dB</source>
+        <translation>U1 = %1 mV   U2 = %2 mV   ΔU = %3 mV
+L1 = %4 dB   L2 = %5 dB   ΔL = %6 dB</translation>
+    </message>
+</context>
+<context>
     <name>DeviceConfig</name>
     <message>
         <source>Все измерения</source>
@@ -848,6 +909,26 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
         <source>Запись: %1, блоков: %2</source>
         <translation>Recording: %1, blocks: %2</translation>
     </message>
+    <message>
+        <source>Размер изображения</source>
+        <translation>Picture size</translation>
+    </message>
+    <message>
+        <source>Как на экране (%1 × %2)</source>
+        <translation>As on screen (%1 × %2)</translation>
+    </message>
+    <message>
+        <source> пикс.</source>
+        <translation> px</translation>
+    </message>
+    <message>
+        <source>Ширина</source>
+        <translation>Width</translation>
+    </message>
+    <message>
+        <source>Высота</source>
+        <translation>Height</translation>
+    </message>
 </context>
 <context>
     <name>MeasurementExport</name>
@@ -866,6 +947,22 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
     <message>
         <source>график не записан</source>
         <translation>plot not written</translation>
+    </message>
+    <message>
+        <source>Модуль %1, блок %2</source>
+        <translation>Module %1, block %2</translation>
+    </message>
+    <message>
+        <source> — спектр</source>
+        <translation> — spectrum</translation>
+    </message>
+    <message>
+        <source> — сигнал</source>
+        <translation> — signal</translation>
+    </message>
+    <message>
+        <source>Канал %1</source>
+        <translation>Channel %1</translation>
     </message>
 </context>
 <context>
@@ -1193,6 +1290,21 @@ Tare complete for channels %1</translation>
     <message>
         <source>Не удалось выполнить тарировку</source>
         <translation>Tare failed</translation>
+    </message>
+</context>
+<context>
+    <name>ViewHold</name>
+    <message>
+        <source>Стоп-кадр</source>
+        <translation>Hold</translation>
+    </message>
+    <message>
+        <source>Стоп-кадр (%1): графики, таблица и панель состояния не меняются, измерение и запись продолжаются</source>
+        <translation>Hold (%1): the plots, the table and the status panel stay as they are; acquisition and recording go on</translation>
+    </message>
+    <message>
+        <source>Стоп-кадр: с момента остановки получено блоков: %1</source>
+        <translation>View held: %1 blocks received since</translation>
     </message>
 </context>
 <context>
