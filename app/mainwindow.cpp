@@ -887,9 +887,11 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     trendPlot->store().append(QDateTime::currentMSecsSinceEpoch() / 1000.0,
                               TrendStore::valuesOf(*block, channels));
     trendPlot->markDirty();
-    // Held, the view stays as it is; recording goes on with every block.
+    // Held, the view stays as it is; recording and the limit watch go on
+    // with every block.
     if (hold->isHeld()) {
         hold->blockArrived(block);
+        sensorColumns->showBlock(*block, true);
         measurement->blockReceived(block);
         return;
     }

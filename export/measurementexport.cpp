@@ -1,6 +1,5 @@
 #include "measurementexport.h"
 
-#include <QCoreApplication>
 #include "decimalaxis.h"
 #include "envelopegraph.h"
 #include "resultrules.h"
@@ -505,7 +504,8 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
     if (!ok) {
         // the library keeps the system's reason in errno when it has one
         r.error = fileError(path, writeErrno ? fileErrorText(writeErrno)
-                                             : QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5"));
+                                             : QCoreApplication::translate("MeasurementExport",
+                                                                           "ошибка записи HDF5"));
         return r;
     }
     r.ok = staged.commit();
@@ -552,9 +552,6 @@ PlotView viewOf(const QCustomPlot *plot, bool spectrum)
 
 QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
 {
-    const auto tr = [](const char *text) {
-        return QCoreApplication::translate("MeasurementExport", text);
-    };
     auto *plot = new QCustomPlot;
     plot->setAttribute(Qt::WA_DontShowOnScreen);
     plot->resize(view.size.isValid() && !view.size.isEmpty() ? view.size : QSize(800, 500));
@@ -565,8 +562,10 @@ QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
 
     const QString when =
         s.blockTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    QString title = tr("Модуль %1, блок %2").arg(s.moduleSerial, when);
-    title += view.spectrum ? tr(" — спектр") : tr(" — сигнал");
+    QString title = QCoreApplication::translate("MeasurementExport", "Модуль %1, блок %2")
+                        .arg(s.moduleSerial, when);
+    title += view.spectrum ? QCoreApplication::translate("MeasurementExport", " — спектр")
+                           : QCoreApplication::translate("MeasurementExport", " — сигнал");
     QFont titleFont = plot->font();
     titleFont.setBold(true);
     plot->plotLayout()->insertRow(0);
@@ -589,7 +588,7 @@ QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
             const int ch = r < s.channelNumbers.size() ? s.channelNumbers.at(r) : 0;
             auto *g = new EnvelopeGraph(plot->xAxis, plot->yAxis);
             g->setPen(QPen(ResultRules::channelColor(ch - 1)));
-            g->setName(tr("Канал %1").arg(ch));
+            g->setName(QCoreApplication::translate("MeasurementExport", "Канал %1").arg(ch));
             if (view.spectrum)
                 g->setSource(1.0, c.freqStep, c.spectrum);
             else
@@ -638,7 +637,8 @@ Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QStrin
         drawn = image.save(file.device(), "PNG");
     }
     if (!drawn && file.errorString().isEmpty()) {
-        r.error = fileError(path, QCoreApplication::translate("MeasurementExport", "график не удалось отрисовать"));
+        r.error = fileError(
+            path, QCoreApplication::translate("MeasurementExport", "график не удалось отрисовать"));
         return r;
     }
     if (!file.commit()) {
