@@ -89,11 +89,11 @@ QString TrendPlot::quantityName(TrendStore::Quantity q)
     case TrendStore::Enob:
         return tr("ENOB, бит");
     case TrendStore::Ux:
-        return QStringLiteral("Ux, В");
+        return tr("Ux, В");
     case TrendStore::Udiff:
-        return QStringLiteral("Udiff, В");
+        return tr("Udiff, В");
     case TrendStore::Ucm:
-        return QStringLiteral("Ucm, В");
+        return tr("Ucm, В");
     default:
         return QString();
     }

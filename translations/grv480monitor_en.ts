@@ -572,6 +572,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Тренд</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
         <source>Модуль GRV480</source>
         <translation>GRV480 module</translation>
     </message>
@@ -1236,6 +1240,49 @@ Tare complete for channels %1</translation>
     <message>
         <source>Модуль %1: тарировка масштаба, каналы 0x%2</source>
         <translation>Module %1: scale tare, channels 0x%2</translation>
+    </message>
+</context>
+<context>
+    <name>TrendPlot</name>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Величина</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>DC, мВ</source>
+        <translation>DC, mV</translation>
+    </message>
+    <message>
+        <source>AC, мВ</source>
+        <translation>AC, mV</translation>
+    </message>
+    <message>
+        <source>SNR, дБ</source>
+        <translation>SNR, dB</translation>
+    </message>
+    <message>
+        <source>SINAD, дБ</source>
+        <translation>SINAD, dB</translation>
+    </message>
+    <message>
+        <source>ENOB, бит</source>
+        <translation>ENOB, bits</translation>
+    </message>
+    <message>
+        <source>Ux, В</source>
+        <translation>Ux, V</translation>
+    </message>
+    <message>
+        <source>Udiff, В</source>
+        <translation>Udiff, V</translation>
+    </message>
+    <message>
+        <source>Ucm, В</source>
+        <translation>Ucm, V</translation>
     </message>
 </context>
 <context>
