@@ -90,11 +90,11 @@ QString TrendPlot::quantityName(TrendStore::Quantity q)
     case TrendStore::Enob:
         return tr("ENOB, бит");
     case TrendStore::Ux:
-        return QCoreApplication::translate("TrendPlot", "Ux, В");
+        return tr("Ux, В");
     case TrendStore::Udiff:
-        return QCoreApplication::translate("TrendPlot", "Udiff, В");
+        return tr("Udiff, В");
     case TrendStore::Ucm:
-        return QCoreApplication::translate("TrendPlot", "Ucm, В");
+        return tr("Ucm, В");
     default:
         return QString();
     }
