@@ -608,9 +608,9 @@ Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QStrin
     SafeFileWriter file(path);
     if (!file.open()) {
         r.error = fileError(path, file.errorString());
-    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
         return r;
     }
+    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
     bool drawn = false;
     if (pdf) {
         const int w = plot->width();
