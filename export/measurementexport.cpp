@@ -610,7 +610,6 @@ Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QStrin
         r.error = fileError(path, file.errorString());
         return r;
     }
-    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
     bool drawn = false;
     if (pdf) {
         const int w = plot->width();
