@@ -61,11 +61,6 @@ SafeFileWriter::FaultInjection faultNow()
     return currentFault();
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SafeFileWriter", text);
-}
-
 QString notRegularReason(mode_t mode)
 {
     if (S_ISDIR(mode))
@@ -282,7 +277,7 @@ qint64 SafeFileWriter::writeBuffered(const char *data, qint64 len)
     if (m_failed)
         return -1;
     if (m_fd < 0) {
-        failWith(tr("Файл не открыт"));
+        failWith(QCoreApplication::translate("SafeFileWriter", "Файл не открыт"));
         return -1;
     }
     if (len >= BufferBytes) {
@@ -345,7 +340,9 @@ bool SafeFileWriter::commit()
     if (m_committed)
         return true;
     if (m_fd < 0)
-        return failWith(m_error.isEmpty() ? tr("Файл не открыт") : m_error);
+        return failWith(m_error.isEmpty()
+                            ? QCoreApplication::translate("SafeFileWriter", "Файл не открыт")
+                            : m_error);
     if (!flushBuffer()) {
         removeTemp();
         return false;

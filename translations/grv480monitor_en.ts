@@ -247,7 +247,7 @@
     </message>
     <message>
         <source>пределы не заданы: они в единицах датчика</source>
-        <translation>limits not set: they are in the sensor's unit</translation>
+        <translation>limits not set: they are in the sensor&apos;s unit</translation>
     </message>
     <message>
         <source>пределы не заданы: %1</source>
@@ -338,7 +338,7 @@
     </message>
     <message>
         <source>значение в единицах датчика</source>
-        <translation>value in the sensor's unit</translation>
+        <translation>value in the sensor&apos;s unit</translation>
     </message>
     <message>
         <source>Ещё точка</source>
@@ -984,10 +984,10 @@ Accept the settings without channels?</translation>
     <message>
         <source>Сервер крейтов не отвечает по адресу %1.
 Запустите сервер крейтов или, для работы без оборудования, его эмулятор: grv480-emulator --port %2
-Затем нажмите "Обновить" (Ctrl+Shift+R).</source>
+Затем нажмите &quot;Обновить&quot; (Ctrl+Shift+R).</source>
         <translation>The crate server does not answer at %1.
 Start the crate server or, to work without hardware, its emulator: grv480-emulator --port %2
-Then press "Refresh" (Ctrl+Shift+R).</translation>
+Then press &quot;Refresh&quot; (Ctrl+Shift+R).</translation>
     </message>
     <message>
         <source>Не выбран ни один канал.</source>
@@ -1043,8 +1043,8 @@ Then press "Refresh" (Ctrl+Shift+R).</translation>
         <translation>%1. Error %2: %3</translation>
     </message>
     <message>
-        <source>неверный список каналов "%1" (каналы 1..16)</source>
-        <translation>invalid channel list "%1" (channels 1..16)</translation>
+        <source>неверный список каналов &quot;%1&quot; (каналы 1..16)</source>
+        <translation>invalid channel list &quot;%1&quot; (channels 1..16)</translation>
     </message>
     <message>
         <source>канал %1 указан дважды</source>
@@ -1106,10 +1106,6 @@ Then press "Refresh" (Ctrl+Shift+R).</translation>
         <source>  свободно %1</source>
         <translation>  free %1</translation>
     </message>
-    <message>
-        <source>Сбор данных остановился</source>
-        <translation>Acquisition stopped</translation>
-    </message>
 </context>
 <context>
     <name>HelpDialog</name>
@@ -1149,8 +1145,8 @@ Then press "Refresh" (Ctrl+Shift+R).</translation>
         <translation>Status</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>R&lt;sub&gt;ref&lt;/sub&gt;, Ом</source>
@@ -1161,16 +1157,16 @@ Then press "Refresh" (Ctrl+Shift+R).</translation>
         <translation>P&lt;sub&gt;ref&lt;/sub&gt;, W</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, Ом&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=" vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" vertical-align:super;"&gt;R&lt;/span&gt;, Ω&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ом&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ω&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" font-size:11pt;"&gt;P&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:super;"&gt;R&lt;/span&gt;&lt;span style=" font-size:11pt;"&gt;, Вт&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=" font-size:11pt;"&gt;P&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:sub;"&gt;ref&lt;/span&gt;&lt;span style=" font-size:11pt; vertical-align:super;"&gt;R&lt;/span&gt;&lt;span style=" font-size:11pt;"&gt;, W&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, Вт&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, W&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>I&lt;sub&gt;ref&lt;/sub&gt;, мА</source>
@@ -1197,10 +1193,6 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
     <message>
         <source>Превышение мощности нагрузки</source>
         <translation>Load power exceeded</translation>
-    </message>
-    <message>
-        <source>toolBar</source>
-        <translation>Tool bar</translation>
     </message>
     <message>
         <source>Настройка модуля...</source>
@@ -1312,10 +1304,6 @@ no.</translation>
     <message>
         <source>Амп. пика</source>
         <translation>Peak amp.</translation>
-    </message>
-    <message>
-        <source>Связь с модулем потеряна</source>
-        <translation>Link to the module lost</translation>
     </message>
     <message>
         <source>Не удалось установить связь с сервером</source>
@@ -1622,16 +1610,8 @@ The program works with a mended copy of the settings; changes to the settings in
         <translation>Cannot save the file %1: %2</translation>
     </message>
     <message>
-        <source>ошибка записи HDF5 (%1)</source>
-        <translation>HDF5 write error (%1)</translation>
-    </message>
-    <message>
         <source>Нет измерения для сохранения</source>
         <translation>No measurement to save</translation>
-    </message>
-    <message>
-        <source>график не записан</source>
-        <translation>plot not written</translation>
     </message>
     <message>
         <source>ошибка записи HDF5</source>
@@ -1675,30 +1655,6 @@ The program works with a mended copy of the settings; changes to the settings in
     <message>
         <source>Запись остановлена: диск не успевает записывать данные</source>
         <translation>Recording stopped: the disk cannot keep up with the data</translation>
-    </message>
-    <message>
-        <source>Не указан файл записи</source>
-        <translation>No recording file given</translation>
-    </message>
-    <message>
-        <source>%1 — это папка</source>
-        <translation>%1 is a folder</translation>
-    </message>
-    <message>
-        <source>%1 — не обычный файл (канал, устройство)</source>
-        <translation>%1 is not a regular file (pipe, device)</translation>
-    </message>
-    <message>
-        <source>Файл %1 уже существует; запись не заменяет файлы</source>
-        <translation>The file %1 exists; recording never replaces files</translation>
-    </message>
-    <message>
-        <source>Папка %1 не существует</source>
-        <translation>The folder %1 does not exist</translation>
-    </message>
-    <message>
-        <source>Нет права записи в папку %1</source>
-        <translation>No permission to write to the folder %1</translation>
     </message>
     <message>
         <source>Пропуск данных: ожидался отсчёт %1, получен %2</source>
@@ -1817,12 +1773,6 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
         <source> · места на %1</source>
         <translation> · space for %1</translation>
     </message>
-    <message>
-        <source>
-Запись измерения остановлена; записанное сохранено в файле. Сбор данных продолжается.</source>
-        <translation>
-Recording of the measurement stopped; what was recorded is kept in the file. Acquisition goes on.</translation>
-    </message>
 </context>
 <context>
     <name>RecordingFile</name>
@@ -1857,14 +1807,6 @@ Recording of the measurement stopped; what was recorded is kept in the file. Acq
     <message>
         <source>каналы блока разной длины</source>
         <translation>the channels of the block differ in length</translation>
-    </message>
-    <message>
-        <source> (диск заполнен)</source>
-        <translation> (disk full)</translation>
-    </message>
-    <message>
-        <source> (файловая система только для чтения)</source>
-        <translation> (read-only file system)</translation>
     </message>
 </context>
 <context>
@@ -1991,7 +1933,7 @@ Recording of the measurement stopped; what was recorded is kept in the file. Acq
     </message>
     <message>
         <source>Значения точек должны быть конечными числами не больше 1e12 по модулю</source>
-        <translation>The points' values must be finite numbers not beyond 1e12 in magnitude</translation>
+        <translation>The points&apos; values must be finite numbers not beyond 1e12 in magnitude</translation>
     </message>
     <message>
         <source>У двух точек одинаковые значения в мВ</source>
@@ -1999,7 +1941,7 @@ Recording of the measurement stopped; what was recorded is kept in the file. Acq
     </message>
     <message>
         <source>У двух точек одинаковые значения в единицах датчика</source>
-        <translation>The two points have the same value in the sensor's unit</translation>
+        <translation>The two points have the same value in the sensor&apos;s unit</translation>
     </message>
     <message>
         <source>Точки дают коэффициент вне допустимых пределов</source>
@@ -2125,7 +2067,7 @@ Recording of the measurement stopped; what was recorded is kept in the file. Acq
     </message>
     <message>
         <source>Значения в единицах датчиков</source>
-        <translation>Values in the sensors' units</translation>
+        <translation>Values in the sensors&apos; units</translation>
     </message>
     <message>
         <source>Датчик и пределы канала...</source>
@@ -2153,7 +2095,7 @@ Recording of the measurement stopped; what was recorded is kept in the file. Acq
     </message>
     <message>
         <source>Вне диапазона градуировки: значение продолжено по крайнему участку таблицы</source>
-        <translation>Beyond the calibrated range: the value continues the table's outer segment</translation>
+        <translation>Beyond the calibrated range: the value continues the table&apos;s outer segment</translation>
     </message>
     <message>
         <source>DC / AC</source>
@@ -2552,10 +2494,6 @@ The changes are kept at the next successful write.</translation>
         <translation>cannot create the folder %1</translation>
     </message>
     <message>
-        <source>файл %1 не читается</source>
-        <translation>the file %1 cannot be read</translation>
-    </message>
-    <message>
         <source>файл %1 не является резервной копией тарировочных коэффициентов</source>
         <translation>the file %1 is not a backup of tare coefficients</translation>
     </message>
@@ -2698,14 +2636,6 @@ The changes are kept at the next successful write.</translation>
     <message>
         <source>Чтение тарировочных коэффициентов выполнено успешно</source>
         <translation>Tare coefficients read</translation>
-    </message>
-    <message>
-        <source>Не удалось записать тарировочные коэффициенты: канал %1 содержит недопустимое значение</source>
-        <translation>Cannot write the tare coefficients: channel %1 holds an invalid value</translation>
-    </message>
-    <message>
-        <source>Не удалось прочитать тарировочные коэффициенты для резервной копии, запись не выполнена</source>
-        <translation>Cannot read the tare coefficients for the backup; nothing written</translation>
     </message>
     <message>
         <source>Не удалось сохранить резервную копию тарировочных коэффициентов (%1). Запись во Flash-память не выполнена.</source>
@@ -2867,12 +2797,12 @@ The crate server is expected on 127.0.0.1, port 11111; the environment variable 
 The crate server is expected on 127.0.0.1, port 11111; the environment variable GRV480_SERVER_PORT names another port.</translation>
     </message>
     <message>
-        <source>Unexpected argument '%1'.</source>
-        <translation>Unexpected argument '%1'.</translation>
+        <source>Unexpected argument &apos;%1&apos;.</source>
+        <translation>Unexpected argument &apos;%1&apos;.</translation>
     </message>
     <message>
-        <source>Try '%1 --help'.</source>
-        <translation>Try '%1 --help'.</translation>
+        <source>Try &apos;%1 --help&apos;.</source>
+        <translation>Try &apos;%1 --help&apos;.</translation>
     </message>
 </context>
 </TS>
