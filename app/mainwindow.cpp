@@ -341,7 +341,7 @@ void MainWindow::buildTableHeader()
         ui->paramsTable->setColumnWidth(c, LedColumnWidth);
     // Lamps go to the clipboard by colour, under the titles, as the export writes them.
     auto *copy = new TableCopyAction(ui->paramsTable);
-    copy->setColumnTitles(MeasurementTable::resultColumnTitles());
+    copy->setColumnTitles(MeasurementTable::tableColumnTitles());
     copy->setCellText([table = ui->paramsTable](const QModelIndex &index) {
         const auto *lamp =
             qobject_cast<CondLedIndicator *>(table->cellWidget(index.row(), index.column()));

@@ -657,7 +657,7 @@ void tst_MainWindow::lineLeds()
     }
     const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.at(0).split(QLatin1Char('\t')), MeasurementTable::resultColumnTitles());
+    QCOMPARE(lines.at(0).split(QLatin1Char('\t')), MeasurementTable::tableColumnTitles());
     const QStringList cells = lines.at(1).split(QLatin1Char('\t'));
     QCOMPARE(cells.mid(3, 3), QStringList({MeasurementTable::lampText(ResultRules::LedGreen),
                                            MeasurementTable::lampText(shortLed),
