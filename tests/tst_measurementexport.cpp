@@ -3,8 +3,8 @@
 // file (or none) under the chosen name; the action path writes every kind.
 #include "deviceconfig.h"
 #include "emulatorprocess.h"
-#include "mainwindow.h"
 #include "lastlocations.h"
+#include "mainwindow.h"
 #include "measurementactions.h"
 #include "measurementexport.h"
 #include "resultrules.h"
@@ -557,7 +557,8 @@ void tst_MeasurementExport::savesBlockOnScreenWhenChosen()
     };
     QStringList chosen;
     // The dialog offers the folder of the last measurement saved.
-    LastLocations::remember(LastLocations::Kind::Measurement, dir.filePath(QStringLiteral("x.csv")));
+    LastLocations::remember(LastLocations::Kind::Measurement,
+                            dir.filePath(QStringLiteral("x.csv")));
     qint64 atChoice = -1;
     auto *dialogDriver = new QTimer(&w);
     connect(dialogDriver, &QTimer::timeout, [&] {
