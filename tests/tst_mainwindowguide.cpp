@@ -371,12 +371,11 @@ void tst_MainWindowGuide::hiddenToolBarLeavesMenus()
         w.close();
     }
     const QByteArray state = QSettings().value("MainWindow/state").toByteArray();
-    const bool restorable = SavedState::isMainWindowStateSane(state, 0, 1, 1);
-    if (!restorable)
-        qWarning("the stored window state is refused by its sanity check; the tool bar stays shown");
+    // The state with the event log's dock is restored: the tool bar stays hidden.
+    QVERIFY(SavedState::isMainWindowStateSane(state, 0, 1, 1));
     MainWindow again;
     auto *bar = child<QToolBar>(again, "toolBar");
-    QCOMPARE(bar->isVisibleTo(&again), !restorable);
+    QVERIFY(!bar->isVisibleTo(&again));
     // The menus stay, and "Вид" brings the tool bar back.
     QVERIFY(again.menuBar()->isVisibleTo(&again));
     QVERIFY(child<QMenu>(again, "menuView")->actions().contains(bar->toggleViewAction()));
