@@ -1,6 +1,7 @@
 #include "recordingfile.h"
 
 #include "fileerror.h"
+#include "hdf5attributes.h"
 #include "resultrules.h"
 
 #include <QCoreApplication>
@@ -23,57 +24,10 @@ constexpr int StatusBytes = 136;
 constexpr int LampCount = 5;
 constexpr hsize_t BlockChunk = 64; // rows of the block table per chunk
 
-// Owns an HDF5 identifier for the length of a scope.
-class H5Id
-{
-public:
-    H5Id(hid_t id, herr_t (*close)(hid_t))
-        : id(id)
-        , closeFn(close)
-    {
-    }
-    ~H5Id()
-    {
-        if (id >= 0)
-            closeFn(id);
-    }
-    H5Id(const H5Id &) = delete;
-    H5Id &operator=(const H5Id &) = delete;
-    bool valid() const { return id >= 0; }
-    operator hid_t() const { return id; }
-
-private:
-    hid_t id;
-    herr_t (*closeFn)(hid_t);
-};
-
-bool stringAttribute(hid_t owner, const char *name, const QString &value)
-{
-    // Variable-length UTF-8, as h5py writes str: it reads back as str.
-    const QByteArray u = value.toUtf8();
-    const char *p = u.constData();
-    H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
-    if (!type.valid() || H5Tset_size(type, H5T_VARIABLE) < 0 ||
-        H5Tset_cset(type, H5T_CSET_UTF8) < 0)
-        return false;
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, type, &p) >= 0;
-}
-
-bool intAttribute(hid_t owner, const char *name, qint64 value)
-{
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, H5T_STD_I64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, H5T_NATIVE_INT64, &value) >= 0;
-}
-
-bool doubleAttribute(hid_t owner, const char *name, double value)
-{
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
-}
+using H5Id = Hdf5::Id;
+using Hdf5::doubleAttribute;
+using Hdf5::intAttribute;
+using Hdf5::stringAttribute;
 
 template <typename T>
 bool arrayAttribute(hid_t owner, const char *name, const QVector<T> &v, hid_t fileType,
