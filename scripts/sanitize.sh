@@ -9,7 +9,7 @@ bash scripts/install-deps.sh
 asan=${SANITIZE_BUILD_DIR:-build-sanitize}
 BUILD_DIR=$asan bash scripts/build.sh -DGRV480_SANITIZE=ON -DGRV480_BUILD_BENCH=OFF
 # Three tests are left out under AddressSanitizer until they are mended there:
-# the samples CSV's time axis reads back one unit off in the last place, the
+# the samples CSV's time axis does not read back exactly as computed, the
 # slow-disk recording takes longer than its 10 s to stop, and the trend's
 # window test leaks four layout items that LeakSanitizer traces only into Qt.
 (cd "$asan" && ctest --output-on-failure -j"$(nproc)" \
