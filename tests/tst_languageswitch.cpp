@@ -21,31 +21,13 @@
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTimer>
+#include "boxcloser.h"
+
 #include <QtTest>
 
 #include <memory>
 
 namespace {
-
-// Closes every message box as soon as it shows and keeps its text.
-class BoxCloser : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 // A port that nothing listens on (taken from the system, then released).
 quint16 deadPort()
