@@ -351,10 +351,17 @@ void RecordingFile::closeRunObjects()
     blockSet = rowType = runGroup = -1;
 }
 
+std::mutex &RecordingFile::modeSwitchMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
 bool RecordingFile::beginRun(int number, const RecordingRun &run,
                              const DataBlockProcessor::DataBlock &first,
                              const QString &continuedFrom, QString *error)
 {
+    const std::lock_guard<std::mutex> lock(modeSwitchMutex());
     if (!reopenForObjects(error))
         return false;
     closeRunObjects();
@@ -531,6 +538,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
 
 bool RecordingFile::endRun(const RunEnd &end, const QString &continuedIn, QString *error)
 {
+    const std::lock_guard<std::mutex> lock(modeSwitchMutex());
     if (!inRun())
         return true;
     const QByteArray name = runName;
@@ -552,6 +560,7 @@ bool RecordingFile::endRun(const RunEnd &end, const QString &continuedIn, QStrin
 
 bool RecordingFile::close(QString *error)
 {
+    const std::lock_guard<std::mutex> lock(modeSwitchMutex());
     closeRunObjects();
     bool ok = true;
     if (file >= 0) {

@@ -1,9 +1,13 @@
 #include "recordingreader.h"
 
+#include "filereader.h"
+#include "recordingfile.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -81,16 +85,40 @@ bool RecordingReader::open(const QString &path, QString *error)
 {
     close();
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    // The library would wait on a FIFO for a writer that never comes.
+    QString reason;
+    if (!checkRegularFile(path, &reason)) {
+        *error = tr("%1: %2").arg(path, reason);
+        return false;
+    }
+    QByteArray signature;
+    {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            signature = f.read(8);
+    }
     const QByteArray native = QFile::encodeName(path);
     // SWMR read also opens a file whose writer was killed before closing it.
     file = H5Fopen(native.constData(), H5F_ACC_RDONLY | H5F_ACC_SWMR_READ, H5P_DEFAULT);
     if (file < 0) {
-        *error = tr("%1: не открывается как файл HDF5").arg(path);
+        // The library finds the end of a cut file missing and refuses the whole of it.
+        *error = signature == QByteArray("\x89HDF\r\n\x1a\n", 8)
+                     ? tr("%1: файл HDF5 повреждён или обрезан и не открывается").arg(path)
+                     : tr("%1: это не запись измерения (не файл HDF5)").arg(path);
         return false;
     }
-    version = readScalar<qint64>(file, "format_version", H5T_NATIVE_INT64, 0);
+    version = int(readScalar<qint64>(file, "format_version", H5T_NATIVE_INT64, 0));
     if (version < 1) {
         *error = tr("%1: это не запись измерения").arg(path);
+        close();
+        return false;
+    }
+    if (version > RecordingFile::FormatVersion) {
+        *error = tr("%1: запись в формате версии %2, программа читает версии до %3; нужна более "
+                    "новая программа")
+                     .arg(path)
+                     .arg(version)
+                     .arg(RecordingFile::FormatVersion);
         close();
         return false;
     }
@@ -257,5 +285,59 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
     H5Tclose(mem);
     if (!ok)
         *error = tr("Таблица блоков не читается");
+    return ok;
+}
+
+bool RecordingReader::readStatus(int run, qint64 block, TGRV480FrameStatus *frame,
+                                 QVector<TGRV480ChStatus> *channels, QString *error) const
+{
+    if (run < 0 || run >= runList.size() || block < 0) {
+        *error = tr("Нет таких данных в записи");
+        return false;
+    }
+    const Run &r = runList.at(run);
+    const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
+    constexpr size_t Bytes = sizeof(TGRV480FrameStatus);
+    static_assert(sizeof(TGRV480ChStatus) == Bytes, "both records are 136 bytes");
+    const size_t rowSize = Bytes * (1 + nch);
+    const hsize_t frameDims[] = {Bytes};
+    const hsize_t chDims[] = {nch, Bytes};
+    const hid_t frameType = H5Tarray_create2(H5T_NATIVE_UINT8, 1, frameDims);
+    const hid_t chType = H5Tarray_create2(H5T_NATIVE_UINT8, 2, chDims);
+    const hid_t mem = H5Tcreate(H5T_COMPOUND, rowSize);
+    H5Tinsert(mem, "frame_status_raw", 0, frameType);
+    H5Tinsert(mem, "channel_status_raw", Bytes, chType);
+
+    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
+    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
+    bool ok = set >= 0;
+    if (ok) {
+        H5Drefresh(set);
+        const hid_t space = H5Dget_space(set);
+        hsize_t n = 0;
+        H5Sget_simple_extent_dims(space, &n, nullptr);
+        const hsize_t start = hsize_t(block);
+        const hsize_t one = 1;
+        std::vector<char> buf(rowSize);
+        ok = start < n;
+        if (ok) {
+            const hid_t ms = H5Screate_simple(1, &one, nullptr);
+            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &one, nullptr) >= 0 &&
+                 H5Dread(set, mem, ms, space, H5P_DEFAULT, buf.data()) >= 0;
+            H5Sclose(ms);
+        }
+        if (ok) {
+            std::memcpy(frame, buf.data(), Bytes);
+            channels->resize(int(nch));
+            std::memcpy(channels->data(), buf.data() + Bytes, Bytes * nch);
+        }
+        H5Sclose(space);
+        H5Dclose(set);
+    }
+    H5Tclose(mem);
+    H5Tclose(chType);
+    H5Tclose(frameType);
+    if (!ok)
+        *error = tr("Состояние блока не читается");
     return ok;
 }

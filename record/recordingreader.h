@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include "grv480api.h"
+
 #include <hdf5.h>
 
 // Reads a recording made by MeasurementRecorder (docs/recording-format.md),
@@ -58,6 +60,9 @@ public:
     bool readSamples(int run, int channel, qint64 first, qint64 count, QVector<double> *out,
                      QString *error) const;
     bool readBlocks(int run, qint64 first, qint64 count, QList<Block> *out, QString *error) const;
+    // The module's status records of one block, verbatim as the block carried them.
+    bool readStatus(int run, qint64 block, TGRV480FrameStatus *frame,
+                    QVector<TGRV480ChStatus> *channels, QString *error) const;
 
 private:
     hid_t file = -1;

@@ -1,0 +1,409 @@
+// Review of a recording: the window records from the emulator while a review
+// window follows the growing file; every block reviewed shows the same table
+// and status panel the live window showed; damaged files give a message or
+// their complete blocks; the keys, the slider and the trend choose blocks.
+#include "boxcloser.h"
+#include "condledindicator.h"
+#include "deviceconfig.h"
+#include "emulatorprocess.h"
+#include "mainwindow.h"
+#include "measurementactions.h"
+#include "mesvalstatewidget.h"
+#include "recordingactions.h"
+#include "recordingreview.h"
+#include "recordingrun.h"
+#include "reviewwindow.h"
+#include "statuspanel.h"
+#include "trendplot.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <hdf5.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace {
+
+const char CrateSerial[] = "CR16-0417";
+
+// Every cell of the first 18 columns as the operator reads it, lamps by colour.
+QStringList tableView(QTableWidget *table)
+{
+    QStringList out;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < 18; ++c) {
+            if (auto *lamp = qobject_cast<CondLedIndicator *>(table->cellWidget(r, c)))
+                out << QStringLiteral("lamp %1").arg(lamp->state());
+            else
+                out << (table->item(r, c) ? table->item(r, c)->text() : QString());
+        }
+    }
+    return out;
+}
+
+QStringList panelView(StatusPanel *panel)
+{
+    QStringList out;
+    for (const QLineEdit *e : panel->findChildren<QLineEdit *>())
+        out << e->objectName() + QLatin1Char('=') + e->text();
+    for (const MesValStateWidget *m : panel->findChildren<MesValStateWidget *>())
+        out << m->objectName() + QLatin1Char('=') + m->text();
+    out << QStringLiteral("power %1").arg(panel->loadPowerLed()->state());
+    return out;
+}
+
+struct LiveView
+{
+    qint64 receivedMs = 0;
+    qint64 firstSample = 0;
+    QStringList table;
+    QStringList panel;
+};
+
+} // namespace
+
+class tst_RecordingReview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void liveRecordingReviewed();
+    void navigation_data();
+    void navigation();
+    void damagedFiles_data();
+    void damagedFiles();
+
+private:
+    QString recordingPath() const { return dir.filePath(QStringLiteral("live.h5")); }
+
+    std::unique_ptr<EmulatorProcess> emulator;
+    QTemporaryDir dir;
+    bool recorded = false;
+};
+
+void tst_RecordingReview::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    emulator.reset(new EmulatorProcess);
+    if (!emulator->start())
+        QSKIP("the crate-server emulator cannot be started");
+    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator->port()));
+    QLocale::setDefault(QLocale::c());
+    QSettings settings;
+    settings.clear();
+    DeviceConfig cfg;
+    cfg.loadSettings(settings);
+    for (int ch : {0, 1, 4})
+        cfg.setChannelEnabled(ch, true);
+    cfg.setMeasTime(100);
+    cfg.saveSettings(settings);
+}
+
+// Records from the emulator with the window's own recording while a review
+// window follows the file; then every block the live window showed is chosen
+// in the review and must look the same.
+void tst_RecordingReview::liveRecordingReviewed()
+{
+    BoxCloser boxes;
+    MainWindow w;
+    auto *recording = w.findChild<RecordingActions *>();
+    auto *shown = w.findChild<MeasurementActions *>();
+    auto *livePanel = w.findChild<StatusPanel *>(QStringLiteral("statusPanel"));
+    auto *liveTable = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));
+    QVERIFY(recording && shown && livePanel && liveTable);
+    QVERIFY(recording->startRecording(recordingPath()));
+
+    QList<LiveView> live;
+    const void *last = nullptr;
+    auto capture = [&] {
+        const auto block = shown->choose().snapshot.block;
+        if (!block || block.data() == last)
+            return;
+        last = block.data();
+        live.append(
+            {block->receivedMs, block->firstSample, tableView(liveTable), panelView(livePanel)});
+    };
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            capture();
+            return recording->recorder().stats().blocks >= 3;
+        },
+        20000));
+
+    // Opened while it is written: the newest block, "в реальном времени".
+    auto *review = new ReviewWindow;
+    QString error;
+    QVERIFY2(review->openFile(recordingPath(), &error), qPrintable(error));
+    QVERIFY(review->review().isGrowing());
+    QVERIFY(review->liveIndicator()->isVisibleTo(review));
+    QCOMPARE(review->currentBlock(), review->review().blockCount() - 1);
+    const int firstCount = review->review().blockCount();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            capture();
+            return review->review().blockCount() >= firstCount + 5;
+        },
+        20000));
+    // At the last block it stays at the last block, and the slider reaches it.
+    QVERIFY(QTest::qWaitFor([&] { return review->currentBlock() >= firstCount + 4; }, 5000));
+    QCOMPARE(review->positionSlider()->maximum(), review->review().blockCount() - 1);
+    // Elsewhere it stays where it is.
+    QVERIFY(review->showBlockAt(0));
+    const int grownTo = review->review().blockCount();
+    QVERIFY(QTest::qWaitFor([&] { return review->review().blockCount() > grownTo + 2; }, 20000));
+    QCOMPARE(review->currentBlock(), 0);
+
+    // Acquisition restarts: a second run, seen once the file is opened again.
+    w.refreshDevList();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            capture();
+            return review->review().runs().size() == 2 &&
+                   review->review().runOfBlock(review->review().blockCount() - 1) == 1;
+        },
+        20000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            capture();
+            return live.size() >= 8;
+        },
+        20000));
+    recording->stopRecording(RunEnd{0, QStringLiteral("Запись остановлена оператором")});
+    // The end of the last run arrives in the review too.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const auto &runs = review->review().runs();
+            return runs.size() == 2 && runs.at(0).ended && runs.at(1).ended;
+        },
+        10000));
+    QCOMPARE(review->runList()->topLevelItemCount(), 2);
+    QCOMPARE(review->runList()->topLevelItem(1)->text(3),
+             QStringLiteral("Запись остановлена оператором"));
+    QCOMPARE(review->runList()->topLevelItem(0)->text(3),
+             QStringLiteral("Обновление списка модулей"));
+    QVERIFY(boxes.texts.isEmpty());
+
+    // Every block the window showed, the same in review.
+    auto *reviewPanel = review->findChild<StatusPanel *>(QStringLiteral("reviewStatusPanel"));
+    QVERIFY(reviewPanel);
+    int compared = 0;
+    const RecordingReview &model = review->review();
+    for (const LiveView &v : qAsConst(live)) {
+        for (int i = 0; i < model.blockCount(); ++i) {
+            if (model.blockTimeMs(i) != v.receivedMs)
+                continue;
+            QVERIFY(review->showBlockAt(i));
+            const auto block = review->measurementActions()->choose().snapshot.block;
+            if (block->firstSample != v.firstSample)
+                continue;
+            QCOMPARE(tableView(review->resultsView()), v.table);
+            QCOMPARE(panelView(reviewPanel), v.panel);
+            ++compared;
+        }
+    }
+    QVERIFY2(compared >= 5, qPrintable(QString::number(compared)));
+    recorded = true;
+    delete review;
+}
+
+void tst_RecordingReview::navigation_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("key");      // 0: a click on the trend at block `expected`
+    QTest::addColumn<int>("expected"); // -1: the last block; -2: one before it
+    QTest::newRow("Right") << 0 << int(Qt::Key_Right) << 1;
+    QTest::newRow("Left at the first block stays") << 0 << int(Qt::Key_Left) << 0;
+    QTest::newRow("PgDown") << 0 << int(Qt::Key_PageDown) << 10;
+    QTest::newRow("PgUp near the start stops at 0") << 3 << int(Qt::Key_PageUp) << 0;
+    QTest::newRow("End") << 0 << int(Qt::Key_End) << -1;
+    QTest::newRow("Right at the last block stays") << -1 << int(Qt::Key_Right) << -1;
+    QTest::newRow("Home") << 5 << int(Qt::Key_Home) << 0;
+    QTest::newRow("click on the trend") << 0 << 0 << 7;
+    QTest::newRow("click on the trend's last block") << 0 << 0 << -2;
+}
+
+void tst_RecordingReview::navigation()
+{
+    QFETCH(int, from);
+    QFETCH(int, key);
+    QFETCH(int, expected);
+    if (!recorded)
+        QSKIP("no recording from the emulator");
+    BoxCloser boxes;
+    ReviewWindow review;
+    QString error;
+    QVERIFY2(review.openFile(recordingPath(), &error), qPrintable(error));
+    const int n = review.review().blockCount();
+    QVERIFY(n > 12);
+    QVERIFY(!review.review().isGrowing());
+    QVERIFY(!review.liveIndicator()->isVisibleTo(&review));
+    if (from < 0)
+        from += n;
+    if (expected < 0)
+        expected += n;
+    QVERIFY(review.showBlockAt(from));
+    review.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&review));
+    if (key) {
+        QTest::keyClick(&review, Qt::Key(key));
+    } else {
+        TrendPlot *trend = review.trend();
+        trend->replot();
+        const int x =
+            int(trend->xAxis->coordToPixel(review.review().blockTimeMs(expected) / 1000.0));
+        const QPoint at(x, trend->axisRect()->center().y());
+        QTest::mouseClick(trend, Qt::LeftButton, Qt::NoModifier, at);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return review.currentBlock() == expected; }, 2000));
+    QCOMPARE(review.positionSlider()->value(), expected);
+    // Export as from the live window, with the block's own time.
+    if (key == Qt::Key_End) {
+        const QString csv = dir.filePath(QStringLiteral("export.csv"));
+        QSignalSpy done(review.measurementActions(), &MeasurementActions::exportFinished);
+        review.measurementActions()->exportTo(csv, MeasurementActions::Kind::ResultsCsv);
+        QVERIFY(done.count() == 1 || done.wait(10000));
+        QVERIFY(done.first().at(0).toBool());
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        const QString time = QDateTime::fromMSecsSinceEpoch(review.review().blockTimeMs(expected))
+                                 .toString(QStringLiteral("HH:mm:ss"));
+        QVERIFY2(text.contains(time), qPrintable(time + QLatin1Char('\n') + text.left(600)));
+        QVERIFY(text.contains(review.resultsView()->item(0, 1)->text().left(6)));
+    }
+}
+
+// Files that are no recording, or are damaged: a message, or the blocks that
+// are whole; never a crash or a wait.
+void tst_RecordingReview::damagedFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error"); // part of the message; empty: opens
+    QTest::newRow("text file") << "text"
+                               << "не файл HDF5";
+    QTest::newRow("empty file") << "empty"
+                                << "не файл HDF5";
+    QTest::newRow("HDF5 but no recording") << "hdf5"
+                                           << "это не запись измерения";
+    QTest::newRow("newer format version") << "version"
+                                          << "версии 99";
+    QTest::newRow("truncated") << "truncated"
+                               << "повреждён или обрезан";
+    QTest::newRow("FIFO") << "fifo"
+                          << "FIFO";
+    QTest::newRow("directory") << "directory"
+                               << "Это каталог";
+    QTest::newRow("missing") << "missing"
+                             << "";
+    QTest::newRow("writer killed") << "killed"
+                                   << "";
+}
+
+void tst_RecordingReview::damagedFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    const QString path = dir.filePath(QStringLiteral("damaged_%1.h5").arg(kind));
+    const QString good = recordingPath();
+    if ((kind == "version" || kind == "truncated") && !recorded)
+        QSKIP("no recording from the emulator");
+    bool opens = false;
+    if (kind == "text") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("run_0001,1,2,3\n");
+    } else if (kind == "empty") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (kind == "hdf5") {
+        const hid_t f =
+            H5Fcreate(QFile::encodeName(path).constData(), H5F_ACC_EXCL, H5P_DEFAULT, H5P_DEFAULT);
+        QVERIFY(f >= 0);
+        H5Fclose(f);
+    } else if (kind == "version") {
+        QVERIFY(QFile::copy(good, path));
+        const hid_t f = H5Fopen(QFile::encodeName(path).constData(), H5F_ACC_RDWR, H5P_DEFAULT);
+        QVERIFY(f >= 0);
+        const hid_t a = H5Aopen(f, "format_version", H5P_DEFAULT);
+        const qint64 v = 99;
+        QVERIFY(H5Awrite(a, H5T_NATIVE_INT64, &v) >= 0);
+        H5Aclose(a);
+        H5Fclose(f);
+    } else if (kind == "truncated") {
+        QVERIFY(QFile::copy(good, path));
+        QFile f(path);
+        QVERIFY(f.resize(f.size() / 2));
+    } else if (kind == "fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else if (kind == "directory") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == "missing") {
+        error = QStringLiteral(":");
+    } else if (kind == "killed") {
+        if (!emulator || !emulator->isRunning())
+            QSKIP("the crate-server emulator is not running");
+        DeviceConfig cfg;
+        QSettings settings;
+        cfg.loadSettings(settings);
+        const QString config = dir.filePath(QStringLiteral("fast.gm480cfg"));
+        QFile c(config);
+        QVERIFY(c.open(QIODevice::WriteOnly));
+        c.write(RecordingRun::configFileText(cfg).toUtf8());
+        c.close();
+        QProcess p;
+        p.start(QStringLiteral(GRV480_BIN_DIR "/grv480-record"),
+                {"--crate", CrateSerial, "--slot", "3", "--config", config, "--duration", "1h",
+                 "--port", QString::number(emulator->port()), "--out", path});
+        QVERIFY(p.waitForStarted());
+        RecordingReader reader;
+        QString e;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return reader.open(path, &e) && !reader.runs().isEmpty() &&
+                       reader.runs().first().blocks >= 3;
+            },
+            20000));
+        reader.close();
+        ::kill(pid_t(p.processId()), SIGKILL);
+        QVERIFY(p.waitForFinished(10000));
+        opens = true;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    ReviewWindow review;
+    QString message;
+    const bool ok = review.openFile(path, &message);
+    QVERIFY2(clock.elapsed() < 5000, "no wait on a file");
+    if (!opens) {
+        QVERIFY(!ok);
+        QVERIFY2(message.contains(error) && message.contains(path), qPrintable(message));
+        return;
+    }
+    QVERIFY2(ok, qPrintable(message));
+    // Every complete block shows; the run says it was cut off.
+    const int n = review.review().blockCount();
+    QVERIFY(n >= 3);
+    for (int i = 0; i < n; ++i)
+        QVERIFY(review.showBlockAt(i));
+    QCOMPARE(review.runList()->topLevelItemCount(), 1);
+    QVERIFY(!review.review().runs().first().ended);
+    // Just killed, it cannot be told from a writer at work until no block comes.
+    QTRY_VERIFY_WITH_TIMEOUT(!review.review().isGrowing(), 2 * RecordingReview::QuietMs);
+    QCOMPARE(review.runList()->topLevelItem(0)->text(3),
+             QStringLiteral("оборван: окончание не записано"));
+    QCOMPARE(review.resultsView()->rowCount(), 3);
+}
+
+QTEST_MAIN(tst_RecordingReview)
+#include "tst_recordingreview.moc"
