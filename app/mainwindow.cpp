@@ -11,8 +11,8 @@
 #include "grv480recvthread.h"
 #include "measurementactions.h"
 #include "recordingactions.h"
-#include "resultstable.h"
 #include "resultrules.h"
+#include "resultstable.h"
 #include "runstatelabel.h"
 #include "savedstate.h"
 #include "sensorcolumns.h"
@@ -159,7 +159,8 @@ MainWindow::MainWindow(QWidget *parent)
     trendPlot->setVisible(showTrendAct->isChecked());
     connect(showTrendAct, &QAction::toggled, trendPlot, &QWidget::setVisible);
 
-    sensorColumns = new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->statusPanel->formLayout());
+    sensorColumns =
+        new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->statusPanel->formLayout());
     config->loadSettings(settings);
     for (const QString &problem : qAsConst(config->sensorProblems))
         sensorColumns->logEvent(EventLog::Config, problem);
@@ -687,9 +688,10 @@ void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
 {
     const DataBlockProcessor::DataBlock *block = &b;
     const TGRV480FrameStatus &f = block->status;
-    const int n = resultsTable->showBlock(
-        rows, b, ResultsTable::Checks::of(*config),
-        [this](int r, const QVector<double> &values) { return sensorColumns->plotValues(r, values); });
+    const int n = resultsTable->showBlock(rows, b, ResultsTable::Checks::of(*config),
+                                          [this](int r, const QVector<double> &values) {
+                                              return sensorColumns->plotValues(r, values);
+                                          });
     // The axes follow the last data given; one rescale per block does what one
     // per channel would, at a sixteenth of the cost.
     if (n > 0) {
