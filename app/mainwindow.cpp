@@ -610,17 +610,7 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
 {
     // Every value written by showBlock lands here too; only a channel cell
     // changes what the plots show, so only then are they rescaled.
-    bool channelCell = false;
-    for (ChannelRow *row : qAsConst(rows)) {
-        if (row->channelCell != item)
-            continue;
-        const bool visible = item->checkState() == Qt::Checked;
-        row->timeGraph->setVisible(visible);
-        row->fftGraph->setVisible(visible);
-        row->trendGraph->setVisible(visible);
-        channelCell = true;
-    }
-    if (!channelCell)
+    if (!ResultsTable::showRowGraphs(rows, item))
         return;
     cursorReadout->setBlock(cursorReadout->shownBlock(), plottedRows(), rowChannelNumbers());
     trendPlot->markDirty();

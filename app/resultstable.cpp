@@ -261,3 +261,18 @@ int ResultsTable::showBlock(const QList<ChannelRow *> &rows,
     }
     return n;
 }
+
+ChannelRow *ResultsTable::showRowGraphs(const QList<ChannelRow *> &rows, QTableWidgetItem *item)
+{
+    for (ChannelRow *row : rows) {
+        if (row->channelCell != item)
+            continue;
+        const bool visible = item->checkState() == Qt::Checked;
+        for (QCPGraph *graph : {row->timeGraph, row->fftGraph, row->trendGraph}) {
+            if (graph)
+                graph->setVisible(visible);
+        }
+        return row;
+    }
+    return nullptr;
+}

@@ -11,6 +11,7 @@
 
 class QStandardItemModel;
 class QTableWidget;
+class QTableWidgetItem;
 class DeviceConfig;
 
 // The measurement results table: its two-level header, the cells and lamps
@@ -50,6 +51,10 @@ public:
     // The row of physical channel (0 to 15): its number and its colour in the
     // table and in the row's graphs.
     static void setRowChannel(ChannelRow *row, int channel);
+
+    // After a change of item: when it is the channel cell of one of rows, that
+    // row's graphs are shown as the cell is checked, and the row is returned.
+    static ChannelRow *showRowGraphs(const QList<ChannelRow *> &rows, QTableWidgetItem *item);
 
     // What the time plot draws of a row's values (the values themselves, or
     // their equivalent in another unit).

@@ -7,7 +7,6 @@
 #include <QFile>
 
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -243,42 +242,25 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
         H5Tinsert(mem, figures[k], 24 + size_t(k) * figBytes, figType);
     H5Tinsert(mem, "lamps", 24 + FigureCount * figBytes, lampType);
 
-    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
-    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
-    bool ok = set >= 0;
-    if (ok) {
-        H5Drefresh(set);
-        const hid_t space = H5Dget_space(set);
-        hsize_t n = 0;
-        H5Sget_simple_extent_dims(space, &n, nullptr);
-        const hsize_t start = hsize_t(first);
-        const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
-        QByteArray buf(int(len * rowSize), '\0');
-        if (len > 0) {
-            const hid_t ms = H5Screate_simple(1, &len, nullptr);
-            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
-                 H5Dread(set, mem, ms, space, H5P_DEFAULT, buf.data()) >= 0;
-            H5Sclose(ms);
+    QByteArray buf;
+    const bool ok = readTable(r, first, count, mem, rowSize, &buf);
+    const qint64 len = qint64(buf.size() / rowSize);
+    for (qint64 i = 0; ok && i < len; ++i) {
+        const char *p = buf.constData() + i * rowSize;
+        Block b;
+        std::memcpy(&b.receiveTimeMs, p, 8);
+        std::memcpy(&b.firstSample, p + 8, 8);
+        std::memcpy(&b.sampleCount, p + 16, 8);
+        QVector<double> *dest[] = {&b.dc,    &b.ac,    &b.peakFrequency, &b.peakAmplitude,
+                                   &b.snr,   &b.sinad, &b.enob,          &b.ux,
+                                   &b.udiff, &b.ucm};
+        for (int k = 0; k < FigureCount; ++k) {
+            dest[k]->resize(int(nch));
+            std::memcpy(dest[k]->data(), p + 24 + size_t(k) * figBytes, figBytes);
         }
-        for (hsize_t i = 0; ok && i < len; ++i) {
-            const char *p = buf.constData() + i * rowSize;
-            Block b;
-            std::memcpy(&b.receiveTimeMs, p, 8);
-            std::memcpy(&b.firstSample, p + 8, 8);
-            std::memcpy(&b.sampleCount, p + 16, 8);
-            QVector<double> *dest[] = {&b.dc,    &b.ac,    &b.peakFrequency, &b.peakAmplitude,
-                                       &b.snr,   &b.sinad, &b.enob,          &b.ux,
-                                       &b.udiff, &b.ucm};
-            for (int k = 0; k < FigureCount; ++k) {
-                dest[k]->resize(int(nch));
-                std::memcpy(dest[k]->data(), p + 24 + size_t(k) * figBytes, figBytes);
-            }
-            b.lamps.resize(int(nch * 5));
-            std::memcpy(b.lamps.data(), p + 24 + FigureCount * figBytes, nch * 5);
-            out->append(b);
-        }
-        H5Sclose(space);
-        H5Dclose(set);
+        b.lamps.resize(int(nch * 5));
+        std::memcpy(b.lamps.data(), p + 24 + FigureCount * figBytes, nch * 5);
+        out->append(b);
     }
     H5Tclose(lampType);
     H5Tclose(figType);
@@ -308,36 +290,46 @@ bool RecordingReader::readStatus(int run, qint64 block, TGRV480FrameStatus *fram
     H5Tinsert(mem, "frame_status_raw", 0, frameType);
     H5Tinsert(mem, "channel_status_raw", Bytes, chType);
 
-    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
-    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
-    bool ok = set >= 0;
+    QByteArray buf;
+    const bool ok = readTable(r, block, 1, mem, rowSize, &buf) && size_t(buf.size()) == rowSize;
     if (ok) {
-        H5Drefresh(set);
-        const hid_t space = H5Dget_space(set);
-        hsize_t n = 0;
-        H5Sget_simple_extent_dims(space, &n, nullptr);
-        const hsize_t start = hsize_t(block);
-        const hsize_t one = 1;
-        std::vector<char> buf(rowSize);
-        ok = start < n;
-        if (ok) {
-            const hid_t ms = H5Screate_simple(1, &one, nullptr);
-            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &one, nullptr) >= 0 &&
-                 H5Dread(set, mem, ms, space, H5P_DEFAULT, buf.data()) >= 0;
-            H5Sclose(ms);
-        }
-        if (ok) {
-            std::memcpy(frame, buf.data(), Bytes);
-            channels->resize(int(nch));
-            std::memcpy(channels->data(), buf.data() + Bytes, Bytes * nch);
-        }
-        H5Sclose(space);
-        H5Dclose(set);
+        std::memcpy(frame, buf.constData(), Bytes);
+        channels->resize(int(nch));
+        std::memcpy(channels->data(), buf.constData() + Bytes, Bytes * nch);
     }
     H5Tclose(mem);
     H5Tclose(chType);
     H5Tclose(frameType);
     if (!ok)
         *error = tr("Состояние блока не читается");
+    return ok;
+}
+
+bool RecordingReader::readTable(const Run &r, qint64 first, qint64 count, hid_t mem, size_t rowSize,
+                                QByteArray *buf) const
+{
+    buf->clear();
+    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
+    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
+    if (set < 0)
+        return false;
+    H5Drefresh(set);
+    const hid_t space = H5Dget_space(set);
+    hsize_t n = 0;
+    H5Sget_simple_extent_dims(space, &n, nullptr);
+    const hsize_t start = hsize_t(first);
+    const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
+    bool ok = true;
+    if (len > 0) {
+        buf->resize(int(len * rowSize));
+        const hid_t ms = H5Screate_simple(1, &len, nullptr);
+        ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
+             H5Dread(set, mem, ms, space, H5P_DEFAULT, buf->data()) >= 0;
+        H5Sclose(ms);
+        if (!ok)
+            buf->clear();
+    }
+    H5Sclose(space);
+    H5Dclose(set);
     return ok;
 }

@@ -65,6 +65,11 @@ public:
                     QVector<TGRV480ChStatus> *channels, QString *error) const;
 
 private:
+    // Rows of a run's block table in the memory layout mem (rowSize bytes a
+    // row); fewer at the table's end.
+    bool readTable(const Run &r, qint64 first, qint64 count, hid_t mem, size_t rowSize,
+                   QByteArray *buf) const;
+
     hid_t file = -1;
     int version = 0;
     QList<Run> runList;

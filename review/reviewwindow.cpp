@@ -366,21 +366,17 @@ void ReviewWindow::setRows(int run)
 
 void ReviewWindow::onChannelCellChanged(QTableWidgetItem *item)
 {
-    for (ChannelRow *row : qAsConst(rows)) {
-        if (row->channelCell != item)
-            continue;
-        const bool visible = item->checkState() == Qt::Checked;
-        row->timeGraph->setVisible(visible);
-        row->fftGraph->setVisible(visible);
-        const int channel = item->text().toInt() - 1;
-        for (int g = 0; g < trendPlot->graphCount(); ++g) {
-            if (TrendPlot::graphChannel(trendPlot->graph(g)) == channel)
-                trendPlot->graph(g)->setVisible(visible);
-        }
-        for (Plot *plot : {timePlot, fftPlot, static_cast<Plot *>(trendPlot)}) {
-            plot->updateAxisAutoScale();
-            plot->requestRelpot();
-        }
+    if (!ResultsTable::showRowGraphs(rows, item))
+        return;
+    // The trend draws a line per channel of the whole file, not per row.
+    const int channel = item->text().toInt() - 1;
+    for (int g = 0; g < trendPlot->graphCount(); ++g) {
+        if (TrendPlot::graphChannel(trendPlot->graph(g)) == channel)
+            trendPlot->graph(g)->setVisible(item->checkState() == Qt::Checked);
+    }
+    for (Plot *plot : {timePlot, fftPlot, static_cast<Plot *>(trendPlot)}) {
+        plot->updateAxisAutoScale();
+        plot->requestRelpot();
     }
 }
 
