@@ -17,6 +17,7 @@
 #include "qttranslationswitch.h"
 #include "recordingactions.h"
 #include "resultrules.h"
+#include "resultstable.h"
 #include "reviewwindow.h"
 #include "runstatelabel.h"
 #include "sensorcolumns.h"
@@ -318,9 +319,7 @@ void MainWindow::fitSplitterToRows()
         return;
     QTableWidget *table = ui->paramsTable;
     const int rowsShown = std::max(MinimumTableRows, table->rowCount());
-    const int wanted = table->horizontalHeader()->sizeHint().height() +
-                       rowsShown * table->verticalHeader()->defaultSectionSize() +
-                       table->horizontalScrollBar()->sizeHint().height() + 2 * table->frameWidth();
+    const int wanted = resultsTable->heightForRows(rowsShown);
     const int tableHeight = std::max(0, std::min(wanted, total - MinimumPlotsHeight));
     const int minimum = table->horizontalHeader()->sizeHint().height() +
                         2 * table->verticalHeader()->defaultSectionSize();

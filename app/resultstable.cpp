@@ -8,6 +8,7 @@
 #include "resultrules.h"
 #include "tablecopyaction.h"
 
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTableWidget>
 
@@ -275,4 +276,11 @@ ChannelRow *ResultsTable::showRowGraphs(const QList<ChannelRow *> &rows, QTableW
         return row;
     }
     return nullptr;
+}
+
+int ResultsTable::heightForRows(int n) const
+{
+    return view->horizontalHeader()->sizeHint().height() +
+           n * view->verticalHeader()->defaultSectionSize() +
+           view->horizontalScrollBar()->sizeHint().height() + 2 * view->frameWidth();
 }

@@ -42,6 +42,9 @@ public:
     // The header texts in the current language.
     void retranslate();
 
+    // The table's height for its header, n rows and a horizontal scroll bar.
+    int heightForRows(int n) const;
+
     // Cells and lamps of table row r into row (the graphs are left as they are).
     void addRow(int r, ChannelRow *row);
     void clearRow(ChannelRow *row, const Checks &checks);

@@ -211,6 +211,9 @@ bool RecordingReview::loadBlock(int index, Shown *out, QString *error)
         frame->channels.append(ch);
     }
     a.reset();
+    // The library keeps the chunks it read in lists of its own; a block's
+    // worth of them is released to the allocator here.
+    H5garbage_collect();
 
     // The spectra from the samples as the processor computed them live; a
     // processor of its own, gone with its buffers once the block is built.

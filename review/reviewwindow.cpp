@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QSlider>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -32,6 +33,9 @@
 #include <QVBoxLayout>
 
 #include <array>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -112,8 +116,10 @@ void ReviewWindow::buildUi()
     runs->setObjectName(QStringLiteral("runList"));
     runs->setRootIsDecorated(false);
     runs->setColumnCount(4);
-    runs->setMinimumWidth(300);
+    runs->header()->setStretchLastSection(true);
     auto *side = new QWidget;
+    // The panel's texts whole, and room for the end reasons of the runs.
+    side->setMinimumWidth(std::max(440, statusPanel->sizeHint().width()));
     auto *sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->addWidget(statusPanel);
@@ -213,7 +219,8 @@ void ReviewWindow::buildUi()
     resize(settings.value(QStringLiteral("size"), QSize(1100, 850)).toSize());
     const QByteArray split = settings.value(QStringLiteral("splitter")).toByteArray();
     if (SavedState::isSplitterStateSane(split, splitter->count()))
-        splitter->restoreState(split);
+        autoSplit = !splitter->restoreState(split);
+    connect(splitter, &QSplitter::splitterMoved, this, [this] { autoSplit = false; });
 }
 
 QTableWidget *ReviewWindow::resultsView() const
@@ -307,6 +314,15 @@ bool ReviewWindow::showBlockAt(int index)
     const QSharedPointer<DeviceConfig> config = model.runConfig(shown.run);
     const DataBlockProcessor::DataBlock &block = *shown.block;
     const int n = results->showBlock(rows, block, ResultsTable::Checks::of(*config), nullptr);
+    {
+        // Wide enough for the numbers shown, and never narrower: no jumping columns.
+        QVector<int> widths;
+        for (int c = 0; c < table->columnCount(); ++c)
+            widths.append(table->columnWidth(c));
+        table->resizeColumnsToContents();
+        for (int c = 0; c < table->columnCount(); ++c)
+            table->setColumnWidth(c, std::max(widths.at(c), table->columnWidth(c)));
+    }
     // The lamps as the live window lit them, from the recording.
     for (int r = 0; r < n && (r + 1) * ResultsTable::LampCount <= shown.lamps.size(); ++r)
         ResultsTable::setLamps(rows.at(r), shown.lamps.constData() + r * ResultsTable::LampCount);
@@ -330,6 +346,12 @@ bool ReviewWindow::showBlockAt(int index)
                             QDateTime::fromMSecsSinceEpoch(model.blockTimeMs(index), Qt::UTC));
     statusBar()->clearMessage();
     updatePosition();
+#ifdef __GLIBC__
+    // The samples read and the analysis' buffers are freed by now; their pages
+    // go back to the system, or a review left open holds the peak of every
+    // block ever chosen.
+    malloc_trim(0);
+#endif
     return true;
 }
 
@@ -362,6 +384,28 @@ void ReviewWindow::setRows(int run)
         row->channelCell->setCheckState(Qt::Checked);
         rows.append(row);
     }
+    fitSplitter();
+}
+
+// The table gets the height of its rows, the plots keep the rest (at least half).
+void ReviewWindow::fitSplitter()
+{
+    if (!autoSplit || !isVisible())
+        return;
+    const int total = splitter->height() - splitter->handleWidth();
+    if (total <= 0)
+        return;
+    const int shown = std::min(results->heightForRows(std::max(2, int(rows.size()))), total / 2);
+    const QSignalBlocker quiet(splitter);
+    splitter->setSizes({total - shown, shown});
+}
+
+void ReviewWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Once the panes have their heights.
+    QTimer::singleShot(0, this, &ReviewWindow::fitSplitter);
+    slider->setFocus();
 }
 
 void ReviewWindow::onChannelCellChanged(QTableWidgetItem *item)
@@ -424,8 +468,11 @@ void ReviewWindow::fillRunList()
             end = tr("идёт запись");
         else
             end = tr("оборван: окончание не записано");
-        auto *item = new QTreeWidgetItem({QString::number(run.number), timeText(run.startTimeMs),
+        const QDateTime start = QDateTime::fromMSecsSinceEpoch(run.startTimeMs);
+        auto *item = new QTreeWidgetItem({QString::number(run.number),
+                                          QLocale().toString(start, QStringLiteral("HH:mm:ss")),
                                           QString::number(run.blocks), end});
+        item->setToolTip(1, timeText(run.startTimeMs));
         item->setToolTip(3, end);
         runs->addTopLevelItem(item);
     }

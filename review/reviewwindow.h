@@ -60,6 +60,7 @@ public:
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildUi();
@@ -71,13 +72,15 @@ private:
     void updatePosition();
     void chooseOnTrend(QMouseEvent *event);
     void describe(MeasurementSnapshot &s) const;
+    void fitSplitter();
 
     RecordingReview model;
     QList<ChannelRow *> rows;
     int rowsRun = -1; // the run whose channels the rows show
     int current = -1;
     int pending = -1;
-    QTimer showTimer; // folds the steps of a held key into one block shown
+    bool autoSplit = true; // no stored pane sizes, none moved by hand yet
+    QTimer showTimer;      // folds the steps of a held key into one block shown
     QPoint pressPos;
 
     TrendPlot *trendPlot = nullptr;

@@ -22,6 +22,7 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -82,6 +83,8 @@ private slots:
     void navigation();
     void damagedFiles_data();
     void damagedFiles();
+    void languageSwitch_data();
+    void languageSwitch();
 
 private:
     QString recordingPath() const { return dir.filePath(QStringLiteral("live.h5")); }
@@ -403,6 +406,47 @@ void tst_RecordingReview::damagedFiles()
     QCOMPARE(review.runList()->topLevelItem(0)->text(3),
              QStringLiteral("оборван: окончание не записано"));
     QCOMPARE(review.resultsView()->rowCount(), 3);
+}
+
+// The window follows the language like the others: its own texts, the table's
+// header, the panel and the numbers of the block shown.
+void tst_RecordingReview::languageSwitch_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("live");
+    QTest::addColumn<QString>("runColumn");
+    QTest::addColumn<QString>("panelTitle");
+    QTest::newRow("English") << true << "live"
+                             << "Run"
+                             << "Status";
+    QTest::newRow("back to Russian") << false << "в реальном времени"
+                                     << "Прогон"
+                                     << "Состояние";
+}
+
+void tst_RecordingReview::languageSwitch()
+{
+    QFETCH(bool, english);
+    QFETCH(QString, live);
+    QFETCH(QString, runColumn);
+    QFETCH(QString, panelTitle);
+    if (!recorded)
+        QSKIP("no recording from the emulator");
+    ReviewWindow review;
+    QString error;
+    QVERIFY2(review.openFile(recordingPath(), &error), qPrintable(error));
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral("grv480monitor_en"),
+                            QStringLiteral(GRV480_BIN_DIR "/translations")));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    if (!english)
+        QCoreApplication::removeTranslator(&translator);
+    QCoreApplication::processEvents();
+    QCOMPARE(review.liveIndicator()->text(), live);
+    QCOMPARE(review.runList()->headerItem()->text(0), runColumn);
+    QCOMPARE(review.findChild<StatusPanel *>()->title(), panelTitle);
+    QVERIFY(!review.resultsView()->item(0, 1)->text().isEmpty());
+    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_MAIN(tst_RecordingReview)
