@@ -190,27 +190,14 @@ bool RecordingReader::readSamples(int run, int channel, qint64 first, qint64 cou
                                 .arg(r.group)
                                 .arg(r.channels.at(channel), 2, 10, QLatin1Char('0'))
                                 .toLatin1();
-    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
-    bool ok = set >= 0;
-    if (ok) {
-        H5Drefresh(set);
-        const hid_t space = H5Dget_space(set);
-        hsize_t n = 0;
-        H5Sget_simple_extent_dims(space, &n, nullptr);
-        const hsize_t start = hsize_t(first);
-        const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
+    const bool ok = readRange(path, first, count, H5T_NATIVE_DOUBLE, [out](qint64 len) {
         out->resize(int(len));
-        if (len > 0) {
-            const hid_t mem = H5Screate_simple(1, &len, nullptr);
-            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
-                 H5Dread(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT, out->data()) >= 0;
-            H5Sclose(mem);
-        }
-        H5Sclose(space);
-        H5Dclose(set);
-    }
-    if (!ok)
+        return static_cast<void *>(out->data());
+    });
+    if (!ok) {
+        out->clear();
         *error = tr("Отсчёты канала не читаются");
+    }
     return ok;
 }
 
@@ -308,26 +295,36 @@ bool RecordingReader::readStatus(int run, qint64 block, TGRV480FrameStatus *fram
 bool RecordingReader::readTable(const Run &r, qint64 first, qint64 count, hid_t mem, size_t rowSize,
                                 QByteArray *buf) const
 {
-    buf->clear();
     const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
+    const bool ok = readRange(path, first, count, mem, [buf, rowSize](qint64 len) {
+        buf->resize(int(len * qint64(rowSize)));
+        return static_cast<void *>(buf->data());
+    });
+    if (!ok)
+        buf->clear();
+    return ok;
+}
+
+bool RecordingReader::readRange(const QByteArray &path, qint64 first, qint64 count, hid_t memType,
+                                const std::function<void *(qint64 len)> &place) const
+{
     const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
     if (set < 0)
         return false;
+    // Another process may have appended since the last look.
     H5Drefresh(set);
     const hid_t space = H5Dget_space(set);
     hsize_t n = 0;
     H5Sget_simple_extent_dims(space, &n, nullptr);
     const hsize_t start = hsize_t(first);
     const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
+    void *dest = place(qint64(len));
     bool ok = true;
     if (len > 0) {
-        buf->resize(int(len * rowSize));
-        const hid_t ms = H5Screate_simple(1, &len, nullptr);
+        const hid_t mem = H5Screate_simple(1, &len, nullptr);
         ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
-             H5Dread(set, mem, ms, space, H5P_DEFAULT, buf->data()) >= 0;
-        H5Sclose(ms);
-        if (!ok)
-            buf->clear();
+             H5Dread(set, memType, mem, space, H5P_DEFAULT, dest) >= 0;
+        H5Sclose(mem);
     }
     H5Sclose(space);
     H5Dclose(set);

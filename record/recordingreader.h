@@ -10,6 +10,8 @@
 
 #include <hdf5.h>
 
+#include <functional>
+
 // Reads a recording made by MeasurementRecorder (docs/recording-format.md),
 // also while it is still being written: the file is opened for concurrent
 // reading, and refresh() picks up the blocks appended since.
@@ -69,6 +71,10 @@ private:
     // row); fewer at the table's end.
     bool readTable(const Run &r, qint64 first, qint64 count, hid_t mem, size_t rowSize,
                    QByteArray *buf) const;
+    // Elements first to first + count - 1 of a one-dimensional dataset (fewer
+    // at its end) into the memory place(number of elements) gives.
+    bool readRange(const QByteArray &path, qint64 first, qint64 count, hid_t memType,
+                   const std::function<void *(qint64 len)> &place) const;
 
     hid_t file = -1;
     int version = 0;
