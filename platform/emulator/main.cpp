@@ -43,6 +43,8 @@ void usage(FILE *f)
         "                    be the recorded one, else setting it fails naming the setting\n"
         "  --once            with --replay: play the recording once, then send only\n"
         "                    heartbeats (default: loop from the start)\n"
+        "  --print-configuration  with --replay: print the recorded configuration as a\n"
+        "                    \".gm480cfg\" file for the monitor to load, and exit\n"
         "  --check           only read the scenario and report errors\n"
         "  --print-default   print the built-in scenario and exit\n"
         "  --help            this text\n\n"
@@ -111,6 +113,7 @@ int main(int argc, char **argv)
     bool allowFaults = false;
     std::string replayFile;
     bool once = false;
+    bool printConfiguration = false;
     ClientLimits limits;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -154,6 +157,8 @@ int main(int argc, char **argv)
             replayFile = value("--replay");
         } else if (a == "--once") {
             once = true;
+        } else if (a == "--print-configuration") {
+            printConfiguration = true;
         } else if (a == "--check") {
             checkOnly = true;
         } else if (a == "--print-default") {
@@ -170,8 +175,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "grv480-emulator: --replay and --scenario exclude each other\n");
         return 2;
     }
-    if (once && replayFile.empty()) {
-        std::fprintf(stderr, "grv480-emulator: --once needs --replay\n");
+    if ((once || printConfiguration) && replayFile.empty()) {
+        std::fprintf(stderr, "grv480-emulator: %s needs --replay\n",
+                     once ? "--once" : "--print-configuration");
         return 2;
     }
     Scenario scenario;
@@ -181,6 +187,10 @@ int main(int argc, char **argv)
         if (!recording.open(replayFile, &error)) {
             std::fprintf(stderr, "grv480-emulator: cannot replay %s\n", error.c_str());
             return 6;
+        }
+        if (printConfiguration) {
+            std::fputs(recording.configurationText().c_str(), stdout);
+            return 0;
         }
         for (const std::string &note : recording.notes())
             std::fprintf(stderr, "grv480-emulator: replay: %s\n", note.c_str());

@@ -555,7 +555,7 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
         if (zc < kCodeMin || zc > kCodeMax)
             return false;
         for (uint32_t j = 0; j < n; ++j) {
-            const int64_t c = int64_t(relCode[j]) + zc;
+            const int64_t c = relCode[j] + zc;
             if (gainOf(j) == g && outOfRangeOwed[j] <= 0 && (c >= kCodeMax || c <= kCodeMin))
                 return false;
         }
@@ -572,8 +572,12 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
             replayBlockSerial = cursor->blockSerial();
             takeReplayBlock(*block);
         }
-        for (uint32_t i = 0; i < n; ++i)
-            relCode[i] = voltsToCode(mv[i] * 1e-3 - channels[i].dacV, channels[i].fullScale);
+        // Not clipped: a sample on its rail was recorded with its zero taken
+        // off, beyond the rail.
+        for (uint32_t i = 0; i < n; ++i) {
+            const double c = std::round((mv[i] * 1e-3 - channels[i].dacV) / channels[i].fullScale * 8388608.0);
+            relCode[i] = std::isfinite(c) ? int64_t(std::clamp(c, -1e12, 1e12)) : 0;
+        }
         // The library takes each gain's zero row off its channels, so the zero
         // code is free within a frame: one that puts a channel on its rail
         // gives it the recorded out-of-range sample and keeps its value.
@@ -584,7 +588,7 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
             const unsigned g = gainOf(i);
             if (tables.zeroRowOfGain[g] < 0 || outOfRangeOwed[i] <= 0 || fixed[g])
                 continue;
-            const int64_t at = int64_t(relCode[i]) + zeroCode[g];
+            const int64_t at = relCode[i] + zeroCode[g];
             const int64_t rail = at >= 0 ? kCodeMax : kCodeMin;
             const bool noneYet = lastOfBlock && outOfRangeOwed[i] == int64_t(std::max<uint32_t>(
                                                                       1, block->channels[i].outOfRangeCount));
@@ -599,8 +603,8 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
             int64_t lo = kCodeMin + 1, hi = kCodeMax - 1;
             for (uint32_t j = 0; j < n; ++j) {
                 if (gainOf(j) == g) {
-                    lo = std::max<int64_t>(lo, kCodeMin + 1 - int64_t(relCode[j]));
-                    hi = std::min<int64_t>(hi, kCodeMax - 1 - int64_t(relCode[j]));
+                    lo = std::max<int64_t>(lo, kCodeMin + 1 - relCode[j]);
+                    hi = std::min<int64_t>(hi, kCodeMax - 1 - relCode[j]);
                 }
             }
             if (lo <= hi)
@@ -620,8 +624,7 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
             int32_t code;
             if (r < n) {
                 const unsigned g = gainOf(r);
-                code = tables.zeroRowOfGain[g] >= 0 ? clampCode(int64_t(relCode[r]) + zeroCode[g])
-                                                    : relCode[r];
+                code = clampCode(relCode[r] + (tables.zeroRowOfGain[g] >= 0 ? zeroCode[g] : 0));
                 if (codeSaturated(code) && outOfRangeOwed[r] > 0)
                     --outOfRangeOwed[r];
             } else {

@@ -187,6 +187,7 @@ bool ReplayRecording::open(const std::string &filePath, std::string *error)
             expected = cfg;
             filterManual = manual;
             frameFreq = r.frameFrequency;
+            configText = text(r.configuration);
             first = false;
         } else if (compare(cfg, r.frameFrequency) != 0) {
             // One module has one configuration: a run recorded with another is left out.
@@ -256,8 +257,8 @@ bool ReplayRecording::readBlock(size_t run, int64_t index, ReplayBlock *out,
     if (!reader->readBlocks(r.index, index, 1, &rows, &message) ||
         !reader->readStatusRecords(r.index, index, 1, &frameRaw, &channelRaw, &message) ||
         rows.size() != 1 || frameRaw.size() != 1 || channelRaw.size() != 1) {
-        *error = path + ": " + (message.isEmpty() ? std::string("block table cut short")
-                                                  : text(message));
+        *error = path + ": " +
+                 (message.isEmpty() ? std::string("block table cut short") : text(message));
         return false;
     }
     const size_t n = channelCount();
@@ -285,8 +286,8 @@ bool ReplayRecording::readFrames(size_t run, int64_t first, int64_t count, std::
     for (size_t k = 0; k < n; ++k) {
         if (!reader->readSamples(runs[run].index, int(k), first, count, &samples, &message) ||
             samples.size() != count) {
-            *error = path + ": " + (message.isEmpty() ? std::string("samples cut short")
-                                                      : text(message));
+            *error = path + ": " +
+                     (message.isEmpty() ? std::string("samples cut short") : text(message));
             return false;
         }
         for (int64_t f = 0; f < count; ++f)

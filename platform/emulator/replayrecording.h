@@ -45,6 +45,8 @@ public:
     int64_t blockCount(size_t run) const { return runs[run].blocks; }
     // Runs left out, one line each, for the log.
     const std::vector<std::string> &notes() const { return skipped; }
+    // The ".gm480cfg" text the played runs were recorded with.
+    const std::string &configurationText() const { return configText; }
 
     // 0 when a configuration written to the module matches the recorded one,
     // else the GRV480_ERR_REPLAY_* code of the first setting that differs.
@@ -76,6 +78,7 @@ private:
     bool filterManual = false;
     std::vector<Run> runs;
     std::vector<std::string> skipped;
+    std::string configText;
 };
 
 // Where one module connection is in the recording. Started over at every
@@ -104,8 +107,8 @@ private:
     size_t run = 0;
     int64_t blockIndex = -1;
     ReplayBlock block;
-    int64_t inBlock = 0;          // frames of the block handed out
-    std::vector<double> chunk;    // frames read ahead within the block
+    int64_t inBlock = 0;       // frames of the block handed out
+    std::vector<double> chunk; // frames read ahead within the block
     int64_t chunkFrames = 0;
     int64_t chunkPos = 0;
     uint64_t serial = 0;
