@@ -4,8 +4,10 @@
 // other than the recorded one is refused naming the setting; files that
 // cannot be replayed stop the emulator at once with one line.
 #include "apierror.h"
+#include "boxcloser.h"
 #include "deviceconfig.h"
 #include "grv480api.h"
+#include "mainwindow.h"
 #include "recordingreader.h"
 #include "recordingrun.h"
 
@@ -74,6 +76,7 @@ private slots:
     void onceEndsWithHeartbeats();
     void configurationMismatch_data();
     void configurationMismatch();
+    void windowNamesTheSetting();
     void unplayableFile_data();
     void unplayableFile();
 
@@ -278,6 +281,27 @@ void tst_Replay::configurationMismatch()
 #endif
 }
 
+// The main window, opened on the replaying module with another ADC
+// frequency, says so in its box.
+void tst_Replay::windowNamesTheSetting()
+{
+#ifdef HAVE_EMULATOR
+    DeviceConfig c = recordedConfig();
+    c.setAdcFreq(25000);
+    QSettings settings;
+    settings.clear();
+    c.saveSettings(settings);
+    settings.sync();
+    qputenv("GRV480_SERVER_PORT", QByteArray::number(replay->port()));
+    BoxCloser boxes;
+    MainWindow w;
+    QVERIFY(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, 10000));
+    QCOMPARE(boxes.texts.first(),
+             QStringLiteral("Не удалось записать конфигурацию модуля. Ошибка -10233: "
+                            "Конфигурация не совпадает с записью: частота АЦП"));
+#endif
+}
+
 void tst_Replay::unplayableFile_data()
 {
     QTest::addColumn<QString>("kind");
@@ -359,5 +383,5 @@ void tst_Replay::unplayableFile()
 #endif
 }
 
-QTEST_GUILESS_MAIN(tst_Replay)
+QTEST_MAIN(tst_Replay)
 #include "tst_replay.moc"
