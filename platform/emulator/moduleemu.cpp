@@ -478,12 +478,13 @@ void ModuleEmulator::takeReplayBlock(const ReplayBlock &b)
     powerExceeded = (fs.flags & GRV480_FRAME_LOAD_POWER_EXCEEDED) != 0;
     const uint32_t n = tables.raw.unbalanceChCount;
     outOfRangeOwed.assign(n, 0);
+    outOfRangeRecorded.assign(n, 0);
     std::fill(std::begin(zeroBase), std::end(zeroBase), 0);
     bool zeroSet[8] = {};
     for (uint32_t i = 0; i < n && i < b.channels.size(); ++i) {
         const TGRV480ChStatus &c = b.channels[i];
         if (c.flags & GRV480_CH_OUT_OF_RANGE)
-            outOfRangeOwed[i] = std::max<int64_t>(1, c.outOfRangeCount);
+            outOfRangeOwed[i] = outOfRangeRecorded[i] = std::max<int64_t>(1, c.outOfRangeCount);
         const unsigned g = (tables.raw.mainTable[i] & GRV480_ENTRY_GAIN_MASK) >> GRV480_ENTRY_GAIN_SHIFT;
         if (tables.zeroRowOfGain[g] >= 0 && !zeroSet[g]) {
             zeroBase[g] = voltsToCode(c.zeroOffset, gainFullScaleV(g));
@@ -572,10 +573,11 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
             replayBlockSerial = cursor->blockSerial();
             takeReplayBlock(*block);
         }
-        // Not clipped: a sample on its rail was recorded with its zero taken
-        // off, beyond the rail.
+        // Not clipped: a sample taken on its rail was recorded with the zero
+        // taken off, so it lies beyond the rail.
         for (uint32_t i = 0; i < n; ++i) {
-            const double c = std::round((mv[i] * 1e-3 - channels[i].dacV) / channels[i].fullScale * 8388608.0);
+            const double c = std::round((mv[i] * 1e-3 - channels[i].dacV) / channels[i].fullScale
+                                        * 8388608.0);
             relCode[i] = std::isfinite(c) ? int64_t(std::clamp(c, -1e12, 1e12)) : 0;
         }
         // The library takes each gain's zero row off its channels, so the zero
@@ -590,8 +592,8 @@ void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
                 continue;
             const int64_t at = relCode[i] + zeroCode[g];
             const int64_t rail = at >= 0 ? kCodeMax : kCodeMin;
-            const bool noneYet = lastOfBlock && outOfRangeOwed[i] == int64_t(std::max<uint32_t>(
-                                                                      1, block->channels[i].outOfRangeCount));
+            // The block's last chance to show its flag at all.
+            const bool noneYet = lastOfBlock && outOfRangeOwed[i] == outOfRangeRecorded[i];
             if ((std::llabs(at - rail) <= kRailTolerance || noneYet) && fits(g, rail - relCode[i])) {
                 zeroCode[g] = int32_t(rail - relCode[i]);
                 fixed[g] = true;

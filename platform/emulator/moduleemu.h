@@ -138,6 +138,7 @@ private:
     std::vector<double> bgTarget;         // volts of each background entry in this block
     int32_t zeroBase[8] = {};             // code of each gain's zero row in this block
     std::vector<int64_t> outOfRangeOwed;  // saturated samples still to give, per channel
+    std::vector<int64_t> outOfRangeRecorded;
     std::vector<int64_t> relCode;         // per channel: code less the zero of its gain, unclipped
     std::vector<int32_t> zeroCode;        // per gain, this frame
 };
