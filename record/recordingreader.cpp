@@ -137,6 +137,11 @@ QString RecordingReader::rootText(const char *attribute) const
     return file >= 0 ? readString(file, attribute) : QString();
 }
 
+qint64 RecordingReader::rootInteger(const char *attribute, qint64 fallback) const
+{
+    return file >= 0 ? readScalar<qint64>(file, attribute, H5T_NATIVE_INT64, fallback) : fallback;
+}
+
 bool RecordingReader::refresh(QString *error)
 {
     QStringList names;
@@ -257,38 +262,40 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
     return ok;
 }
 
-bool RecordingReader::readStatus(int run, qint64 block, TGRV480FrameStatus *frame,
-                                 QVector<TGRV480ChStatus> *channels, QString *error) const
+bool RecordingReader::readStatusRecords(int run, qint64 first, qint64 count,
+                                        QList<QByteArray> *frameStatus,
+                                        QList<QByteArray> *channelStatus, QString *error) const
 {
-    if (run < 0 || run >= runList.size() || block < 0) {
+    frameStatus->clear();
+    channelStatus->clear();
+    if (run < 0 || run >= runList.size() || first < 0 || count < 0) {
         *error = tr("Нет таких данных в записи");
         return false;
     }
     const Run &r = runList.at(run);
+    constexpr hsize_t StatusBytes = 136;
     const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
-    constexpr size_t Bytes = sizeof(TGRV480FrameStatus);
-    static_assert(sizeof(TGRV480ChStatus) == Bytes, "both records are 136 bytes");
-    const size_t rowSize = Bytes * (1 + nch);
-    const hsize_t frameDims[] = {Bytes};
-    const hsize_t chDims[] = {nch, Bytes};
-    const hid_t frameType = H5Tarray_create2(H5T_NATIVE_UINT8, 1, frameDims);
-    const hid_t chType = H5Tarray_create2(H5T_NATIVE_UINT8, 2, chDims);
+    const size_t rowSize = StatusBytes * (1 + nch);
     const hid_t mem = H5Tcreate(H5T_COMPOUND, rowSize);
+    const hid_t frameType = H5Tarray_create2(H5T_NATIVE_UINT8, 1, &StatusBytes);
+    const hsize_t chDims[] = {nch, StatusBytes};
+    const hid_t chType = H5Tarray_create2(H5T_NATIVE_UINT8, 2, chDims);
     H5Tinsert(mem, "frame_status_raw", 0, frameType);
-    H5Tinsert(mem, "channel_status_raw", Bytes, chType);
+    H5Tinsert(mem, "channel_status_raw", StatusBytes, chType);
 
     QByteArray buf;
-    const bool ok = readTable(r, block, 1, mem, rowSize, &buf) && size_t(buf.size()) == rowSize;
-    if (ok) {
-        std::memcpy(frame, buf.constData(), Bytes);
-        channels->resize(int(nch));
-        std::memcpy(channels->data(), buf.constData() + Bytes, Bytes * nch);
+    const bool ok = readTable(r, first, count, mem, rowSize, &buf);
+    const qint64 len = qint64(buf.size() / rowSize);
+    for (qint64 i = 0; ok && i < len; ++i) {
+        const char *p = buf.constData() + i * rowSize;
+        frameStatus->append(QByteArray(p, int(StatusBytes)));
+        channelStatus->append(QByteArray(p + StatusBytes, int(nch * StatusBytes)));
     }
-    H5Tclose(mem);
     H5Tclose(chType);
     H5Tclose(frameType);
+    H5Tclose(mem);
     if (!ok)
-        *error = tr("Состояние блока не читается");
+        *error = tr("Таблица блоков не читается");
     return ok;
 }
 

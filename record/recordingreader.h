@@ -6,8 +6,6 @@
 #include <QString>
 #include <QVector>
 
-#include "grv480api.h"
-
 #include <hdf5.h>
 
 #include <functional>
@@ -57,14 +55,16 @@ public:
 
     int formatVersion() const { return version; }
     QString rootText(const char *attribute) const;
+    qint64 rootInteger(const char *attribute, qint64 fallback) const;
     const QList<Run> &runs() const { return runList; }
 
     bool readSamples(int run, int channel, qint64 first, qint64 count, QVector<double> *out,
                      QString *error) const;
     bool readBlocks(int run, qint64 first, qint64 count, QList<Block> *out, QString *error) const;
-    // The module's status records of one block, verbatim as the block carried them.
-    bool readStatus(int run, qint64 block, TGRV480FrameStatus *frame,
-                    QVector<TGRV480ChStatus> *channels, QString *error) const;
+    // The module's status records of blocks first .. first + count - 1, verbatim:
+    // per block one frame status and one channel status per channel (136 bytes each).
+    bool readStatusRecords(int run, qint64 first, qint64 count, QList<QByteArray> *frameStatus,
+                           QList<QByteArray> *channelStatus, QString *error) const;
 
 private:
     // Rows of a run's block table in the memory layout mem (rowSize bytes a

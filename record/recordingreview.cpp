@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -188,9 +189,19 @@ bool RecordingReview::loadBlock(int index, Shown *out, QString *error)
     }
     const RecordingReader::Block &b = rows.constFirst();
     auto frame = QSharedPointer<GRV480RecvThread::Frame>::create();
-    QVector<TGRV480ChStatus> chStatus;
-    if (!reader.readStatus(k, row, &frame->status, &chStatus, error))
+    QList<QByteArray> frameRecords, channelRecords;
+    if (!reader.readStatusRecords(k, row, 1, &frameRecords, &channelRecords, error))
         return false;
+    QVector<TGRV480ChStatus> chStatus(run.channels.size());
+    if (frameRecords.size() != 1 ||
+        channelRecords.constFirst().size() < int(chStatus.size() * sizeof(TGRV480ChStatus))) {
+        *error = tr("Блок %1 не читается").arg(index + 1);
+        return false;
+    }
+    // The records are the module's own, the processor's input as it was.
+    std::memcpy(&frame->status, frameRecords.constFirst().constData(), sizeof frame->status);
+    std::memcpy(chStatus.data(), channelRecords.constFirst().constData(),
+                chStatus.size() * sizeof(TGRV480ChStatus));
     frame->receivedMs = b.receiveTimeMs;
     frame->firstSample = b.firstSample;
     frame->runId = quint64(run.number);
