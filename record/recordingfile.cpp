@@ -1,4 +1,5 @@
 #include "recordingfile.h"
+#include "recordingreader.h"
 
 #include "fileerror.h"
 #include "hdf5attributes.h"
@@ -16,6 +17,9 @@
 #include <limits>
 
 #include <sys/stat.h>
+
+static_assert(RecordingFile::FormatVersion <= RecordingReader::NewestFormatVersion,
+              "the review reads what the recording writes");
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "recordingreader.h"
 
 #include "filereader.h"
-#include "recordingfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -112,12 +111,12 @@ bool RecordingReader::open(const QString &path, QString *error)
         close();
         return false;
     }
-    if (version > RecordingFile::FormatVersion) {
+    if (version > NewestFormatVersion) {
         *error = tr("%1: запись в формате версии %2, программа читает версии до %3; нужна более "
                     "новая программа")
                      .arg(path)
                      .arg(version)
-                     .arg(RecordingFile::FormatVersion);
+                     .arg(NewestFormatVersion);
         close();
         return false;
     }

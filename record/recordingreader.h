@@ -46,6 +46,9 @@ public:
         QVector<quint8> lamps; // five per channel: range, short, open, Udiff, Ucm
     };
 
+    // The newest format this reader understands; a newer file is refused.
+    static constexpr int NewestFormatVersion = 1;
+
     RecordingReader() = default;
     ~RecordingReader() { close(); }
 
