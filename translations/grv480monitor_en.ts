@@ -1746,10 +1746,6 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
         <source>%1: запись в формате версии %2, программа читает версии до %3; нужна более новая программа</source>
         <translation>%1: the recording has format version %2, this program reads versions up to %3; a newer program is needed</translation>
     </message>
-    <message>
-        <source>Состояние блока не читается</source>
-        <translation>The status of the block cannot be read</translation>
-    </message>
 </context>
 <context>
     <name>RecordingReview</name>
