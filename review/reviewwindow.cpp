@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <climits>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -67,7 +68,10 @@ ReviewWindow::ReviewWindow(QWidget *parent)
             showBlockAt(pending);
     });
     connect(&model, &RecordingReview::grown, this, &ReviewWindow::onGrown);
-    connect(&model, &RecordingReview::runsChanged, this, &ReviewWindow::fillRunList);
+    connect(&model, &RecordingReview::runsChanged, this, [this] {
+        addTrendLines();
+        fillRunList();
+    });
     connect(&model, &RecordingReview::growingChanged, this, [this](bool on) {
         liveLabel->setVisible(on);
         fillRunList();
@@ -260,17 +264,7 @@ bool ReviewWindow::openFile(const QString &path, QString *error)
 {
     if (!model.open(path, error, &trendPlot->store()))
         return false;
-    // One line for every channel that any run recorded.
-    std::array<bool, TrendStore::ChannelCount> seen{};
-    for (const RecordingReader::Run &run : model.runs()) {
-        for (int ch : run.channels) {
-            if (ch >= 1 && ch <= TrendStore::ChannelCount && !seen[size_t(ch - 1)]) {
-                seen[size_t(ch - 1)] = true;
-                QCPGraph *graph = trendPlot->addTrendGraph(ch - 1);
-                graph->setPen(QPen(ResultRules::channelColor(ch - 1)));
-            }
-        }
-    }
+    addTrendLines();
     trendPlot->markDirty();
     trendPlot->rebuild();
     trendPlot->updateAxisAutoScale();
@@ -293,6 +287,26 @@ bool ReviewWindow::openFile(const QString &path, QString *error)
     slider->setValue(first);
     showBlockAt(first);
     return true;
+}
+
+// One line for every channel that any run recorded, also a run that began since.
+void ReviewWindow::addTrendLines()
+{
+    std::array<bool, TrendStore::ChannelCount> drawn{};
+    for (int g = 0; g < trendPlot->graphCount(); ++g) {
+        const int ch = TrendPlot::graphChannel(trendPlot->graph(g));
+        if (ch >= 0 && ch < TrendStore::ChannelCount)
+            drawn[size_t(ch)] = true;
+    }
+    for (const RecordingReader::Run &run : model.runs()) {
+        for (int ch : run.channels) {
+            if (ch >= 1 && ch <= TrendStore::ChannelCount && !drawn[size_t(ch - 1)]) {
+                drawn[size_t(ch - 1)] = true;
+                QCPGraph *graph = trendPlot->addTrendGraph(ch - 1);
+                graph->setPen(QPen(ResultRules::channelColor(ch - 1)));
+            }
+        }
+    }
 }
 
 void ReviewWindow::goTo(int index)

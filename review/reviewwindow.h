@@ -66,6 +66,7 @@ private:
     void buildUi();
     void retranslate();
     void fillRunList();
+    void addTrendLines();
     void setRows(int run);
     void onGrown(int firstNew);
     void onChannelCellChanged(QTableWidgetItem *item);
