@@ -252,8 +252,12 @@ bool RecordingFile::create(const QString &path, int part, const QString &program
     filePath = path;
     nativePath = QFile::encodeName(path);
     fapl = H5Pcreate(H5P_FILE_ACCESS);
-    // Single-writer/multiple-reader needs the 1.10 file format.
-    if (fapl < 0 || H5Pset_libver_bounds(fapl, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST) < 0) {
+    // Single-writer/multiple-reader needs the 1.10 file format. Without
+    // locks: a reader in another process holds a shared lock as long as it
+    // has the file open, and the writer, which opens the file again to make
+    // the group of every run, would then stop the recording.
+    if (fapl < 0 || H5Pset_libver_bounds(fapl, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST) < 0 ||
+        !RecordingReader::disableFileLocking(fapl)) {
         *error = failure(tr("HDF5 не настраивается"));
         return false;
     }

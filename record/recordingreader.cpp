@@ -79,6 +79,16 @@ herr_t collectGroup(hid_t, const char *name, const H5L_info_t *, void *data)
 
 } // namespace
 
+bool RecordingReader::disableFileLocking(hid_t fapl)
+{
+#if H5_VERSION_GE(1, 10, 7)
+    return H5Pset_file_locking(fapl, false, true) >= 0;
+#else
+    Q_UNUSED(fapl)
+    return true; // older libraries honour HDF5_USE_FILE_LOCKING=FALSE only
+#endif
+}
+
 bool RecordingReader::open(const QString &path, QString *error)
 {
     close();
@@ -97,7 +107,11 @@ bool RecordingReader::open(const QString &path, QString *error)
     }
     const QByteArray native = QFile::encodeName(path);
     // SWMR read also opens a file whose writer was killed before closing it.
-    file = H5Fopen(native.constData(), H5F_ACC_RDONLY | H5F_ACC_SWMR_READ, H5P_DEFAULT);
+    const hid_t fapl = H5Pcreate(H5P_FILE_ACCESS);
+    if (fapl >= 0 && disableFileLocking(fapl))
+        file = H5Fopen(native.constData(), H5F_ACC_RDONLY | H5F_ACC_SWMR_READ, fapl);
+    if (fapl >= 0)
+        H5Pclose(fapl);
     if (file < 0) {
         // The library finds the end of a cut file missing and refuses the whole of it.
         *error = signature == QByteArray("\x89HDF\r\n\x1a\n", 8)

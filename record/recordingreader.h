@@ -46,6 +46,11 @@ public:
         QVector<quint8> lamps; // five per channel: range, short, open, Udiff, Ucm
     };
 
+    // Recordings are opened without the library's file locks, by the writer
+    // and the readers alike: within a process they share one open file, whose
+    // locking must be the same for all. False when the library cannot.
+    static bool disableFileLocking(hid_t fapl);
+
     // The newest format this reader understands; a newer file is refused.
     static constexpr int NewestFormatVersion = 1;
 

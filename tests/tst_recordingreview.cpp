@@ -85,6 +85,8 @@ private slots:
     void damagedFiles();
     void languageSwitch_data();
     void languageSwitch();
+    void readerElsewhere_data();
+    void readerElsewhere();
 
 private:
     QString recordingPath() const { return dir.filePath(QStringLiteral("live.h5")); }
@@ -447,6 +449,72 @@ void tst_RecordingReview::languageSwitch()
     QCOMPARE(review.findChild<StatusPanel *>()->title(), panelTitle);
     QVERIFY(!review.resultsView()->item(0, 1)->text().isEmpty());
     QCoreApplication::removeTranslator(&translator);
+}
+
+// Another process keeps the recording open (h5py, a review in another
+// instance) while acquisition restarts: the recording goes on in a new run
+// instead of stopping when the file is opened again for the run's group.
+void tst_RecordingReview::readerElsewhere_data()
+{
+    QTest::addColumn<bool>("locking"); // the reader takes the library's file lock
+    QTest::newRow("reader with the library's lock") << true;
+    QTest::newRow("reader without locks") << false;
+}
+
+void tst_RecordingReview::readerElsewhere()
+{
+    QFETCH(bool, locking);
+    if (!emulator || !emulator->isRunning())
+        QSKIP("the crate-server emulator is not running");
+    const QString path =
+        dir.filePath(QStringLiteral("elsewhere_%1.h5").arg(locking ? "locked" : "free"));
+    BoxCloser boxes;
+    MainWindow w;
+    auto *recording = w.findChild<RecordingActions *>();
+    QVERIFY(recording && recording->startRecording(path));
+    QVERIFY(QTest::qWaitFor([&] { return recording->recorder().stats().blocks >= 2; }, 20000));
+
+    // The library itself, as any HDF5 program opens a file for concurrent reading.
+    const QString script = QStringLiteral(
+        "import ctypes, sys, time\n"
+        "h = ctypes.CDLL('libhdf5_serial.so.103')\n"
+        "h.H5open()\n"
+        "h.H5Fopen.restype = ctypes.c_int64\n"
+        "h.H5Pcreate.restype = ctypes.c_int64\n"
+        "fapl = 0\n"
+        "if sys.argv[2] == 'free':\n"
+        "    fapl = h.H5Pcreate(ctypes.c_int64.in_dll(h, 'H5P_CLS_FILE_ACCESS_ID_g'))\n"
+        "    h.H5Pset_file_locking(ctypes.c_int64(fapl), 0, 1)\n"
+        "f = h.H5Fopen(sys.argv[1].encode(), 0x40, ctypes.c_int64(fapl))\n"
+        "print('open' if f >= 0 else 'failed', flush=True)\n"
+        "time.sleep(60)\n");
+    QProcess reader;
+    reader.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), script, path,
+                  locking ? QStringLiteral("locked") : QStringLiteral("free")});
+    if (!reader.waitForStarted())
+        QSKIP("python3 is not available");
+    QVERIFY(reader.waitForReadyRead(10000));
+    QCOMPARE(reader.readAll().trimmed(), QByteArray("open"));
+
+    w.refreshDevList();
+    const qint64 before = recording->recorder().stats().blocks;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     const MeasurementRecorder::Stats s = recording->recorder().stats();
+                     return !s.active || (s.runs == 2 && s.blocks >= before + 3);
+                 },
+                 20000),
+             qPrintable(boxes.texts.join('\n')));
+    QVERIFY2(recording->recorder().stats().active, qPrintable(boxes.texts.join('\n')));
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join('\n')));
+    reader.kill();
+    reader.waitForFinished();
+    recording->stopRecording(RunEnd{0, QStringLiteral("Запись остановлена оператором")});
+    RecordingReview review;
+    QString error;
+    QVERIFY2(review.open(path, &error), qPrintable(error));
+    QCOMPARE(review.runs().size(), 2);
 }
 
 QTEST_MAIN(tst_RecordingReview)
