@@ -16,23 +16,8 @@ case "$OUT" in /*) ;; *) OUT="$PWD/$OUT" ;; esac
 [ -x "$BIN/grv480-monitor" ] && [ -x "$BIN/grv480-emulator" ] && [ -x "$BIN/grv480-record" ] ||
   bash scripts/build.sh
 
-WORK=$(mktemp -d)
-EMU_PID=
-cleanup() {
-  [ -n "$EMU_PID" ] && kill "$EMU_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-"$BIN/grv480-emulator" --port 0 --state-dir "$WORK/emulator" >"$WORK/emulator.out" &
-EMU_PID=$!
-PORT=
-for _ in $(seq 100); do
-  PORT=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$WORK/emulator.out")
-  [ -n "$PORT" ] && break
-  sleep 0.05
-done
-[ -n "$PORT" ] || { echo "the emulator did not start" >&2; exit 1; }
+. scripts/emulator.sh
+start_emulator
 
 # The demonstration settings hold the configuration group a ".gm480cfg" file holds.
 cp scripts/demo-settings.ini "$WORK/demo.gm480cfg"

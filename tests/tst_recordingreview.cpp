@@ -476,8 +476,12 @@ void tst_RecordingReview::readerElsewhere()
 
     // The library itself, as any HDF5 program opens a file for concurrent reading.
     const QString script = QStringLiteral(
-        "import ctypes, sys, time\n"
-        "h = ctypes.CDLL('libhdf5_serial.so.103')\n"
+        "import ctypes, ctypes.util, sys, time\n"
+        "name = ctypes.util.find_library('hdf5_serial') or ctypes.util.find_library('hdf5')\n"
+        "if not name:\n"
+        "    print('nolib', flush=True)\n"
+        "    sys.exit(0)\n"
+        "h = ctypes.CDLL(name)\n"
         "h.H5open()\n"
         "h.H5Fopen.restype = ctypes.c_int64\n"
         "h.H5Pcreate.restype = ctypes.c_int64\n"
@@ -495,7 +499,10 @@ void tst_RecordingReview::readerElsewhere()
     if (!reader.waitForStarted())
         QSKIP("python3 is not available");
     QVERIFY(reader.waitForReadyRead(10000));
-    QCOMPARE(reader.readAll().trimmed(), QByteArray("open"));
+    const QByteArray said = reader.readAll().trimmed();
+    if (said == "nolib")
+        QSKIP("python3 finds no HDF5 library");
+    QCOMPARE(said, QByteArray("open"));
 
     w.refreshDevList();
     const qint64 before = recording->recorder().stats().blocks;
