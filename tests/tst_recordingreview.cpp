@@ -87,6 +87,8 @@ private slots:
     void languageSwitch();
     void readerElsewhere_data();
     void readerElsewhere();
+    void trendFromBlockTable_data();
+    void trendFromBlockTable();
 
 private:
     QString recordingPath() const { return dir.filePath(QStringLiteral("live.h5")); }
@@ -522,6 +524,52 @@ void tst_RecordingReview::readerElsewhere()
     QString error;
     QVERIFY2(review.open(path, &error), qPrintable(error));
     QCOMPARE(review.runs().size(), 2);
+}
+
+// The trend of the whole file is the block table's figures, whichever the
+// quantity chosen; the first run's first block is the line's first point.
+void tst_RecordingReview::trendFromBlockTable_data()
+{
+    QTest::addColumn<int>("quantity");
+    QTest::newRow("DC") << int(TrendStore::Dc);
+    QTest::newRow("AC") << int(TrendStore::Ac);
+    QTest::newRow("SINAD") << int(TrendStore::Sinad);
+    QTest::newRow("Ucm") << int(TrendStore::Ucm);
+}
+
+void tst_RecordingReview::trendFromBlockTable()
+{
+    QFETCH(int, quantity);
+    if (!recorded)
+        QSKIP("no recording from the emulator");
+    RecordingReader reader;
+    QString error;
+    QList<RecordingReader::Block> rows;
+    QVERIFY2(reader.open(recordingPath(), &error) && reader.readBlocks(0, 0, 1, &rows, &error),
+             qPrintable(error));
+    const RecordingReader::Block &b = rows.constFirst();
+    const QVector<double> *figures[] = {&b.dc,   &b.ac, &b.snr,   &b.sinad,
+                                        &b.enob, &b.ux, &b.udiff, &b.ucm};
+    const double recordedValue = figures[quantity]->at(0);
+    reader.close();
+
+    ReviewWindow review;
+    QVERIFY2(review.openFile(recordingPath(), &error), qPrintable(error));
+    TrendPlot *trend = review.trend();
+    trend->setQuantity(TrendStore::Quantity(quantity));
+    trend->rebuild();
+    QCPGraph *line = nullptr;
+    for (int g = 0; g < trend->graphCount(); ++g) {
+        if (TrendPlot::graphChannel(trend->graph(g)) == 0)
+            line = trend->graph(g);
+    }
+    QVERIFY(line);
+    QVERIFY(!line->data()->isEmpty());
+    const double drawn = line->data()->constBegin()->value;
+    if (std::isnan(recordedValue))
+        QVERIFY(std::isnan(drawn));
+    else
+        QCOMPARE(float(drawn), float(recordedValue)); // the store keeps floats
 }
 
 QTEST_MAIN(tst_RecordingReview)
