@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
+#include "reviewwindow.h"
 #include "settingsfilecheck.h"
 #include "startupoptions.h"
 #include "terminationwatcher.h"
@@ -25,8 +26,26 @@ namespace {
 
 // For the documentation: with GRV480_SCREENSHOT=file.png the window is grabbed
 // into that file after GRV480_SCREENSHOT_DELAY_MS (default 5000) and closed.
+// With GRV480_SCREENSHOT_REVIEW=recording.h5 that recording is opened in a
+// review window, which is grabbed instead (at GRV480_SCREENSHOT_BLOCK).
 void armScreenshot(QWidget *window)
 {
+    const QString recording = qEnvironmentVariable("GRV480_SCREENSHOT_REVIEW");
+    if (!recording.isEmpty()) {
+        auto *review = new ReviewWindow(window);
+        QString error;
+        if (review->openFile(recording, &error)) {
+            // GRV480_SCREENSHOT_BLOCK counts from 1; the middle block by default.
+            bool given = false;
+            const int block = qEnvironmentVariableIntValue("GRV480_SCREENSHOT_BLOCK", &given);
+            review->showBlockAt(given ? block - 1 : review->review().blockCount() / 2);
+            review->show();
+            QObject::connect(review, &QObject::destroyed, window, &QWidget::close);
+            window = review;
+        } else {
+            qWarning("Cannot open %s: %s", qPrintable(recording), qPrintable(error));
+        }
+    }
     const QString path = qEnvironmentVariable("GRV480_SCREENSHOT");
     if (path.isEmpty())
         return;

@@ -9,15 +9,15 @@
 #include "deviceconfigdialog.h"
 #include "envelopegraph.h"
 #include "grv480recvthread.h"
-#include "hierarchicalheaderview.h"
 #include "measurementactions.h"
 #include "recordingactions.h"
 #include "resultrules.h"
+#include "resultstable.h"
 #include "runstatelabel.h"
 #include "savedstate.h"
 #include "sensorcolumns.h"
 #include "settingsfilecheck.h"
-#include "tablecopyaction.h"
+#include "statuspanel.h"
 #include "timinglog.h"
 #include "trendplot.h"
 #include "viewhold.h"
@@ -51,10 +51,6 @@ namespace {
 constexpr quint32 ServerAddress = 0x7F000001; // 127.0.0.1, host byte order
 constexpr quint16 DefaultServerPort = 11111;
 
-constexpr int ColumnCount = 18;
-constexpr int ChannelColumnWidth = 60;
-constexpr int LedColumnWidth = 55;
-constexpr int DefaultColumnWidth = 85;
 constexpr int PanelMinimumWidth = 300;
 
 quint16 serverPortFromEnvironment()
@@ -62,51 +58,6 @@ quint16 serverPortFromEnvironment()
     bool ok = false;
     const int port = qEnvironmentVariableIntValue("GRV480_SERVER_PORT", &ok);
     return ok && port > 0 && port <= 65535 ? quint16(port) : DefaultServerPort;
-}
-
-// A value the module reports as valid but that is not a number is not shown.
-TGRV480MeasValue shownValue(TGRV480MeasValue v)
-{
-    if (!std::isfinite(v.value))
-        v.valid = 0;
-    return v;
-}
-
-// Replaces a graph's data; points that are not finite (a spectrum line of
-// exactly zero gives -inf dB) become gaps instead of upsetting the autoscale.
-// The channel graphs keep the block's vectors themselves, with no copy.
-// Keys i * scale * step, as the block's axes are built.
-void setGraphData(QCPGraph *graph, double scale, double step, const QVector<double> &values)
-{
-    if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph)) {
-        envelope->setSource(scale, step, values);
-        return;
-    }
-    const int n = values.size();
-    const double *v = values.constData();
-    QCPGraphDataContainer *container = graph->data().data();
-    auto fill = [&](auto it) {
-        for (int i = 0; i < n; ++i, ++it) {
-            it->key = i * scale * step;
-            it->value = std::isfinite(v[i]) ? v[i] : qQNaN();
-        }
-    };
-    if (container->size() == n) {
-        // Blocks of a run have one length: rewriting in place saves an allocation.
-        fill(container->begin());
-    } else {
-        QVector<QCPGraphData> data(n);
-        fill(data.begin());
-        container->set(data, true);
-    }
-}
-
-void clearGraphData(QCPGraph *graph)
-{
-    if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph))
-        envelope->clearSource();
-    else
-        graph->data()->clear();
 }
 
 QString settingsKeyOfRow(int r)
@@ -182,7 +133,7 @@ MainWindow::MainWindow(QWidget *parent)
     }
     settings.endGroup();
 
-    buildTableHeader();
+    resultsTable = new ResultsTable(ui->paramsTable);
 
     // Before the plots' settings, which hold the cursors too.
     cursorReadout = new CursorReadout(ui->timePlot, ui->fftPlot, ui->widget_2);
@@ -208,11 +159,8 @@ MainWindow::MainWindow(QWidget *parent)
     trendPlot->setVisible(showTrendAct->isChecked());
     connect(showTrendAct, &QAction::toggled, trendPlot, &QWidget::setVisible);
 
-    ui->uneg->setShortVisible(false);
-    ui->vadj->setOpenVisible(false);
-    ui->vadj->setShortVisible(false);
-
-    sensorColumns = new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->formLayout_2);
+    sensorColumns =
+        new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->statusPanel->formLayout());
     config->loadSettings(settings);
     for (const QString &problem : qAsConst(config->sensorProblems))
         sensorColumns->logEvent(EventLog::Config, problem);
@@ -286,70 +234,6 @@ void MainWindow::retranslateAxes()
     ui->fftPlot->yAxis->setLabel(tr("Спектр амплитудный, dB"));
 }
 
-// Fills the header tree with the texts of the current language; the first
-// call creates its items.
-void MainWindow::retranslateTableHeader()
-{
-    struct Section
-    {
-        QString title;
-        QStringList leaves;
-    };
-    const QList<Section> sections = {
-        {tr("№\nканала"), {}},
-        {tr("Разбаланс"), {tr("DC, мВ"), tr("AC, мВ")}},
-        {tr("Диа-\nпазон"), {}},
-        {tr("Линия"), {tr("КЗ"), tr("Обр.")}},
-        {tr("Условия"), {QStringLiteral("Udiff"), QStringLiteral("Ucm")}},
-        {tr("Промежуточные измерения"), {tr("Ux, В"), tr("Udiff, В"), tr("Ucm, В")}},
-        {tr("Рабочие границы"), {tr("Ucm min, В"), tr("Ucm max, В")}},
-        {tr("Характеристики синусоидального сигнала"),
-         {tr("Част. пика"), tr("Амп. пика"), QStringLiteral("SNR"), QStringLiteral("SINAD"),
-          QStringLiteral("ENOB")}},
-    };
-    for (int i = 0; i < sections.size(); ++i) {
-        QStandardItem *top = headerTree->item(0, i);
-        if (!top) {
-            top = new QStandardItem;
-            headerTree->setItem(0, i, top);
-        }
-        top->setText(sections.at(i).title);
-        for (int j = 0; j < sections.at(i).leaves.size(); ++j) {
-            QStandardItem *leaf = top->child(0, j);
-            if (!leaf) {
-                leaf = new QStandardItem;
-                top->setChild(0, j, leaf);
-            }
-            leaf->setText(sections.at(i).leaves.at(j));
-        }
-    }
-}
-
-void MainWindow::buildTableHeader()
-{
-    auto *header = new HierarchicalHeaderView(Qt::Horizontal, this);
-    headerTree = new QStandardItemModel(header);
-    retranslateTableHeader();
-    header->setHeaderTree(headerTree);
-    header->setSectionsClickable(true);
-    // The replaced header took the form's section size with it.
-    header->setDefaultSectionSize(DefaultColumnWidth);
-    ui->paramsTable->setHorizontalHeader(header);
-    ui->paramsTable->setColumnCount(ColumnCount);
-    ui->paramsTable->setColumnWidth(0, ChannelColumnWidth);
-    for (int c = 3; c <= 7; ++c)
-        ui->paramsTable->setColumnWidth(c, LedColumnWidth);
-    // Lamps go to the clipboard by colour, under the titles, as the export writes them.
-    auto *copy = new TableCopyAction(ui->paramsTable);
-    copy->setColumnTitles(MeasurementTable::tableColumnTitles());
-    copy->setCellText([table = ui->paramsTable](const QModelIndex &index) {
-        const auto *lamp =
-            qobject_cast<CondLedIndicator *>(table->cellWidget(index.row(), index.column()));
-        return lamp ? MeasurementTable::lampText(lamp->state()) : QString();
-    });
-    ui->paramsTable->addAction(copy);
-}
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     QSettings settings;
@@ -402,8 +286,7 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() != QEvent::LanguageChange)
         return;
     ui->retranslateUi(this);
-    retranslateTableHeader();
-    ui->paramsTable->horizontalHeader()->viewport()->update();
+    resultsTable->retranslate();
     retranslateAxes();
     for (int i = 0; i < modules.size() && i < ui->modulesList->count(); ++i)
         ui->modulesList->setItemText(i, moduleTitle(modules.at(i)));
@@ -426,7 +309,8 @@ void MainWindow::updateUiState()
 {
     const bool open = isModuleOpen();
     ui->moduleLed->setChecked(open && !linkLost);
-    ui->isrcSet->setText(open ? QLocale().toString(config->iSrcValue(), 'f', 3) : QString());
+    ui->statusPanel->setCurrentSet(open ? QLocale().toString(config->iSrcValue(), 'f', 3)
+                                        : QString());
     if (linkLost)
         setStale(true);
     updateRunState();
@@ -675,14 +559,7 @@ void MainWindow::updateConfigUi()
         if (!config->channels[i].enabled)
             continue;
         ChannelRow *row = rows.at(k++);
-        row->channelCell->setText(QString::number(i + 1));
-        // The colour belongs to the channel, not to the row that shows it.
-        const QColor color = channelColor(i);
-        row->timeGraph->setPen(QPen(color));
-        row->fftGraph->setPen(QPen(color));
-        row->channelCell->setForeground(QBrush(color));
-        row->channelCell->setData(Qt::DecorationRole, color);
-        row->trendGraph->setPen(QPen(color));
+        ResultsTable::setRowChannel(row, i);
         trendPlot->setGraphChannel(row->trendGraph, i);
     }
     sensorColumns->setConfig(config);
@@ -698,33 +575,7 @@ void MainWindow::addChannelRow(QSettings &settings)
     row->fftGraph = ui->fftPlot->addEnvelopeGraph();
     row->trendGraph = trendPlot->addTrendGraph(-1);
 
-    QTableWidget *table = ui->paramsTable;
-    table->setRowCount(r + 1);
-    table->setColumnWidth(0, ChannelColumnWidth);
-
-    row->channelCell = new QTableWidgetItem;
-    table->setItem(r, 0, row->channelCell);
-    for (int c = 1; c <= 2; ++c) {
-        row->valueCells[c - 1] = new QTableWidgetItem;
-        table->setItem(r, c, row->valueCells[c - 1]);
-    }
-    CondLedIndicator **leds[] = {&row->rangeLed, &row->shortLed, &row->openLed, &row->udiffLed,
-                                 &row->ucmLed};
-    for (int c = 3; c <= 7; ++c) {
-        table->setColumnWidth(c, LedColumnWidth);
-        *leds[c - 3] = new CondLedIndicator;
-        table->setCellWidget(r, c, *leds[c - 3]);
-    }
-    row->rangeLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Диапазон"));
-    row->shortLed->setMeaning("MainWindow",
-                              QT_TRANSLATE_NOOP("MainWindow", "Короткое замыкание линии"));
-    row->openLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Обрыв линии"));
-    row->udiffLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Udiff"));
-    row->ucmLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Ucm"));
-    for (int c = 8; c <= 17; ++c) {
-        row->valueCells[c - 6] = new QTableWidgetItem;
-        table->setItem(r, c, row->valueCells[c - 6]);
-    }
+    resultsTable->addRow(r, row);
 
     const bool visible = settings.value(settingsKeyOfRow(r), true).toBool();
     row->channelCell->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
@@ -759,17 +610,7 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
 {
     // Every value written by showBlock lands here too; only a channel cell
     // changes what the plots show, so only then are they rescaled.
-    bool channelCell = false;
-    for (ChannelRow *row : qAsConst(rows)) {
-        if (row->channelCell != item)
-            continue;
-        const bool visible = item->checkState() == Qt::Checked;
-        row->timeGraph->setVisible(visible);
-        row->fftGraph->setVisible(visible);
-        row->trendGraph->setVisible(visible);
-        channelCell = true;
-    }
-    if (!channelCell)
+    if (!ResultsTable::showRowGraphs(rows, item))
         return;
     cursorReadout->setBlock(cursorReadout->shownBlock(), plottedRows(), rowChannelNumbers());
     trendPlot->markDirty();
@@ -779,90 +620,18 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
     }
 }
 
-void MainWindow::resetValueCell(QTableWidgetItem *cell, bool usable)
-{
-    cell->setData(Qt::ForegroundRole, QVariant());
-    cell->setData(Qt::BackgroundRole, usable ? QVariant() : QVariant(QBrush(Qt::darkGray)));
-    cell->setText(QString());
-}
-
-void MainWindow::setValueCell(QTableWidgetItem *cell, const TGRV480MeasValue &v, bool pass,
-                              int decimals)
-{
-    switch (valueCellLook(v.state, pass)) {
-    case CellLook::Normal:
-        cell->setData(Qt::ForegroundRole, QVariant());
-        cell->setData(Qt::BackgroundRole, QVariant());
-        break;
-    case CellLook::NotMeasured:
-        cell->setData(Qt::ForegroundRole, QVariant());
-        cell->setData(Qt::BackgroundRole, QBrush(Qt::darkGray));
-        break;
-    case CellLook::Alarm:
-        cell->setData(Qt::ForegroundRole, QBrush(Qt::red));
-        cell->setData(Qt::BackgroundRole, QVariant());
-        break;
-    }
-    cell->setText(v.valid ? formatFixed(v.value, decimals) : QString());
-}
-
-void MainWindow::setConditionLed(CondLedIndicator *led, int state, bool pass)
-{
-    led->setState(conditionLedState(state, pass));
-}
-
 void MainWindow::clearData()
 {
-    const DeviceConfig &c = *config;
-    ui->uref->setValueEnabled(c.bgMeasUrefEn());
-    ui->uref->setOpenCheck(c.bgMeasCheckOpenUrefEn());
-    ui->uref->setShortCheck(c.bgMeasCheckShortUrefEn());
-    ui->uref_r->setValueEnabled(c.bgMeasUrefEn() && c.ch16ForUref);
-    ui->uref_r->setOpenCheck(c.bgMeasCheckOpenUrefEn() && c.ch16ForUref);
-    ui->uref_r->setShortCheck(c.bgMeasCheckShortUrefEn() && c.ch16ForUref);
-    ui->rref_r->setEnabled(c.bgMeasUrefEn() && c.ch16ForUref);
-    ui->pref_r->setEnabled(c.bgMeasUrefEn() && c.ch16ForUref);
-    ui->uneg->setValueEnabled(c.bgMeasUnegEn());
-    ui->uneg->setOpenCheck(c.bgMeasCheckOpenUnegEn());
-    ui->vadj->setValueEnabled(c.bgMeasVadjEn());
-
-    const bool uxOrUcm = c.bgMeasUxEn() || c.bgMeasUcmEn();
-    const bool ucm = c.bgMeasUcmEn();
+    const ResultsTable::Checks checks = ResultsTable::Checks::of(*config);
     for (ChannelRow *row : qAsConst(rows)) {
-        clearGraphData(row->timeGraph);
-        clearGraphData(row->fftGraph);
-
-        row->rangeLed->setState(LedOff);
-        row->shortLed->setState(c.bgMeasCheckShortUxEn() ? LedOff : LedGrey);
-        row->openLed->setState(c.bgMeasCheckOpenUxEn() ? LedOff : LedGrey);
-        row->udiffLed->setState(uxOrUcm ? LedOff : LedGrey);
-        row->ucmLed->setState(ucm ? LedOff : LedGrey);
-
-        for (int col : {1, 2, 13, 14, 15, 16, 17}) {
-            QTableWidgetItem *cell = row->cell(col);
-            cell->setData(Qt::ForegroundRole, QVariant());
-            cell->setData(Qt::BackgroundRole, QVariant());
-            cell->setText(QString());
-        }
-        resetValueCell(row->cell(8), uxOrUcm);
-        resetValueCell(row->cell(9), uxOrUcm);
-        resetValueCell(row->cell(10), ucm);
-        resetValueCell(row->cell(11), ucm);
-        resetValueCell(row->cell(12), ucm);
+        Plot::clearGraphValues(row->timeGraph);
+        Plot::clearGraphValues(row->fftGraph);
+        resultsTable->clearRow(row, checks);
     }
     ui->timePlot->replot(QCustomPlot::rpRefreshHint);
     ui->fftPlot->replot(QCustomPlot::rpRefreshHint);
 
-    ui->loadPowExcLed->setState(LedOff);
-    ui->uref->clear();
-    ui->uref_r->clear();
-    ui->vadj->clear();
-    ui->uneg->clear();
-    ui->rref->clear();
-    ui->rref_r->clear();
-    ui->pref_r->clear();
-    ui->rrefPow->clear();
-    ui->isrcRec->clear();
+    ui->statusPanel->clear(*config);
 
     ui->actionClearSamples->setEnabled(false);
     lastBlock.reset();
@@ -908,64 +677,11 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
 void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
 {
     const DataBlockProcessor::DataBlock *block = &b;
-    const DeviceConfig &cfg = *config;
-    const bool shortCheck = cfg.bgMeasCheckShortUxEn();
-    const bool openCheck = cfg.bgMeasCheckOpenUxEn();
-    const bool uxOrUcm = cfg.bgMeasUxEn() || cfg.bgMeasUcmEn();
-    const bool ucm = cfg.bgMeasUcmEn();
     const TGRV480FrameStatus &f = block->status;
-
-    const int n = std::min(rows.size(), block->channels.size());
-    for (int r = 0; r < n; ++r) {
-        const DataBlockProcessor::ChResult *c = block->channels.at(r).data();
-        if (!c)
-            continue;
-        ChannelRow *row = rows.at(r);
-        const TGRV480ChStatus &s = c->status;
-
-        row->rangeLed->setState((s.flags & GRV480_CH_OUT_OF_RANGE) ? LedRed : LedGreen);
-        setGraphData(row->timeGraph, 1000.0, c->sampleInterval,
-                     sensorColumns->plotValues(r, c->values));
-        if (!c->spectrum.isEmpty())
-            setGraphData(row->fftGraph, 1.0, c->freqStep, c->spectrum);
-
-        row->cell(1)->setText(formatFixed(c->dc, 6));
-        row->cell(2)->setText(formatFixed(c->ac, 6));
-
-        if (shortCheck)
-            row->shortLed->setState(shortLedState(s.ux.state));
-        if (openCheck)
-            row->openLed->setState(openLedState(s.ux.state));
-
-        if (uxOrUcm) {
-            setValueCell(row->cell(8), s.ux, true, 6);
-            const Udiff d = udiff(s.ux, f.uref, c->rangeMv);
-            setValueCell(row->cell(9), d.value, d.pass, 6);
-            setConditionLed(row->udiffLed, d.value.state, d.pass);
-            if (ucm) {
-                setValueCell(row->cell(10), s.ucm, true, 6);
-                setValueCell(row->cell(11), withValue(d.value, s.ucmMin), true, 6);
-                setValueCell(row->cell(12), withValue(d.value, s.ucmMax), true, 6);
-                setConditionLed(row->ucmLed, s.ucm.state, s.ucm.state != GRV480_MV_COND_VIOLATED);
-            }
-        }
-
-        if (c->peakValid) {
-            row->cell(13)->setText(formatFixed(c->peakFreq, 3));
-            row->cell(14)->setText(formatFixed(c->peakAmplitude, 6));
-        } else {
-            row->cell(13)->setText(QString());
-            row->cell(14)->setText(QString());
-        }
-        if (c->harmValid) {
-            row->cell(15)->setText(formatFixed(c->snr, 2));
-            row->cell(16)->setText(formatFixed(c->sinad, 2));
-            row->cell(17)->setText(formatFixed(c->enob, 2));
-        } else {
-            for (int col = 15; col <= 17; ++col)
-                row->cell(col)->setText(QString());
-        }
-    }
+    const int n = resultsTable->showBlock(rows, b, ResultsTable::Checks::of(*config),
+                                          [this](int r, const QVector<double> &values) {
+                                              return sensorColumns->plotValues(r, values);
+                                          });
     // The axes follow the last data given; one rescale per block does what one
     // per channel would, at a sixteenth of the cost.
     if (n > 0) {
@@ -1012,40 +728,6 @@ void MainWindow::describeMeasurement(MeasurementSnapshot &s) const
 
 void MainWindow::showStatusPanel(const TGRV480FrameStatus &f)
 {
-    const double currentA = config->iSrcValue() / 1000.0;
-
-    const TGRV480MeasValue uref = shownValue(f.uref);
-    ui->uref->showValue(&uref, true, QString(), 3);
-    if (f.uref.state == GRV480_MV_VALID) {
-        const RefFigures ref = refFigures(f.uref.value, currentA);
-        ui->rref->setText(formatFixed(ref.resistance, 3));
-        ui->rrefPow->setText(formatFixed(ref.power, 3));
-        const double r = bridgeResistance(f.uneg.value, f.uref.value, currentA);
-        ui->isrcRec->setText(formatFixed(recommendedCurrent(r, config->ch16ForUref) * 1000.0, 3));
-    } else {
-        ui->rref->clear();
-        ui->rrefPow->clear();
-        ui->isrcRec->clear();
-    }
-
-    const TGRV480MeasValue urefR = shownValue(f.urefR);
-    ui->uref_r->showValue(&urefR, true, QString(), 3);
-    ui->rref_r->setEnabled(f.urefR.state != GRV480_MV_NOT_MEASURED);
-    ui->pref_r->setEnabled(f.urefR.state != GRV480_MV_NOT_MEASURED);
-    if (f.urefR.state == GRV480_MV_VALID) {
-        const RefFigures ref = refFigures(f.urefR.value, currentA);
-        ui->rref_r->setText(formatFixed(ref.resistance, 3));
-        ui->pref_r->setText(formatFixed(ref.power, 3));
-    } else {
-        ui->rref_r->clear();
-        ui->pref_r->clear();
-    }
-
-    const TGRV480MeasValue vadj = shownValue(f.vadj);
-    ui->vadj->showValue(&vadj, true, QString(), 3);
-    const TGRV480MeasValue uneg = shownValue(withValue(f.uneg, f.uneg.value * 1000.0));
-    ui->uneg->showValue(&uneg, true, QString(), 3);
-
-    ui->loadPowExcLed->setState((f.flags & GRV480_FRAME_LOAD_POWER_EXCEEDED) ? LedRed : LedGreen);
+    ui->statusPanel->showFrameStatus(f, *config);
     ui->actionClearSamples->setEnabled(true);
 }

@@ -26,6 +26,7 @@ class MeasurementActions;
 class ViewHold;
 class SensorColumns;
 class RecordingActions;
+class ResultsTable;
 class TrendPlot;
 struct MeasurementSnapshot;
 
@@ -81,8 +82,6 @@ private:
     };
 
     bool isModuleOpen();
-    void buildTableHeader();
-    void retranslateTableHeader();
     void retranslateAxes();
     QString moduleTitle(const ModuleEntry &entry) const;
     void showBlockValues(const DataBlockProcessor::DataBlock &block);
@@ -90,9 +89,6 @@ private:
     void addChannelRow(QSettings &settings);
     void removeLastChannelRow(QSettings &settings);
     void saveChannelVisibility(QSettings &settings, int r);
-    void setValueCell(QTableWidgetItem *cell, const TGRV480MeasValue &v, bool pass, int decimals);
-    void resetValueCell(QTableWidgetItem *cell, bool usable);
-    void setConditionLed(CondLedIndicator *led, int state, bool pass);
     void showStatusPanel(const TGRV480FrameStatus &f);
     void shutDown();
     void describeMeasurement(MeasurementSnapshot &s) const;
@@ -109,6 +105,7 @@ private:
         QMenu *helpMenu = nullptr;
         QAction *loadConfig = nullptr;
         QAction *saveConfig = nullptr;
+        QAction *openRecording = nullptr;
         QAction *quit = nullptr;
         QAction *showTimePlot = nullptr;
         QAction *showFftPlot = nullptr;
@@ -147,7 +144,7 @@ private:
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
-    QStandardItemModel *headerTree = nullptr;  // the results table's header texts
+    ResultsTable *resultsTable = nullptr;      // cells and lamps of the rows
     // The block on screen, shown again when the language, and so the number
     // format, changes.
     QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;

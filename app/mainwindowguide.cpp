@@ -17,6 +17,8 @@
 #include "qttranslationswitch.h"
 #include "recordingactions.h"
 #include "resultrules.h"
+#include "resultstable.h"
+#include "reviewwindow.h"
 #include "runstatelabel.h"
 #include "sensorcolumns.h"
 #include "tablesviewdialog.h"
@@ -67,6 +69,8 @@ void MainWindow::buildMenus()
     m.loadConfig = newAction(this, "actionLoadConfig", QKeySequence::Open);
     m.saveConfig = newAction(this, "actionSaveConfig", QKeySequence::Save);
     m.quit = newAction(this, "actionQuit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m.openRecording =
+        newAction(this, "actionOpenRecording", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     m.showTimePlot = newAction(this, "actionShowTimePlot");
     m.showFftPlot = newAction(this, "actionShowFftPlot");
     m.fullScreen = newAction(this, "actionFullScreen", QKeySequence(Qt::Key_F11));
@@ -86,6 +90,7 @@ void MainWindow::buildMenus()
     m.file->addAction(measurement->saveAction());
     m.file->addAction(measurement->recordAction());
     m.file->addAction(recording->action());
+    m.file->addAction(m.openRecording);
     m.file->addSeparator();
     m.file->addAction(m.quit);
 
@@ -142,6 +147,9 @@ void MainWindow::buildMenus()
     connect(m.loadConfig, &QAction::triggered, this, &MainWindow::loadConfigurationFile);
     connect(m.saveConfig, &QAction::triggered, this, &MainWindow::saveConfigurationFile);
     connect(m.quit, &QAction::triggered, this, &QWidget::close);
+    // Not modal: acquisition goes on beside the recording, and several may be open.
+    connect(m.openRecording, &QAction::triggered, this,
+            [this] { ReviewWindow::chooseAndOpen(this); });
     connect(m.tare, &QAction::triggered, this, &MainWindow::runTareDialog);
     connect(m.tables, &QAction::triggered, this, &MainWindow::runTablesDialog);
     connect(m.helpPage, &QAction::triggered, this, &MainWindow::showHelp);
@@ -160,6 +168,7 @@ void MainWindow::retranslateGuide()
         m.helpMenu->setTitle(tr("&Справка"));
         m.loadConfig->setText(tr("Загрузить конфигурацию..."));
         m.saveConfig->setText(tr("Сохранить конфигурацию..."));
+        m.openRecording->setText(tr("Открыть запись..."));
         m.quit->setText(tr("Выход"));
         m.showTimePlot->setText(tr("График сигнала"));
         m.showFftPlot->setText(tr("График спектра"));
@@ -169,7 +178,7 @@ void MainWindow::retranslateGuide()
         m.helpPage->setText(tr("Справка"));
         m.about->setText(tr("О программе"));
     }
-    ui->loadPowExcLed->setToolTip(QString()); // named by its meaning
+    ui->statusPanel->loadPowerLed()->setToolTip(QString()); // named by its meaning
     updateRunState();
 }
 
@@ -208,9 +217,7 @@ void MainWindow::buildResultsArea()
     sideBySide->addWidget(ui->splitter, 1);
     sideBySide->addWidget(ui->scrollArea);
     ui->verticalLayout->addLayout(sideBySide);
-    for (QFormLayout *form : {ui->formLayout, ui->formLayout_2})
-        form->setVerticalSpacing(2);
-    ui->formLayout_3->setVerticalSpacing(2);
+    ui->formLayout->setVerticalSpacing(2);
     ui->verticalLayout_3->setSpacing(4);
     ui->verticalLayout_3->setContentsMargins(4, 0, 4, 0);
     ui->verticalLayout->setContentsMargins(4, 2, 4, 2);
@@ -218,8 +225,6 @@ void MainWindow::buildResultsArea()
 
     runState = new RunStateLabel(this);
     statusBar()->addPermanentWidget(runState);
-    ui->loadPowExcLed->setMeaning("MainWindow",
-                                  QT_TRANSLATE_NOOP("MainWindow", "Превышение мощности нагрузки"));
 
     ui->splitter->installEventFilter(this);
     connect(ui->splitter, &QSplitter::splitterMoved, this, [this]() { autoSplit = false; });
@@ -291,7 +296,7 @@ void MainWindow::setStale(bool on)
         pal.setColor(QPalette::Text, pal.color(QPalette::Disabled, QPalette::Text));
     }
     for (QWidget *w :
-         {static_cast<QWidget *>(ui->paramsTable), static_cast<QWidget *>(ui->groupBox_2)})
+         {static_cast<QWidget *>(ui->paramsTable), static_cast<QWidget *>(ui->statusPanel)})
         w->setPalette(pal);
 }
 
@@ -314,9 +319,7 @@ void MainWindow::fitSplitterToRows()
         return;
     QTableWidget *table = ui->paramsTable;
     const int rowsShown = std::max(MinimumTableRows, table->rowCount());
-    const int wanted = table->horizontalHeader()->sizeHint().height() +
-                       rowsShown * table->verticalHeader()->defaultSectionSize() +
-                       table->horizontalScrollBar()->sizeHint().height() + 2 * table->frameWidth();
+    const int wanted = resultsTable->heightForRows(rowsShown);
     const int tableHeight = std::max(0, std::min(wanted, total - MinimumPlotsHeight));
     const int minimum = table->horizontalHeader()->sizeHint().height() +
                         2 * table->verticalHeader()->defaultSectionSize();

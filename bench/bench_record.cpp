@@ -9,6 +9,7 @@
 #include "grv480recvthread.h"
 #include "measurementrecorder.h"
 #include "recordingreader.h"
+#include "residentmemory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,18 +38,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_utime.tv_usec * 1e-6 + u.ru_stime.tv_sec +
            u.ru_stime.tv_usec * 1e-6;
-}
-
-double rssMiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
 }
 
 struct Case
@@ -162,7 +151,7 @@ bool acquire(const Case &c, quint16 port, double seconds, const QString &path, R
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(1);
         if (!earlyTaken && clock.elapsed() >= early * 1000) {
-            out->rssEarly = rssMiB();
+            out->rssEarly = residentMiB();
             earlyTaken = true;
         }
         if (!path.isEmpty() && !recorder.isActive()) {
@@ -177,7 +166,7 @@ bool acquire(const Case &c, quint16 port, double seconds, const QString &path, R
         &processor, [] {}, Qt::BlockingQueuedConnection);
     out->cpu = cpuSeconds() - cpu0;
     out->seconds = clock.nsecsElapsed() * 1e-9;
-    out->rssLate = rssMiB();
+    out->rssLate = residentMiB();
     out->stallMs = stall;
     out->blocks = blocks;
     procThread.quit();

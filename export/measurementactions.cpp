@@ -92,13 +92,14 @@ MeasurementActions::~MeasurementActions()
     }
 }
 
-void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block)
+void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block,
+                                    const QDateTime &receivedUtc)
 {
     if (!block)
         return;
     MeasurementSnapshot s;
     describe(s);
-    s.blockTime = QDateTime::currentDateTimeUtc();
+    s.blockTime = receivedUtc.isValid() ? receivedUtc : QDateTime::currentDateTimeUtc();
     s.block = block;
     shown = s;
     saveAct->setEnabled(true);

@@ -5,6 +5,7 @@
 #include "measurementexport.h"
 #include "resultsrecorder.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QSharedPointer>
 
@@ -53,8 +54,10 @@ public:
 
     // The texts of the actions and of the recording's label, again.
     void retranslate();
-    // The block now on screen; it is recorded too.
-    void blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block);
+    // The block now on screen; it is recorded too. Its time is now unless
+    // given (a block of a recording keeps the time it was received).
+    void blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block,
+                    const QDateTime &receivedUtc = QDateTime());
     // A block that is not shown (the view is held); only recorded.
     void blockReceived(const QSharedPointer<DataBlockProcessor::DataBlock> &block);
     void blockCleared();

@@ -49,38 +49,57 @@ bool writeAllTo(int fd, const QByteArray &bytes)
     return true;
 }
 
-} // namespace
-
-FileReadResult readRegularFile(const QString &path, qint64 maxBytes)
+// Opens path for reading without blocking and only if it is a regular file;
+// -1 with the reason otherwise.
+int openRegular(const QString &path, struct stat *st, QString *error)
 {
-    FileReadResult r;
     // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer, and is refused below
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        r.error = fileErrorText(errno);
-        return r;
+        *error = fileErrorText(errno);
+        return -1;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        r.error = fileErrorText(errno);
+    if (::fstat(fd, st) != 0) {
+        *error = fileErrorText(errno);
         ::close(fd);
-        return r;
+        return -1;
     }
-    if (!S_ISREG(st.st_mode)) {
-        if (S_ISDIR(st.st_mode))
-            r.error = fileErrorText(EISDIR);
-        else if (S_ISFIFO(st.st_mode))
-            r.error =
+    if (!S_ISREG(st->st_mode)) {
+        if (S_ISDIR(st->st_mode))
+            *error = fileErrorText(EISDIR);
+        else if (S_ISFIFO(st->st_mode))
+            *error =
                 QCoreApplication::translate("FileReader", "Это канал (FIFO), а не обычный файл");
-        else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-            r.error =
-                QCoreApplication::translate("FileReader", "Это устройство, а не обычный файл");
+        else if (S_ISCHR(st->st_mode) || S_ISBLK(st->st_mode))
+            *error = QCoreApplication::translate("FileReader", "Это устройство, а не обычный файл");
         else
-            r.error = QCoreApplication::translate("FileReader", "Это не обычный файл");
+            *error = QCoreApplication::translate("FileReader", "Это не обычный файл");
         ::close(fd);
-        return r;
+        return -1;
     }
+    return fd;
+}
+
+} // namespace
+
+bool checkRegularFile(const QString &path, QString *error)
+{
+    struct stat st;
+    const int fd = openRegular(path, &st, error);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+FileReadResult readRegularFile(const QString &path, qint64 maxBytes)
+{
+    FileReadResult r;
+    struct stat st;
+    const int fd = openRegular(path, &st, &r.error);
+    if (fd < 0)
+        return r;
     if (st.st_size > maxBytes) {
         r.error = tooLarge(st.st_size, maxBytes);
         ::close(fd);

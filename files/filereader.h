@@ -23,6 +23,10 @@ struct FileReadResult
 
 FileReadResult readRegularFile(const QString &path, qint64 maxBytes);
 
+// The same checks without reading, for a file a library opens by name: false
+// with the reason unless path leads to a regular file that can be read.
+bool checkRegularFile(const QString &path, QString *error);
+
 // A test seam: runs with the path after its bytes are read, before they are
 // returned (a test swaps the file there). Empty: none.
 void setFileReadHook(const std::function<void(const QString &)> &hook);

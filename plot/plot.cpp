@@ -280,3 +280,40 @@ void Plot::mouseDoubleClickEvent(QMouseEvent *event)
         applyAxesConfig();
     }
 }
+
+// Replaces a graph's data; points that are not finite (a spectrum line of
+// exactly zero gives -inf dB) become gaps instead of upsetting the autoscale.
+// The channel graphs keep the block's vectors themselves, with no copy.
+// Keys i * scale * step, as the block's axes are built.
+void Plot::setGraphValues(QCPGraph *graph, double scale, double step, const QVector<double> &values)
+{
+    if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph)) {
+        envelope->setSource(scale, step, values);
+        return;
+    }
+    const int n = values.size();
+    const double *v = values.constData();
+    QCPGraphDataContainer *container = graph->data().data();
+    auto fill = [&](auto it) {
+        for (int i = 0; i < n; ++i, ++it) {
+            it->key = i * scale * step;
+            it->value = std::isfinite(v[i]) ? v[i] : qQNaN();
+        }
+    };
+    if (container->size() == n) {
+        // Blocks of a run have one length: rewriting in place saves an allocation.
+        fill(container->begin());
+    } else {
+        QVector<QCPGraphData> data(n);
+        fill(data.begin());
+        container->set(data, true);
+    }
+}
+
+void Plot::clearGraphValues(QCPGraph *graph)
+{
+    if (auto *envelope = qobject_cast<EnvelopeGraph *>(graph))
+        envelope->clearSource();
+    else
+        graph->data()->clear();
+}

@@ -39,6 +39,11 @@ public:
     // A graph that draws blocks of any length at the cost of a few points per
     // pixel column (see EnvelopeGraph).
     EnvelopeGraph *addEnvelopeGraph();
+    // A block's values (or spectrum) as a graph's data, keys i * scale * step;
+    // values that are not finite become gaps.
+    static void setGraphValues(QCPGraph *graph, double scale, double step,
+                               const QVector<double> &values);
+    static void clearGraphValues(QCPGraph *graph);
 
     // Creates the plot's cursors, kept with its axis settings; before loadSettings.
     PlotCursors *enableCursors(const QString &xName, const QString &yName);

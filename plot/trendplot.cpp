@@ -62,6 +62,11 @@ void TrendPlot::setGraphChannel(QCPGraph *graph, int channel)
     markDirty();
 }
 
+int TrendPlot::graphChannel(const QCPGraph *graph)
+{
+    return graph->property(ChannelProperty).toInt();
+}
+
 void TrendPlot::setQuantity(TrendStore::Quantity q)
 {
     if (q < 0 || q >= TrendStore::QuantityCount || q == m_quantity)

@@ -25,6 +25,7 @@ public:
     // A graph that draws the store's series of one physical channel (0 to 15).
     QCPGraph *addTrendGraph(int channel);
     void setGraphChannel(QCPGraph *graph, int channel);
+    static int graphChannel(const QCPGraph *graph);
 
     TrendStore::Quantity quantity() const { return m_quantity; }
     void setQuantity(TrendStore::Quantity q);

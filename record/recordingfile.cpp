@@ -1,4 +1,5 @@
 #include "recordingfile.h"
+#include "recordingreader.h"
 
 #include "fileerror.h"
 #include "hdf5attributes.h"
@@ -16,6 +17,9 @@
 #include <limits>
 
 #include <sys/stat.h>
+
+static_assert(RecordingFile::FormatVersion <= RecordingReader::NewestFormatVersion,
+              "the review reads what the recording writes");
 
 namespace {
 
@@ -248,8 +252,12 @@ bool RecordingFile::create(const QString &path, int part, const QString &program
     filePath = path;
     nativePath = QFile::encodeName(path);
     fapl = H5Pcreate(H5P_FILE_ACCESS);
-    // Single-writer/multiple-reader needs the 1.10 file format.
-    if (fapl < 0 || H5Pset_libver_bounds(fapl, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST) < 0) {
+    // Single-writer/multiple-reader needs the 1.10 file format. Without
+    // locks: a reader in another process holds a shared lock as long as it
+    // has the file open, and the writer, which opens the file again to make
+    // the group of every run, would then stop the recording.
+    if (fapl < 0 || H5Pset_libver_bounds(fapl, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST) < 0 ||
+        !RecordingReader::disableFileLocking(fapl)) {
         *error = failure(tr("HDF5 не настраивается"));
         return false;
     }
@@ -351,10 +359,17 @@ void RecordingFile::closeRunObjects()
     blockSet = rowType = runGroup = -1;
 }
 
+std::mutex &RecordingFile::modeSwitchMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
 bool RecordingFile::beginRun(int number, const RecordingRun &run,
                              const DataBlockProcessor::DataBlock &first,
                              const QString &continuedFrom, QString *error)
 {
+    const std::lock_guard<std::mutex> lock(modeSwitchMutex());
     if (!reopenForObjects(error))
         return false;
     closeRunObjects();
@@ -531,6 +546,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
 
 bool RecordingFile::endRun(const RunEnd &end, const QString &continuedIn, QString *error)
 {
+    const std::lock_guard<std::mutex> lock(modeSwitchMutex());
     if (!inRun())
         return true;
     const QByteArray name = runName;
@@ -552,6 +568,7 @@ bool RecordingFile::endRun(const RunEnd &end, const QString &continuedIn, QStrin
 
 bool RecordingFile::close(QString *error)
 {
+    const std::lock_guard<std::mutex> lock(modeSwitchMutex());
     closeRunObjects();
     bool ok = true;
     if (file >= 0) {

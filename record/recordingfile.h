@@ -11,6 +11,7 @@
 
 #include <hdf5.h>
 
+#include <mutex>
 #include <vector>
 
 // One HDF5 file of a recording (docs/recording-format.md gives the layout).
@@ -44,6 +45,13 @@ public:
     bool close(QString *error);
 
     bool isOpen() const { return file >= 0; }
+
+    // Held while a file of a recording leaves the concurrent mode (a run
+    // begins or ends, the file closes) and by a reader of this process while
+    // it has a recording open: the library shares one open file between the
+    // two, and the writer cannot take up the concurrent mode again while the
+    // reader holds it.
+    static std::mutex &modeSwitchMutex();
     // A write of the library failed: the file is left as it stands.
     bool hasFailed() const { return failed; }
     bool inRun() const { return !runName.isEmpty(); }

@@ -1,5 +1,7 @@
 #include "recordingreader.h"
 
+#include "filereader.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -77,20 +79,58 @@ herr_t collectGroup(hid_t, const char *name, const H5L_info_t *, void *data)
 
 } // namespace
 
+bool RecordingReader::disableFileLocking(hid_t fapl)
+{
+#if H5_VERSION_GE(1, 10, 7)
+    return H5Pset_file_locking(fapl, false, true) >= 0;
+#else
+    Q_UNUSED(fapl)
+    return true; // older libraries honour HDF5_USE_FILE_LOCKING=FALSE only
+#endif
+}
+
 bool RecordingReader::open(const QString &path, QString *error)
 {
     close();
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-    const QByteArray native = QFile::encodeName(path);
-    // SWMR read also opens a file whose writer was killed before closing it.
-    file = H5Fopen(native.constData(), H5F_ACC_RDONLY | H5F_ACC_SWMR_READ, H5P_DEFAULT);
-    if (file < 0) {
-        *error = tr("%1: не открывается как файл HDF5").arg(path);
+    // The library would wait on a FIFO for a writer that never comes.
+    QString reason;
+    if (!checkRegularFile(path, &reason)) {
+        *error = tr("%1: %2").arg(path, reason);
         return false;
     }
-    version = readScalar<qint64>(file, "format_version", H5T_NATIVE_INT64, 0);
+    QByteArray signature;
+    {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            signature = f.read(8);
+    }
+    const QByteArray native = QFile::encodeName(path);
+    // SWMR read also opens a file whose writer was killed before closing it.
+    const hid_t fapl = H5Pcreate(H5P_FILE_ACCESS);
+    if (fapl >= 0 && disableFileLocking(fapl))
+        file = H5Fopen(native.constData(), H5F_ACC_RDONLY | H5F_ACC_SWMR_READ, fapl);
+    if (fapl >= 0)
+        H5Pclose(fapl);
+    if (file < 0) {
+        // The library finds the end of a cut file missing and refuses the whole of it.
+        *error = signature == QByteArray("\x89HDF\r\n\x1a\n", 8)
+                     ? tr("%1: файл HDF5 повреждён или обрезан и не открывается").arg(path)
+                     : tr("%1: это не запись измерения (не файл HDF5)").arg(path);
+        return false;
+    }
+    version = int(readScalar<qint64>(file, "format_version", H5T_NATIVE_INT64, 0));
     if (version < 1) {
         *error = tr("%1: это не запись измерения").arg(path);
+        close();
+        return false;
+    }
+    if (version > NewestFormatVersion) {
+        *error = tr("%1: запись в формате версии %2, программа читает версии до %3; нужна более "
+                    "новая программа")
+                     .arg(path)
+                     .arg(version)
+                     .arg(NewestFormatVersion);
         close();
         return false;
     }
@@ -168,27 +208,14 @@ bool RecordingReader::readSamples(int run, int channel, qint64 first, qint64 cou
                                 .arg(r.group)
                                 .arg(r.channels.at(channel), 2, 10, QLatin1Char('0'))
                                 .toLatin1();
-    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
-    bool ok = set >= 0;
-    if (ok) {
-        H5Drefresh(set);
-        const hid_t space = H5Dget_space(set);
-        hsize_t n = 0;
-        H5Sget_simple_extent_dims(space, &n, nullptr);
-        const hsize_t start = hsize_t(first);
-        const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
+    const bool ok = readRange(path, first, count, H5T_NATIVE_DOUBLE, [out](qint64 len) {
         out->resize(int(len));
-        if (len > 0) {
-            const hid_t mem = H5Screate_simple(1, &len, nullptr);
-            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
-                 H5Dread(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT, out->data()) >= 0;
-            H5Sclose(mem);
-        }
-        H5Sclose(space);
-        H5Dclose(set);
-    }
-    if (!ok)
+        return static_cast<void *>(out->data());
+    });
+    if (!ok) {
+        out->clear();
         *error = tr("Отсчёты канала не читаются");
+    }
     return ok;
 }
 
@@ -201,7 +228,7 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
         return false;
     }
     const Run &r = runList.at(run);
-    const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
+    const hsize_t nch = hsize_t(std::max(1, int(r.channels.size())));
     static const char *figures[] = {"dc",    "ac",    "peak_frequency", "peak_amplitude",
                                     "snr",   "sinad", "enob",           "ux",
                                     "udiff", "ucm"};
@@ -220,42 +247,25 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
         H5Tinsert(mem, figures[k], 24 + size_t(k) * figBytes, figType);
     H5Tinsert(mem, "lamps", 24 + FigureCount * figBytes, lampType);
 
-    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
-    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
-    bool ok = set >= 0;
-    if (ok) {
-        H5Drefresh(set);
-        const hid_t space = H5Dget_space(set);
-        hsize_t n = 0;
-        H5Sget_simple_extent_dims(space, &n, nullptr);
-        const hsize_t start = hsize_t(first);
-        const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
-        QByteArray buf(int(len * rowSize), '\0');
-        if (len > 0) {
-            const hid_t ms = H5Screate_simple(1, &len, nullptr);
-            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
-                 H5Dread(set, mem, ms, space, H5P_DEFAULT, buf.data()) >= 0;
-            H5Sclose(ms);
+    QByteArray buf;
+    const bool ok = readTable(r, first, count, mem, rowSize, &buf);
+    const qint64 len = qint64(buf.size() / rowSize);
+    for (qint64 i = 0; ok && i < len; ++i) {
+        const char *p = buf.constData() + i * rowSize;
+        Block b;
+        std::memcpy(&b.receiveTimeMs, p, 8);
+        std::memcpy(&b.firstSample, p + 8, 8);
+        std::memcpy(&b.sampleCount, p + 16, 8);
+        QVector<double> *dest[] = {&b.dc,    &b.ac,    &b.peakFrequency, &b.peakAmplitude,
+                                   &b.snr,   &b.sinad, &b.enob,          &b.ux,
+                                   &b.udiff, &b.ucm};
+        for (int k = 0; k < FigureCount; ++k) {
+            dest[k]->resize(int(nch));
+            std::memcpy(dest[k]->data(), p + 24 + size_t(k) * figBytes, figBytes);
         }
-        for (hsize_t i = 0; ok && i < len; ++i) {
-            const char *p = buf.constData() + i * rowSize;
-            Block b;
-            std::memcpy(&b.receiveTimeMs, p, 8);
-            std::memcpy(&b.firstSample, p + 8, 8);
-            std::memcpy(&b.sampleCount, p + 16, 8);
-            QVector<double> *dest[] = {&b.dc,    &b.ac,    &b.peakFrequency, &b.peakAmplitude,
-                                       &b.snr,   &b.sinad, &b.enob,          &b.ux,
-                                       &b.udiff, &b.ucm};
-            for (int k = 0; k < FigureCount; ++k) {
-                dest[k]->resize(int(nch));
-                std::memcpy(dest[k]->data(), p + 24 + size_t(k) * figBytes, figBytes);
-            }
-            b.lamps.resize(int(nch * 5));
-            std::memcpy(b.lamps.data(), p + 24 + FigureCount * figBytes, nch * 5);
-            out->append(b);
-        }
-        H5Sclose(space);
-        H5Dclose(set);
+        b.lamps.resize(int(nch * 5));
+        std::memcpy(b.lamps.data(), p + 24 + FigureCount * figBytes, nch * 5);
+        out->append(b);
     }
     H5Tclose(lampType);
     H5Tclose(figType);
@@ -277,7 +287,7 @@ bool RecordingReader::readStatusRecords(int run, qint64 first, qint64 count,
     }
     const Run &r = runList.at(run);
     constexpr hsize_t StatusBytes = 136;
-    const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
+    const hsize_t nch = hsize_t(std::max(1, int(r.channels.size())));
     const size_t rowSize = StatusBytes * (1 + nch);
     const hid_t mem = H5Tcreate(H5T_COMPOUND, rowSize);
     const hid_t frameType = H5Tarray_create2(H5T_NATIVE_UINT8, 1, &StatusBytes);
@@ -286,35 +296,57 @@ bool RecordingReader::readStatusRecords(int run, qint64 first, qint64 count,
     H5Tinsert(mem, "frame_status_raw", 0, frameType);
     H5Tinsert(mem, "channel_status_raw", StatusBytes, chType);
 
-    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
-    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
-    bool ok = set >= 0;
-    if (ok) {
-        H5Drefresh(set);
-        const hid_t space = H5Dget_space(set);
-        hsize_t n = 0;
-        H5Sget_simple_extent_dims(space, &n, nullptr);
-        const hsize_t start = hsize_t(first);
-        const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
-        QByteArray buf(int(len * rowSize), '\0');
-        if (len > 0) {
-            const hid_t ms = H5Screate_simple(1, &len, nullptr);
-            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
-                 H5Dread(set, mem, ms, space, H5P_DEFAULT, buf.data()) >= 0;
-            H5Sclose(ms);
-        }
-        for (hsize_t i = 0; ok && i < len; ++i) {
-            const char *p = buf.constData() + i * rowSize;
-            frameStatus->append(QByteArray(p, int(StatusBytes)));
-            channelStatus->append(QByteArray(p + StatusBytes, int(nch * StatusBytes)));
-        }
-        H5Sclose(space);
-        H5Dclose(set);
+    QByteArray buf;
+    const bool ok = readTable(r, first, count, mem, rowSize, &buf);
+    const qint64 len = qint64(buf.size() / rowSize);
+    for (qint64 i = 0; ok && i < len; ++i) {
+        const char *p = buf.constData() + i * rowSize;
+        frameStatus->append(QByteArray(p, int(StatusBytes)));
+        channelStatus->append(QByteArray(p + StatusBytes, int(nch * StatusBytes)));
     }
     H5Tclose(chType);
     H5Tclose(frameType);
     H5Tclose(mem);
     if (!ok)
         *error = tr("Таблица блоков не читается");
+    return ok;
+}
+
+bool RecordingReader::readTable(const Run &r, qint64 first, qint64 count, hid_t mem, size_t rowSize,
+                                QByteArray *buf) const
+{
+    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
+    const bool ok = readRange(path, first, count, mem, [buf, rowSize](qint64 len) {
+        buf->resize(int(len * qint64(rowSize)));
+        return static_cast<void *>(buf->data());
+    });
+    if (!ok)
+        buf->clear();
+    return ok;
+}
+
+bool RecordingReader::readRange(const QByteArray &path, qint64 first, qint64 count, hid_t memType,
+                                const std::function<void *(qint64 len)> &place) const
+{
+    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
+    if (set < 0)
+        return false;
+    // Another process may have appended since the last look.
+    H5Drefresh(set);
+    const hid_t space = H5Dget_space(set);
+    hsize_t n = 0;
+    H5Sget_simple_extent_dims(space, &n, nullptr);
+    const hsize_t start = hsize_t(first);
+    const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
+    void *dest = place(qint64(len));
+    bool ok = true;
+    if (len > 0) {
+        const hid_t mem = H5Screate_simple(1, &len, nullptr);
+        ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
+             H5Dread(set, memType, mem, space, H5P_DEFAULT, dest) >= 0;
+        H5Sclose(mem);
+    }
+    H5Sclose(space);
+    H5Dclose(set);
     return ok;
 }

@@ -8,6 +8,8 @@
 
 #include <hdf5.h>
 
+#include <functional>
+
 // Reads a recording made by MeasurementRecorder (docs/recording-format.md),
 // also while it is still being written: the file is opened for concurrent
 // reading, and refresh() picks up the blocks appended since.
@@ -44,6 +46,14 @@ public:
         QVector<quint8> lamps; // five per channel: range, short, open, Udiff, Ucm
     };
 
+    // Recordings are opened without the library's file locks, by the writer
+    // and the readers alike: within a process they share one open file, whose
+    // locking must be the same for all. False when the library cannot.
+    static bool disableFileLocking(hid_t fapl);
+
+    // The newest format this reader understands; a newer file is refused.
+    static constexpr int NewestFormatVersion = 1;
+
     RecordingReader() = default;
     ~RecordingReader() { close(); }
 
@@ -65,6 +75,15 @@ public:
                            QList<QByteArray> *channelStatus, QString *error) const;
 
 private:
+    // Rows of a run's block table in the memory layout mem (rowSize bytes a
+    // row); fewer at the table's end.
+    bool readTable(const Run &r, qint64 first, qint64 count, hid_t mem, size_t rowSize,
+                   QByteArray *buf) const;
+    // Elements first to first + count - 1 of a one-dimensional dataset (fewer
+    // at its end) into the memory place(number of elements) gives.
+    bool readRange(const QByteArray &path, qint64 first, qint64 count, hid_t memType,
+                   const std::function<void *(qint64 len)> &place) const;
+
     hid_t file = -1;
     int version = 0;
     QList<Run> runList;

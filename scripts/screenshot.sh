@@ -22,23 +22,8 @@ bash scripts/install-deps.sh
 [ -x "$BIN/grv480-monitor" ] && [ -x "$BIN/grv480-emulator" ] || bash scripts/build.sh
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (package xvfb)" >&2; exit 1; }
 
-WORK=$(mktemp -d)
-EMU_PID=
-cleanup() {
-  [ -n "$EMU_PID" ] && kill "$EMU_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-"$BIN/grv480-emulator" --port 0 --state-dir "$WORK/emulator" >"$WORK/emulator.out" &
-EMU_PID=$!
-PORT=
-for _ in $(seq 100); do
-  PORT=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$WORK/emulator.out")
-  [ -n "$PORT" ] && break
-  sleep 0.05
-done
-[ -n "$PORT" ] || { echo "the emulator did not start" >&2; exit 1; }
+. scripts/emulator.sh
+start_emulator
 
 mkdir -p "$WORK/config/Norvik" "$(dirname "$OUT")"
 SCREEN=${SCREEN:-1600x1000}

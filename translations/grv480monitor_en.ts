@@ -1189,60 +1189,6 @@ Then press &quot;Refresh&quot; (Ctrl+Shift+R).</translation>
         <translation>FPGA version</translation>
     </message>
     <message>
-        <source>Состояние</source>
-        <translation>Status</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>R&lt;sub&gt;ref&lt;/sub&gt;, Ом</source>
-        <translation>R&lt;sub&gt;ref&lt;/sub&gt;, Ω</translation>
-    </message>
-    <message>
-        <source>P&lt;sub&gt;ref&lt;/sub&gt;, Вт</source>
-        <translation>P&lt;sub&gt;ref&lt;/sub&gt;, W</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ом&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ω&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, Вт&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, W&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>I&lt;sub&gt;ref&lt;/sub&gt;, мА</source>
-        <translation>I&lt;sub&gt;ref&lt;/sub&gt;, mA</translation>
-    </message>
-    <message>
-        <source>Рекомендуемый</source>
-        <translation>Recommended</translation>
-    </message>
-    <message>
-        <source>Заданный</source>
-        <translation>Set</translation>
-    </message>
-    <message>
-        <source>
-V&lt;sub&gt;adj&lt;/sub&gt;, В</source>
-        <translation>
-V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
-    </message>
-    <message>
-        <source>U&lt;sub&gt;-&lt;/sub&gt;, мВ</source>
-        <translation>U&lt;sub&gt;-&lt;/sub&gt;, mV</translation>
-    </message>
-    <message>
-        <source>Превышение мощности нагрузки</source>
-        <translation>Load power exceeded</translation>
-    </message>
-    <message>
         <source>Настройка модуля...</source>
         <translation>Configure module...</translation>
     </message>
@@ -1273,85 +1219,6 @@ V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
     <message>
         <source>Спектр амплитудный, dB</source>
         <translation>Amplitude spectrum, dB</translation>
-    </message>
-    <message>
-        <source>№
-канала</source>
-        <translation>Ch.
-no.</translation>
-    </message>
-    <message>
-        <source>Разбаланс</source>
-        <translation>Unbalance</translation>
-    </message>
-    <message>
-        <source>DC, мВ</source>
-        <translation>DC, mV</translation>
-    </message>
-    <message>
-        <source>AC, мВ</source>
-        <translation>AC, mV</translation>
-    </message>
-    <message>
-        <source>Диа-
-пазон</source>
-        <translation>Range</translation>
-    </message>
-    <message>
-        <source>Линия</source>
-        <translation>Line</translation>
-    </message>
-    <message>
-        <source>КЗ</source>
-        <translation>Short</translation>
-    </message>
-    <message>
-        <source>Обр.</source>
-        <translation>Open</translation>
-    </message>
-    <message>
-        <source>Условия</source>
-        <translation>Conditions</translation>
-    </message>
-    <message>
-        <source>Промежуточные измерения</source>
-        <translation>Intermediate measurements</translation>
-    </message>
-    <message>
-        <source>Ux, В</source>
-        <translation>Ux, V</translation>
-    </message>
-    <message>
-        <source>Udiff, В</source>
-        <translation>Udiff, V</translation>
-    </message>
-    <message>
-        <source>Ucm, В</source>
-        <translation>Ucm, V</translation>
-    </message>
-    <message>
-        <source>Рабочие границы</source>
-        <translation>Working bounds</translation>
-    </message>
-    <message>
-        <source>Ucm min, В</source>
-        <translation>Ucm min, V</translation>
-    </message>
-    <message>
-        <source>Ucm max, В</source>
-        <translation>Ucm max, V</translation>
-    </message>
-    <message>
-        <source>Характеристики синусоидального сигнала</source>
-        <translation>Sine-wave figures</translation>
-    </message>
-    <message>
-        <source>Част. пика</source>
-        <translation>Peak freq.</translation>
-    </message>
-    <message>
-        <source>Амп. пика</source>
-        <translation>Peak amp.</translation>
     </message>
     <message>
         <source>Не удалось установить связь с сервером</source>
@@ -1392,26 +1259,6 @@ no.</translation>
     <message>
         <source>Панель инструментов</source>
         <translation>Tool bar</translation>
-    </message>
-    <message>
-        <source>Диапазон</source>
-        <translation>Range</translation>
-    </message>
-    <message>
-        <source>Короткое замыкание линии</source>
-        <translation>Line short circuit</translation>
-    </message>
-    <message>
-        <source>Обрыв линии</source>
-        <translation>Line open circuit</translation>
-    </message>
-    <message>
-        <source>Условие Udiff</source>
-        <translation>Udiff condition</translation>
-    </message>
-    <message>
-        <source>Условие Ucm</source>
-        <translation>Ucm condition</translation>
     </message>
     <message>
         <source>&amp;Файл</source>
@@ -1546,6 +1393,10 @@ The program works with a mended copy of the settings; changes to the settings in
     <message>
         <source>Тренд</source>
         <translation>Trend</translation>
+    </message>
+    <message>
+        <source>Открыть запись...</source>
+        <translation>Open recording...</translation>
     </message>
 </context>
 <context>
@@ -1860,10 +1711,6 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
 <context>
     <name>RecordingReader</name>
     <message>
-        <source>%1: не открывается как файл HDF5</source>
-        <translation>%1: cannot be opened as an HDF5 file</translation>
-    </message>
-    <message>
         <source>%1: это не запись измерения</source>
         <translation>%1: not a measurement recording</translation>
     </message>
@@ -1883,6 +1730,41 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
         <source>Таблица блоков не читается</source>
         <translation>The block table cannot be read</translation>
     </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: файл HDF5 повреждён или обрезан и не открывается</source>
+        <translation>%1: the HDF5 file is damaged or truncated and does not open</translation>
+    </message>
+    <message>
+        <source>%1: это не запись измерения (не файл HDF5)</source>
+        <translation>%1: this is not a measurement recording (not an HDF5 file)</translation>
+    </message>
+    <message>
+        <source>%1: запись в формате версии %2, программа читает версии до %3; нужна более новая программа</source>
+        <translation>%1: the recording has format version %2, this program reads versions up to %3; a newer program is needed</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingReview</name>
+    <message>
+        <source>Нет блока с номером %1</source>
+        <translation>There is no block number %1</translation>
+    </message>
+    <message>
+        <source>Блок %1 не читается</source>
+        <translation>Block %1 cannot be read</translation>
+    </message>
+    <message>
+        <source>Отсчёты блока %1 записаны не полностью</source>
+        <translation>The samples of block %1 are incomplete</translation>
+    </message>
+    <message>
+        <source>Блок %1 не обрабатывается</source>
+        <translation>Block %1 cannot be processed</translation>
+    </message>
 </context>
 <context>
     <name>ResultsRecorder</name>
@@ -1897,6 +1779,193 @@ The measurement recording stopped; what was recorded is kept in the file. Acquis
     <message>
         <source>файл удалён или заменён</source>
         <translation>the file was deleted or replaced</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsTable</name>
+    <message>
+        <source>№
+канала</source>
+        <translation>Ch.
+no.</translation>
+    </message>
+    <message>
+        <source>Разбаланс</source>
+        <translation>Unbalance</translation>
+    </message>
+    <message>
+        <source>DC, мВ</source>
+        <translation>DC, mV</translation>
+    </message>
+    <message>
+        <source>AC, мВ</source>
+        <translation>AC, mV</translation>
+    </message>
+    <message>
+        <source>Диа-
+пазон</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>Линия</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>КЗ</source>
+        <translation>Short</translation>
+    </message>
+    <message>
+        <source>Обр.</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Условия</source>
+        <translation>Conditions</translation>
+    </message>
+    <message>
+        <source>Промежуточные измерения</source>
+        <translation>Intermediate measurements</translation>
+    </message>
+    <message>
+        <source>Ux, В</source>
+        <translation>Ux, V</translation>
+    </message>
+    <message>
+        <source>Udiff, В</source>
+        <translation>Udiff, V</translation>
+    </message>
+    <message>
+        <source>Ucm, В</source>
+        <translation>Ucm, V</translation>
+    </message>
+    <message>
+        <source>Рабочие границы</source>
+        <translation>Working bounds</translation>
+    </message>
+    <message>
+        <source>Ucm min, В</source>
+        <translation>Ucm min, V</translation>
+    </message>
+    <message>
+        <source>Ucm max, В</source>
+        <translation>Ucm max, V</translation>
+    </message>
+    <message>
+        <source>Характеристики синусоидального сигнала</source>
+        <translation>Sine-wave figures</translation>
+    </message>
+    <message>
+        <source>Част. пика</source>
+        <translation>Peak freq.</translation>
+    </message>
+    <message>
+        <source>Амп. пика</source>
+        <translation>Peak amp.</translation>
+    </message>
+    <message>
+        <source>Диапазон</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>Короткое замыкание линии</source>
+        <translation>Line short circuit</translation>
+    </message>
+    <message>
+        <source>Обрыв линии</source>
+        <translation>Line open circuit</translation>
+    </message>
+    <message>
+        <source>Условие Udiff</source>
+        <translation>Udiff condition</translation>
+    </message>
+    <message>
+        <source>Условие Ucm</source>
+        <translation>Ucm condition</translation>
+    </message>
+</context>
+<context>
+    <name>ReviewWindow</name>
+    <message>
+        <source>Открыть запись</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>Запись измерения, HDF5 (*.h5);;Все файлы (*)</source>
+        <translation>Measurement recording, HDF5 (*.h5);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Запись не открыта.
+%1</source>
+        <translation>The recording was not opened.
+%1</translation>
+    </message>
+    <message>
+        <source>%1 (код %2)</source>
+        <translation>%1 (code %2)</translation>
+    </message>
+    <message>
+        <source>идёт запись</source>
+        <translation>being recorded</translation>
+    </message>
+    <message>
+        <source>оборван: окончание не записано</source>
+        <translation>cut off: its end was not written</translation>
+    </message>
+    <message>
+        <source>В записи нет ни одного блока</source>
+        <translation>The recording holds no block</translation>
+    </message>
+    <message>
+        <source>Блок %1 из %2, прогон %3, %4</source>
+        <translation>Block %1 of %2, run %3, %4</translation>
+    </message>
+    <message>
+        <source>Просмотр записи: %1</source>
+        <translation>Recording review: %1</translation>
+    </message>
+    <message>
+        <source>&amp;Файл</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Прогон</source>
+        <translation>Run</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Блоков</source>
+        <translation>Blocks</translation>
+    </message>
+    <message>
+        <source>Окончание</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>в реальном времени</source>
+        <translation>live</translation>
+    </message>
+    <message>
+        <source>Время, мс</source>
+        <translation>Time, ms</translation>
+    </message>
+    <message>
+        <source>Амплитуда, мВ</source>
+        <translation>Amplitude, mV</translation>
+    </message>
+    <message>
+        <source>Частота, Гц</source>
+        <translation>Frequency, Hz</translation>
+    </message>
+    <message>
+        <source>Спектр амплитудный, dB</source>
+        <translation>Amplitude spectrum, dB</translation>
     </message>
 </context>
 <context>
@@ -2454,6 +2523,63 @@ The changes are kept at the next successful write.</translation>
     <message>
         <source>Диапазон</source>
         <translation>Range</translation>
+    </message>
+</context>
+<context>
+    <name>StatusPanel</name>
+    <message>
+        <source>Состояние</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>R&lt;sub&gt;ref&lt;/sub&gt;, Ом</source>
+        <translation>R&lt;sub&gt;ref&lt;/sub&gt;, Ω</translation>
+    </message>
+    <message>
+        <source>P&lt;sub&gt;ref&lt;/sub&gt;, Вт</source>
+        <translation>P&lt;sub&gt;ref&lt;/sub&gt;, W</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, В&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;U&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, V&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ом&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;R&lt;span style=&quot; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; vertical-align:super;&quot;&gt;R&lt;/span&gt;, Ω&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, Вт&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;P&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:sub;&quot;&gt;ref&lt;/span&gt;&lt;span style=&quot; font-size:11pt; vertical-align:super;&quot;&gt;R&lt;/span&gt;&lt;span style=&quot; font-size:11pt;&quot;&gt;, W&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>I&lt;sub&gt;ref&lt;/sub&gt;, мА</source>
+        <translation>I&lt;sub&gt;ref&lt;/sub&gt;, mA</translation>
+    </message>
+    <message>
+        <source>Рекомендуемый</source>
+        <translation>Recommended</translation>
+    </message>
+    <message>
+        <source>Заданный</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>
+V&lt;sub&gt;adj&lt;/sub&gt;, В</source>
+        <translation>
+V&lt;sub&gt;adj&lt;/sub&gt;, V</translation>
+    </message>
+    <message>
+        <source>U&lt;sub&gt;-&lt;/sub&gt;, мВ</source>
+        <translation>U&lt;sub&gt;-&lt;/sub&gt;, mV</translation>
+    </message>
+    <message>
+        <source>Превышение мощности нагрузки</source>
+        <translation>Load power exceeded</translation>
     </message>
 </context>
 <context>
