@@ -1,4 +1,5 @@
 #include "tarebackup.h"
+#include "qtcompat.h"
 
 #include "tarecoefsmodel.h"
 
@@ -113,7 +114,7 @@ QList<Entry> list(const QString &serial)
     for (const QString &n : names) {
         const QString p = dir.filePath(n);
         QSettings ini(p, QSettings::IniFormat);
-        ini.setIniCodec("UTF-8");
+        QtCompat::setIniUtf8(ini);
         QString fileSerial;
         QDateTime t;
         // Sanitised names of two serials may agree; the file itself decides.
@@ -132,7 +133,7 @@ bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, 
         return false;
     }
     QSettings ini(path, QSettings::IniFormat);
-    ini.setIniCodec("UTF-8");
+    QtCompat::setIniUtf8(ini);
     QString fileSerial;
     QDateTime t;
     if (!readHeader(ini, &fileSerial, &t)) {

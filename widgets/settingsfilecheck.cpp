@@ -7,7 +7,6 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
-#include <QTextCodec>
 
 namespace {
 
