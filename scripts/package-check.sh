@@ -35,7 +35,7 @@ port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$stage/emulator.out")
 grep -q 'CR16-0417' "$stage/list.out"
 
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
-deb=$(ls -t "$BUILD_DIR"/grv480-monitor_*.deb | head -n 1)
+deb=$(ls -t "$BUILD_DIR"/grv480-monitor*_*.deb | head -n 1)
 dpkg-deb --field "$deb" Depends
 contents=$(dpkg-deb --contents "$deb")
 grep -q './usr/lib/grv480-monitor/libgrv480api.so.1' <<<"$contents"
