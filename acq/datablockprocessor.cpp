@@ -94,6 +94,9 @@ void DataBlockProcessor::processFrame(QSharedPointer<GRV480RecvThread::Frame> fr
 
     auto block = QSharedPointer<DataBlock>::create();
     block->status = frame->status;
+    block->receivedMs = frame->receivedMs;
+    block->firstSample = frame->firstSample;
+    block->runId = frame->runId;
     block->channels.reserve(frame->channels.size());
     for (const QSharedPointer<GRV480RecvThread::ChData> &channel : qAsConst(frame->channels)) {
         // The result's spectrum goes back to the pool when its last holder lets go.

@@ -67,6 +67,9 @@ public:
     {
         TGRV480FrameStatus status{};
         QList<QSharedPointer<ChResult>> channels; // same order as the frame's
+        qint64 receivedMs = 0;                    // the frame's, see GRV480RecvThread::Frame
+        qint64 firstSample = 0;
+        quint64 runId = 0;
     };
 
     static constexpr int DefaultWindowType = 7; // 4-term Blackman-Harris

@@ -1,13 +1,24 @@
 #include "grv480recvthread.h"
 
+#include <QDateTime>
+
 #include <climits>
 #include <cmath>
 #include <memory>
 #include <new>
 
+namespace {
+quint64 nextRunId()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
+} // namespace
+
 GRV480RecvThread::GRV480RecvThread(TGRV480 *handle, unsigned blockTimeMs)
     : QThread(nullptr)
     , m_handle(handle)
+    , m_runId(nextRunId())
     , m_blockTimeMs(blockTimeMs)
 {
     qRegisterMetaType<QSharedPointer<GRV480RecvThread::Frame>>(
@@ -86,6 +97,7 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
     if (!words || (!direct && !values) || !statuses)
         return GRV480_ERR_NO_MEMORY;
 
+    qint64 nextFirstSample = 0;
     try {
         while (!m_stopRequested) {
             quint32 received = 0;
@@ -105,6 +117,10 @@ int GRV480RecvThread::receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBloc
 
             // A complete block is converted and emitted even if a stop came meanwhile.
             auto frame = QSharedPointer<Frame>::create();
+            frame->receivedMs = QDateTime::currentMSecsSinceEpoch();
+            frame->firstSample = nextFirstSample;
+            frame->runId = m_runId;
+            nextFirstSample += framesPerBlock;
             QVector<double> single;
             if (direct)
                 single.resize(int(framesPerBlock));

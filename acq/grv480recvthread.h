@@ -47,6 +47,11 @@ public:
     {
         TGRV480FrameStatus status{};
         QList<QSharedPointer<ChData>> channels; // in the order of the logical channel table
+        // Where the block sits in time: when its last word arrived (UTC, ms since
+        // the epoch), the index within the run of its first frame, and the run.
+        qint64 receivedMs = 0;
+        qint64 firstSample = 0;
+        quint64 runId = 0;
     };
 
     // Upper bound of the buffers of one block: the words, the values and the statuses.
@@ -65,6 +70,9 @@ public:
     // frame period by the rounded frame period.
     unsigned blockTimeMs() const { return m_blockTimeMs.load(); }
 
+    // Tells the frames of this run from those of every other run of the process.
+    quint64 runId() const { return m_runId; }
+
     // Full scale in mV of a range code; codes the module does not know are
     // treated as its widest range, so that spectra stay finite.
     static double rangeMvForCode(int rangeCode);
@@ -79,6 +87,7 @@ private:
     int receiveBlocks(quint32 framesPerBlock, quint32 wordsPerBlock, quint32 timeoutMs);
 
     TGRV480 *m_handle;
+    const quint64 m_runId;
     std::atomic<int> m_lastError{-1};
     std::atomic<unsigned> m_blockTimeMs;
     std::atomic<bool> m_stopRequested{false};

@@ -5,12 +5,13 @@ class QCPGraph;
 class QTableWidgetItem;
 class CondLedIndicator;
 
-// One row of the results table: the r-th enabled channel and its two graphs.
+// One row of the results table: the r-th enabled channel and its graphs.
 // The items and lamps belong to the table, the graphs to their plots.
 struct ChannelRow
 {
     QCPGraph *timeGraph = nullptr;
     QCPGraph *fftGraph = nullptr;
+    QCPGraph *trendGraph = nullptr;
     CondLedIndicator *rangeLed = nullptr;
     CondLedIndicator *udiffLed = nullptr;
     CondLedIndicator *ucmLed = nullptr;

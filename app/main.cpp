@@ -1,10 +1,12 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
+#include "settingsfilecheck.h"
 #include "startupoptions.h"
 #include "terminationwatcher.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QPalette>
 #include <QSettings>
 #include <QTimer>
 
@@ -37,6 +39,31 @@ void armScreenshot(QWidget *window)
             qWarning("Cannot write the screenshot %s", qPrintable(path));
         window->close();
     });
+}
+
+// Also for the documentation: GRV480_SCREENSHOT_PALETTE=dark gives the window
+// the palette of a dark desktop, which a virtual X server has none of.
+void applyScreenshotPalette()
+{
+    if (qEnvironmentVariable("GRV480_SCREENSHOT_PALETTE") != QLatin1String("dark"))
+        return;
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(53, 53, 56));
+    dark.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    dark.setColor(QPalette::ToolTipBase, QColor(53, 53, 56));
+    dark.setColor(QPalette::ToolTipText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(dark);
 }
 
 // Prints what the options ask for and gives the exit code, or -1 to go on.
@@ -80,28 +107,32 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationDomain(QStringLiteral("norvik.local"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GRV480_VERSION));
 
-    // A terminal without a display still gets the help and the version. A
-    // parse error here may be one of Qt's own options, which QApplication
-    // takes below, so only a clean answer ends the program at this point.
-    if (asksForInformation(argc, argv)) {
+    // Judged before QApplication exists: it aborts without a display, and
+    // neither an answer nor a bad command line needs one.
+    if (parseStartupOptions(commandLineArguments(argc, argv)).action != StartupOptions::Run) {
+        // The help text names the program through the application object.
         QCoreApplication core(argc, argv);
-        const StartupOptions options = parseStartupOptions(core.arguments());
-        if (options.action != StartupOptions::Fail)
-            return answer(options);
+        return answer(parseStartupOptions(core.arguments()));
     }
 
+    // Before the application object exists, or Qt ignores them: the window
+    // scales with the desktop, and icons take their @2x pictures there.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
-    // Qt's own options (-platform, -style ...) are gone from arguments() by now.
-    const int code = answer(parseStartupOptions(app.arguments()));
-    if (code >= 0)
-        return code;
     initResources();
     QApplication::setWindowIcon(applicationIcon());
+    applyScreenshotPalette();
     QGuiApplication::setDesktopFileName(QStringLiteral("local.norvik.grv480monitor"));
 
     QtTranslationSwitch *translations = QtTranslationSwitch::instance();
-    translations->setTranslationsPath(translationsDirectory(QCoreApplication::applicationDirPath()));
-    translations->setLanguage(QStringLiteral("ru"));
+    translations->setTranslationsPath(
+        translationsDirectory(QCoreApplication::applicationDirPath()));
+    translations->addTranslation(QStringLiteral("grv480monitor"));
+    // The settings file is mended before the stored language is read: one
+    // crafted value in it would abort the start.
+    SettingsFileCheck::mendUserSettings();
+    translations->restoreLanguage(QStringLiteral("ru"));
 
     // Watched before the window exists: its construction may already wait in
     // a message box, which a termination closes like any other dialog.

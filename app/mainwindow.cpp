@@ -3,6 +3,7 @@
 
 #include "condledindicator.h"
 #include "crbapi.h"
+#include "cursorreadout.h"
 #include "device/apierror.h"
 #include "device/deviceconfig.h"
 #include "deviceconfigdialog.h"
@@ -10,19 +11,27 @@
 #include "grv480recvthread.h"
 #include "hierarchicalheaderview.h"
 #include "measurementactions.h"
+#include "recordingactions.h"
 #include "resultrules.h"
+#include "runstatelabel.h"
 #include "savedstate.h"
+#include "sensorcolumns.h"
 #include "settingsfilecheck.h"
 #include "tablecopyaction.h"
 #include "timinglog.h"
+#include "trendplot.h"
+#include "viewhold.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTableWidgetItem>
+#include <QTimer>
 #include <QToolBar>
 
 #include <algorithm>
@@ -108,36 +117,54 @@ QString settingsKeyOfRow(int r)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent),
-      ui(new Ui::MainWindow),
-      handle{},
-      stopping(false),
-      recvThread(nullptr),
-      config(QSharedPointer<DeviceConfig>::create()),
-      serverPort(serverPortFromEnvironment())
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , handle{}
+    , stopping(false)
+    , recvThread(nullptr)
+    , config(QSharedPointer<DeviceConfig>::create())
+    , serverPort(serverPortFromEnvironment())
 {
     initIconResources();
     procThread.setObjectName(QStringLiteral("GRV480 processing"));
 
     ui->setupUi(this);
-    setStyleSheet(QStringLiteral(
-            "QGroupBox{border:1px solid black;margin-top: 0.5em;}"
-            "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
-            "padding:0 3px 0 3px; left: 10px;}"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox{border:1px solid black;margin-top: 0.5em;}"
+                       "QGroupBox::title{subcontrol-origin: margin; subcontrol-position:top left;"
+                       "padding:0 3px 0 3px; left: 10px;}"));
+    buildResultsArea();
 
     GRV480_Init(&handle);
 
     // Before the first value is read: one crafted value would abort every start.
-    SettingsFileCheck::mendUserSettings();
+    const SettingsFileCheck::Outcome mend = SettingsFileCheck::mendUserSettings();
+    if (!mend.ok) {
+        // Not modal: the window comes up all the same, with the settings of the mended copy.
+        QTimer::singleShot(0, this, [this, mend]() {
+            auto *box = new QMessageBox(
+                    QMessageBox::Warning, tr("Настройки программы"),
+                    tr("Файл настроек %1 не удалось исправить: %2.\nПрограмма работает с "
+                       "исправленной копией настроек; изменения настроек в этом сеансе не "
+                       "сохранятся.")
+                            .arg(QDir::toNativeSeparators(SettingsFileCheck::userSettingsFileName()),
+                                 mend.error),
+                    QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
+    }
     QSettings settings;
     settings.beginGroup(QStringLiteral("MainWindow"));
     const bool firstStart = !settings.contains(QStringLiteral("state"));
     if (!firstStart) {
         const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
-        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size()))
+        // One dock widget: the event log, made with the sensor columns below.
+        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1))
             restoreState(state, 0);
     }
-    const QSize size = SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
+    const QSize size =
+        SavedState::windowSize(settings.value(QStringLiteral("size")), QSize(700, 700));
     resize(size);
     move(SavedState::windowPos(settings.value(QStringLiteral("pos")), size, QPoint(200, 100)));
     // After the geometry, which would otherwise undo it; the size becomes the
@@ -146,42 +173,82 @@ MainWindow::MainWindow(QWidget *parent)
         setWindowState(windowState() | Qt::WindowMaximized);
     const QByteArray splitState = settings.value(QStringLiteral("ChSplitState")).toByteArray();
     if (!SavedState::isSplitterStateSane(splitState, ui->splitter->count())
-        || !ui->splitter->restoreState(splitState))
+        || !ui->splitter->restoreState(splitState)) {
         ui->splitter->setSizes({700, 200});
+        autoSplit = true; // fitted to the rows once the window has its size
+    }
     settings.endGroup();
 
     buildTableHeader();
 
+    // Before the plots' settings, which hold the cursors too.
+    cursorReadout = new CursorReadout(ui->timePlot, ui->fftPlot, ui->widget_2);
+    ui->verticalLayout_2->addWidget(cursorReadout);
     PlotAxesConfig timeAxes;
     timeAxes.x = {true, 0.0, 1000.0};
     timeAxes.y = {true, 0.0, 25.0};
     ui->timePlot->loadSettings(&settings, QStringLiteral("TimePlot"), &timeAxes);
-    ui->timePlot->xAxis->setLabel(tr("Время, мс"));
-    ui->timePlot->yAxis->setLabel(tr("Амплитуда, мВ"));
     PlotAxesConfig fftAxes;
     fftAxes.x = {true, 0.0, 50000.0};
-    fftAxes.y = {false, -150.0, 0.0};
+    // Above 0 dB: a channel beyond its range shows its line above the range.
+    fftAxes.y = {false, -150.0, 10.0};
     ui->fftPlot->loadSettings(&settings, QStringLiteral("FftPlot"), &fftAxes);
-    ui->fftPlot->xAxis->setLabel(tr("Частота, Гц"));
-    ui->fftPlot->yAxis->setLabel(tr("Спектр амплитудный, dB"));
+    retranslateAxes();
+    trendPlot = new TrendPlot(ui->widget_2);
+    trendPlot->setObjectName(QStringLiteral("trendPlot"));
+    ui->verticalLayout_2->addWidget(trendPlot);
+    trendPlot->loadSettings(&settings, QStringLiteral("TrendPlot"));
+    showTrendAct = new QAction(this);
+    showTrendAct->setCheckable(true);
+    showTrendAct->setChecked(
+        settings.value(QStringLiteral("MainWindow/TrendVisible"), true).toBool());
+    trendPlot->setVisible(showTrendAct->isChecked());
+    connect(showTrendAct, &QAction::toggled, trendPlot, &QWidget::setVisible);
 
     ui->uneg->setShortVisible(false);
     ui->vadj->setOpenVisible(false);
     ui->vadj->setShortVisible(false);
 
+    sensorColumns = new SensorColumns(this, ui->paramsTable, ui->timePlot, ui->formLayout_2);
     config->loadSettings(settings);
+    for (const QString &problem : qAsConst(config->sensorProblems))
+        sensorColumns->logEvent(EventLog::Config, problem);
     updateConfigUi();
 
     ui->actionClearSamples->setEnabled(false);
     ui->refreshDevsBtn->setDefaultAction(ui->actionRefreshDeviceList);
-    measurement = new MeasurementActions(
-            this, ui->timePlot, ui->fftPlot,
-            [this](MeasurementSnapshot &s) { describeMeasurement(s); });
+    measurement =
+        new MeasurementActions(this, ui->timePlot, ui->fftPlot,
+                               [this](MeasurementSnapshot &s) { describeMeasurement(s); });
     ui->toolBar->addAction(measurement->saveAction());
     ui->toolBar->addAction(measurement->recordAction());
+    hold = new ViewHold(this);
+    ui->toolBar->addAction(hold->action());
+    ui->toolBar->addAction(cursorReadout->toggleAction());
+    connect(hold, &ViewHold::released, this, &MainWindow::showBlock);
+    ui->toolBar->addAction(sensorColumns->libraryAction());
+    sensorColumns->watchRecording(measurement);
+    recording = new RecordingActions(this, &processor, [this] {
+        RecordingRun run = RecordingRun::fromConfig(*config);
+        MeasurementSnapshot where;
+        describeMeasurement(where);
+        run.moduleSerial = where.moduleSerial;
+        run.crateSerial = where.crateSerial;
+        run.slot = where.slot;
+        return run;
+    });
+    ui->toolBar->addAction(recording->action());
+    sensorColumns->watchRecording(recording);
+    ui->toolBar->addAction(showTrendAct);
+    showTrendAct->setText(tr("Тренд"));
+    buildMenus();
 
     connect(ui->actionConfigure, &QAction::triggered, this, &MainWindow::configure);
     connect(ui->actionClearSamples, &QAction::triggered, this, &MainWindow::clearData);
+    connect(ui->actionClearSamples, &QAction::triggered, trendPlot, [this] {
+        trendPlot->store().clear();
+        trendPlot->markDirty();
+    });
     connect(ui->actionRefreshDeviceList, &QAction::triggered, this, &MainWindow::refreshDevList);
     connect(ui->paramsTable, &QTableWidget::itemChanged, this,
             &MainWindow::onParamTableItemChanged);
@@ -208,7 +275,17 @@ bool MainWindow::isModuleOpen()
     return GRV480_IsOpened(&handle) == 0;
 }
 
-void MainWindow::buildTableHeader()
+void MainWindow::retranslateAxes()
+{
+    ui->timePlot->xAxis->setLabel(tr("Время, мс"));
+    ui->timePlot->yAxis->setLabel(tr("Амплитуда, мВ"));
+    ui->fftPlot->xAxis->setLabel(tr("Частота, Гц"));
+    ui->fftPlot->yAxis->setLabel(tr("Спектр амплитудный, dB"));
+}
+
+// Fills the header tree with the texts of the current language; the first
+// call creates its items.
+void MainWindow::retranslateTableHeader()
 {
     struct Section
     {
@@ -221,23 +298,36 @@ void MainWindow::buildTableHeader()
         {tr("Диа-\nпазон"), {}},
         {tr("Линия"), {tr("КЗ"), tr("Обр.")}},
         {tr("Условия"), {QStringLiteral("Udiff"), QStringLiteral("Ucm")}},
-        {tr("Промежуточные измерения"),
-         {QStringLiteral("Ux, В"), QStringLiteral("Udiff, В"), QStringLiteral("Ucm, В")}},
-        {tr("Рабочие границы"), {QStringLiteral("Ucm min, В"), QStringLiteral("Ucm max, В")}},
+        {tr("Промежуточные измерения"), {tr("Ux, В"), tr("Udiff, В"), tr("Ucm, В")}},
+        {tr("Рабочие границы"), {tr("Ucm min, В"), tr("Ucm max, В")}},
         {tr("Характеристики синусоидального сигнала"),
-         {QStringLiteral("Част. пика"), QStringLiteral("Амп. пика"), QStringLiteral("SNR"),
-          QStringLiteral("SINAD"), QStringLiteral("ENOB")}},
+         {tr("Част. пика"), tr("Амп. пика"), QStringLiteral("SNR"), QStringLiteral("SINAD"),
+          QStringLiteral("ENOB")}},
     };
-
-    auto *header = new HierarchicalHeaderView(Qt::Horizontal, this);
-    auto *tree = new QStandardItemModel(header);
     for (int i = 0; i < sections.size(); ++i) {
-        auto *top = new QStandardItem(sections.at(i).title);
-        for (int j = 0; j < sections.at(i).leaves.size(); ++j)
-            top->setChild(0, j, new QStandardItem(sections.at(i).leaves.at(j)));
-        tree->setItem(0, i, top);
+        QStandardItem *top = headerTree->item(0, i);
+        if (!top) {
+            top = new QStandardItem;
+            headerTree->setItem(0, i, top);
+        }
+        top->setText(sections.at(i).title);
+        for (int j = 0; j < sections.at(i).leaves.size(); ++j) {
+            QStandardItem *leaf = top->child(0, j);
+            if (!leaf) {
+                leaf = new QStandardItem;
+                top->setChild(0, j, leaf);
+            }
+            leaf->setText(sections.at(i).leaves.at(j));
+        }
     }
-    header->setHeaderTree(tree);
+}
+
+void MainWindow::buildTableHeader()
+{
+    auto *header = new HierarchicalHeaderView(Qt::Horizontal, this);
+    headerTree = new QStandardItemModel(header);
+    retranslateTableHeader();
+    header->setHeaderTree(headerTree);
     header->setSectionsClickable(true);
     // The replaced header took the form's section size with it.
     header->setDefaultSectionSize(DefaultColumnWidth);
@@ -246,7 +336,15 @@ void MainWindow::buildTableHeader()
     ui->paramsTable->setColumnWidth(0, ChannelColumnWidth);
     for (int c = 3; c <= 7; ++c)
         ui->paramsTable->setColumnWidth(c, LedColumnWidth);
-    ui->paramsTable->addAction(new TableCopyAction(ui->paramsTable));
+    // Lamps go to the clipboard by colour, under the titles, as the export writes them.
+    auto *copy = new TableCopyAction(ui->paramsTable);
+    copy->setColumnTitles(MeasurementTable::resultColumnTitles());
+    copy->setCellText([table = ui->paramsTable](const QModelIndex &index) {
+        const auto *lamp =
+            qobject_cast<CondLedIndicator *>(table->cellWidget(index.row(), index.column()));
+        return lamp ? MeasurementTable::lampText(lamp->state()) : QString();
+    });
+    ui->paramsTable->addAction(copy);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -259,6 +357,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         settings.setValue(QStringLiteral("pos"), pos());
         settings.setValue(QStringLiteral("ChSplitState"), ui->splitter->saveState());
     }
+    settings.setValue(QStringLiteral("TrendVisible"), showTrendAct->isChecked());
     settings.beginGroup(QStringLiteral("Channels"));
     for (int r = 0; r < rows.size(); ++r)
         saveChannelVisibility(settings, r);
@@ -267,6 +366,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
     ui->timePlot->saveSettings(&settings);
     ui->fftPlot->saveSettings(&settings);
+    trendPlot->saveSettings(&settings);
     config->saveSettings(settings);
 
     shutDown();
@@ -286,6 +386,7 @@ void MainWindow::shutDown()
         recvThread = nullptr;
         updateUiState();
     }
+    recording->windowClosing();
     if (isModuleOpen())
         GRV480_Close(&handle);
     procThread.quit();
@@ -295,16 +396,36 @@ void MainWindow::shutDown()
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
-        ui->retranslateUi(this);
+    if (event->type() != QEvent::LanguageChange)
+        return;
+    ui->retranslateUi(this);
+    retranslateTableHeader();
+    ui->paramsTable->horizontalHeader()->viewport()->update();
+    retranslateAxes();
+    for (int i = 0; i < modules.size() && i < ui->modulesList->count(); ++i)
+        ui->modulesList->setItemText(i, moduleTitle(modules.at(i)));
+    if (measurement)
+        measurement->retranslate();
+    // The numbers on screen follow the new locale.
+    updateUiState();
+    if (lastBlock)
+        showBlockValues(*lastBlock);
+    for (Plot *plot : {ui->timePlot, ui->fftPlot})
+        plot->replot(QCustomPlot::rpQueuedReplot);
+    retranslateGuide();
+    if (showTrendAct)
+        showTrendAct->setText(tr("Тренд"));
 }
 
 void MainWindow::updateUiState()
 {
     const bool open = isModuleOpen();
     ui->moduleLed->setChecked(open && !linkLost);
-    ui->moduleLed->setToolTip(linkLost ? tr("Связь с модулем потеряна") : QString());
     ui->isrcSet->setText(open ? QLocale().toString(config->iSrcValue(), 'f', 3) : QString());
+    if (linkLost)
+        setStale(true);
+    updateRunState();
+    updateResultsArea();
 }
 
 // --- discovery and connection ---------------------------------------------
@@ -313,6 +434,7 @@ void MainWindow::refreshDevList()
 {
     clearData();
     stopDevice();
+    recording->runEnded(RunEnd{0, QStringLiteral("Обновление списка модулей")});
     if (isModuleOpen())
         GRV480_Close(&handle);
 
@@ -324,26 +446,26 @@ void MainWindow::refreshDevList()
     TCRB svc;
     CRB_Init(&svc);
     INT err = CRB_OpenSvcControl(&svc, ServerAddress, serverPort);
+    serverAnswered = err == 0;
     if (err != 0) {
-        showError(QStringLiteral("Не удалось установить связь с сервером"), err);
+        showError(tr("Не удалось установить связь с сервером"), err);
     } else {
         char serials[CRB_MAX_CRATES][CRB_SERIAL_SIZE] = {};
         err = CRB_GetCrates(&svc, serials);
         CRB_Close(&svc);
         if (err != 0) {
-            showError(QStringLiteral("Не удалось получить список крейтов"), err);
+            showError(tr("Не удалось получить список крейтов"), err);
         } else {
             for (const auto &entry : serials) {
                 if (entry[0] == 0)
                     continue;
                 // A serial that fills its 16 bytes has no terminating NUL.
                 const QString serial =
-                        QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
+                    QString::fromLocal8Bit(entry, int(qstrnlen(entry, CRB_SERIAL_SIZE)));
                 TCRB crate;
                 CRB_Init(&crate);
                 if (CRB_OpenCrate(&crate, ServerAddress, serverPort, 0,
-                                  serial.toLocal8Bit().constData())
-                    != 0)
+                                  serial.toLocal8Bit().constData()) != 0)
                     continue;
                 uint16_t ids[CRB_SLOT_COUNT] = {};
                 if (CRB_GetCrateModules(&crate, ids) == 0) {
@@ -352,20 +474,20 @@ void MainWindow::refreshDevList()
                             continue;
                         const quint16 slot = quint16(i + 1);
                         modules.append({serial, slot});
-                        ui->modulesList->addItem(QStringLiteral("Крейт ") + serial
-                                                 + QStringLiteral(", Слот ")
-                                                 + QString::number(slot));
+                        ui->modulesList->addItem(moduleTitle(modules.constLast()));
                     }
                 }
                 CRB_Close(&crate);
             }
             if (!modules.isEmpty())
-                ui->modulesList->setCurrentIndex(0);
+                ui->modulesList->setCurrentIndex(chooseModule());
         }
     }
     fitPanelWidth();
 
+    listingModules = true;
     moduleChanged();
+    listingModules = false;
     connect(ui->modulesList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::moduleChanged, Qt::UniqueConnection);
 }
@@ -375,36 +497,45 @@ void MainWindow::refreshDevList()
 void MainWindow::fitPanelWidth()
 {
     QScrollArea *area = ui->scrollArea;
-    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth()
-            + area->verticalScrollBar()->sizeHint().width();
+    const int width = area->widget()->sizeHint().width() + 2 * area->frameWidth() +
+                      area->verticalScrollBar()->sizeHint().width();
     area->setMinimumWidth(std::max(PanelMinimumWidth, width));
 }
 
 void MainWindow::moduleChanged()
 {
     stopDevice();
+    recording->runEnded(RunEnd{0, QStringLiteral("Выбран другой модуль")});
     if (isModuleOpen())
         GRV480_Close(&handle);
 
     const int index = ui->modulesList->currentIndex();
+    if (!listingModules)
+        rememberModule(index);
     if (index >= 0 && index < modules.size()) {
         const ModuleEntry &entry = modules.at(index);
         const QByteArray crate = entry.crateSerial.toLocal8Bit();
         const INT err =
-                GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
+            GRV480_Open(&handle, ServerAddress, serverPort, crate.constData(), entry.slot);
         linkLost = err != 0 && ResultRules::isLinkError(err);
         if (err != 0) {
-            showError(QStringLiteral("Не удалось установить связь с модулем"), err);
+            showError(tr("Не удалось установить связь с модулем"), err);
             GRV480_Close(&handle);
         } else {
             ui->fpgaVer->setText(QString::number(handle.info.fpgaVersion));
             const char *sn = handle.info.moduleSerial;
-            ui->serial->setText(QString::fromLocal8Bit(
-                    sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            ui->serial->setText(
+                QString::fromLocal8Bit(sn, int(qstrnlen(sn, sizeof(handle.info.moduleSerial)))));
+            sensorColumns->logEvent(EventLog::Link, tr("Модуль открыт: %1").arg(ui->modulesList->currentText()));
             startDevice();
         }
     }
     updateUiState();
+}
+
+QString MainWindow::moduleTitle(const ModuleEntry &entry) const
+{
+    return tr("Крейт %1, Слот %2").arg(entry.crateSerial, QString::number(entry.slot));
 }
 
 void MainWindow::closeModule()
@@ -421,6 +552,7 @@ void MainWindow::showError(QString msg, INT err)
 {
     // One arg() call, so that a % in the message or the error text stays as it is.
     const QString text = tr("%1. Ошибка %2: %3").arg(msg, QString::number(err), apiErrorText(err));
+    sensorColumns->logEvent(EventLog::Link, text);
     QMessageBox::critical(this, tr("Ошибка"), text, QMessageBox::Ok);
 }
 
@@ -431,10 +563,14 @@ void MainWindow::configure()
         // The dialog edits its own copy; nothing in the window is connected to
         // the configuration object, so the accepted copy simply replaces it.
         DeviceConfigDialog dlg(this, &handle, config.data());
-        if (dlg.exec() == QDialog::Accepted) {
+        dlg.setSensorLibrary(sensorColumns->library(), sensorColumns->libraryPath());
+        const bool accepted = dlg.exec() == QDialog::Accepted;
+        if (accepted) {
             config = dlg.config();
             updateConfigUi();
         }
+        recording->runEnded(RunEnd{0, accepted ? QStringLiteral("Настройка модуля: OK")
+                                               : QStringLiteral("Настройка модуля: Отмена")});
     }
     startDevice();
 }
@@ -448,7 +584,7 @@ void MainWindow::startDevice()
         config->fillDeviceConfig(&handle);
         const INT err = GRV480_SetADC(&handle);
         if (err != 0) {
-            showError(QStringLiteral("Не удалось записать конфигурацию модуля"), err);
+            showError(tr("Не удалось записать конфигурацию модуля"), err);
         } else if (config->enabledChannelCount() > 0) {
             // without an enabled channel the module stays configured and idle
             const unsigned blockTimeMs = unsigned(std::max(0.0, config->measTime));
@@ -460,7 +596,9 @@ void MainWindow::startDevice()
             connect(recvThread, &QThread::finished, this, &MainWindow::onRecvThreadFinished);
             connect(recvThread, &GRV480RecvThread::dataReceived, &processor,
                     &DataBlockProcessor::processFrame);
+            recording->runStarted(recvThread->runId());
             recvThread->start(QThread::InheritPriority);
+            trendPlot->store().addBreak(); // a restart is a gap, never a joined line
         }
     }
     updateUiState();
@@ -498,10 +636,13 @@ void MainWindow::onRecvThreadFinished()
     const int err = thread->lastError();
     if (ResultRules::isLinkError(err)) {
         linkLost = true;
-        updateUiState();  // the lamp goes out before the box holds the window
+        updateUiState(); // the lamp goes out before the box holds the window
     }
-    if (err != 0)
-        showError(QStringLiteral("Ошибка приема данных"), err);
+    if (err != 0) {
+        recording->runEnded(RunEnd{err, QStringLiteral("Ошибка приема данных. Ошибка %1: %2")
+                                            .arg(QString::number(err), apiErrorText(err))});
+        showError(tr("Ошибка приема данных"), err);
+    }
     // The box runs an event loop: a stop requested meanwhile, or a newer run,
     // owns recvThread now.
     if (!stopping && thread == recvThread) {
@@ -526,21 +667,31 @@ void MainWindow::updateConfigUi()
 
     int k = 0;
     for (int i = 0; i < DeviceConfig::ChannelCount && k < rows.size(); ++i) {
-        if (config->channels[i].enabled)
-            rows.at(k++)->channelCell->setText(QString::number(i + 1));
+        if (!config->channels[i].enabled)
+            continue;
+        ChannelRow *row = rows.at(k++);
+        row->channelCell->setText(QString::number(i + 1));
+        // The colour belongs to the channel, not to the row that shows it.
+        const QColor color = channelColor(i);
+        row->timeGraph->setPen(QPen(color));
+        row->fftGraph->setPen(QPen(color));
+        row->channelCell->setForeground(QBrush(color));
+        row->channelCell->setData(Qt::DecorationRole, color);
+        row->trendGraph->setPen(QPen(color));
+        trendPlot->setGraphChannel(row->trendGraph, i);
     }
+    sensorColumns->setConfig(config);
+    fitSplitterToRows();
 }
 
 void MainWindow::addChannelRow(QSettings &settings)
 {
     const int r = rows.size();
     auto *row = new ChannelRow;
-    const QColor color(channelColor(r));
-
+    // updateConfigUi colours the row once it knows the row's channel.
     row->timeGraph = ui->timePlot->addEnvelopeGraph();
-    row->timeGraph->setPen(QPen(color));
     row->fftGraph = ui->fftPlot->addEnvelopeGraph();
-    row->fftGraph->setPen(QPen(color));
+    row->trendGraph = trendPlot->addTrendGraph(-1);
 
     QTableWidget *table = ui->paramsTable;
     table->setRowCount(r + 1);
@@ -559,16 +710,22 @@ void MainWindow::addChannelRow(QSettings &settings)
         *leds[c - 3] = new CondLedIndicator;
         table->setCellWidget(r, c, *leds[c - 3]);
     }
+    row->rangeLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Диапазон"));
+    row->shortLed->setMeaning("MainWindow",
+                              QT_TRANSLATE_NOOP("MainWindow", "Короткое замыкание линии"));
+    row->openLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Обрыв линии"));
+    row->udiffLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Udiff"));
+    row->ucmLed->setMeaning("MainWindow", QT_TRANSLATE_NOOP("MainWindow", "Условие Ucm"));
     for (int c = 8; c <= 17; ++c) {
         row->valueCells[c - 6] = new QTableWidgetItem;
         table->setItem(r, c, row->valueCells[c - 6]);
     }
 
     const bool visible = settings.value(settingsKeyOfRow(r), true).toBool();
-    row->channelCell->setForeground(QBrush(color));
     row->channelCell->setCheckState(visible ? Qt::Checked : Qt::Unchecked);
     row->timeGraph->setVisible(visible);
     row->fftGraph->setVisible(visible);
+    row->trendGraph->setVisible(visible);
 
     rows.append(row);
 }
@@ -583,6 +740,7 @@ void MainWindow::removeLastChannelRow(QSettings &settings)
     ui->paramsTable->removeRow(r);
     ui->timePlot->removeGraph(row->timeGraph);
     ui->fftPlot->removeGraph(row->fftGraph);
+    trendPlot->removeGraph(row->trendGraph);
     rows.removeLast();
     delete row;
 }
@@ -603,10 +761,13 @@ void MainWindow::onParamTableItemChanged(QTableWidgetItem *item)
         const bool visible = item->checkState() == Qt::Checked;
         row->timeGraph->setVisible(visible);
         row->fftGraph->setVisible(visible);
+        row->trendGraph->setVisible(visible);
         channelCell = true;
     }
     if (!channelCell)
         return;
+    cursorReadout->setBlock(cursorReadout->shownBlock(), plottedRows(), rowChannelNumbers());
+    trendPlot->markDirty();
     for (Plot *plot : {ui->timePlot, ui->fftPlot}) {
         plot->updateAxisAutoScale();
         plot->requestRelpot();
@@ -699,7 +860,12 @@ void MainWindow::clearData()
     ui->isrcRec->clear();
 
     ui->actionClearSamples->setEnabled(false);
+    lastBlock.reset();
+    setStale(false);
     measurement->blockCleared();
+    cursorReadout->clear();
+    hold->viewCleared();
+    sensorColumns->clear();
 }
 
 void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
@@ -707,7 +873,34 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     // Blocks still queued when the window closed the module are not shown.
     if (!block || !procThread.isRunning())
         return;
+    // The trend goes on whether the view is held or not.
+    QVector<int> channels;
+    for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
+        if (config->channels[i].enabled)
+            channels.append(i);
+    }
+    trendPlot->store().append(QDateTime::currentMSecsSinceEpoch() / 1000.0,
+                              TrendStore::valuesOf(*block, channels));
+    trendPlot->markDirty();
+    // Held, the view stays as it is; recording goes on with every block.
+    if (hold->isHeld()) {
+        hold->blockArrived(block);
+        measurement->blockReceived(block);
+        return;
+    }
+    lastBlock = block;
+    showBlockValues(*block);
+    sensorColumns->showBlock(*block);
+    if (stale)
+        setStale(false);
+    runState->blockShown();
+    measurement->blockShown(block);
+    cursorReadout->setBlock(block, plottedRows(), rowChannelNumbers());
+}
 
+void MainWindow::showBlockValues(const DataBlockProcessor::DataBlock &b)
+{
+    const DataBlockProcessor::DataBlock *block = &b;
     const DeviceConfig &cfg = *config;
     const bool shortCheck = cfg.bgMeasCheckShortUxEn();
     const bool openCheck = cfg.bgMeasCheckOpenUxEn();
@@ -724,7 +917,8 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
         const TGRV480ChStatus &s = c->status;
 
         row->rangeLed->setState((s.flags & GRV480_CH_OUT_OF_RANGE) ? LedRed : LedGreen);
-        setGraphData(row->timeGraph, 1000.0, c->sampleInterval, c->values);
+        setGraphData(row->timeGraph, 1000.0, c->sampleInterval,
+                     sensorColumns->plotValues(r, c->values));
         if (!c->spectrum.isEmpty())
             setGraphData(row->fftGraph, 1.0, c->freqStep, c->spectrum);
 
@@ -777,12 +971,30 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     }
 
     showStatusPanel(f);
-    measurement->blockShown(block);
+}
+
+QVector<int> MainWindow::plottedRows() const
+{
+    QVector<int> shown;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (rows.at(r)->channelCell->checkState() == Qt::Checked)
+            shown.append(r);
+    }
+    return shown;
+}
+
+QVector<int> MainWindow::rowChannelNumbers() const
+{
+    QVector<int> numbers;
+    for (const ChannelRow *row : rows)
+        numbers.append(row->channelCell->text().toInt());
+    return numbers;
 }
 
 void MainWindow::describeMeasurement(MeasurementSnapshot &s) const
 {
     s.setConfig(*config);
+    s.plottedRows = plottedRows();
     s.moduleSerial = ui->serial->text();
     const int m = ui->modulesList->currentIndex();
     if (m >= 0 && m < modules.size()) {

@@ -11,12 +11,22 @@
 #include <QString>
 #include <QThread>
 
+class QMenu;
 class QSettings;
+class QStackedWidget;
+class QStandardItemModel;
 class QTableWidgetItem;
 class CondLedIndicator;
+class CursorReadout;
+class FirstStartPanel;
+class RunStateLabel;
 class DeviceConfig;
 class GRV480RecvThread;
 class MeasurementActions;
+class ViewHold;
+class SensorColumns;
+class RecordingActions;
+class TrendPlot;
 struct MeasurementSnapshot;
 
 namespace Ui {
@@ -61,6 +71,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct ModuleEntry
@@ -71,6 +82,10 @@ private:
 
     bool isModuleOpen();
     void buildTableHeader();
+    void retranslateTableHeader();
+    void retranslateAxes();
+    QString moduleTitle(const ModuleEntry &entry) const;
+    void showBlockValues(const DataBlockProcessor::DataBlock &block);
     void fitPanelWidth();
     void addChannelRow(QSettings &settings);
     void removeLastChannelRow(QSettings &settings);
@@ -81,18 +96,76 @@ private:
     void showStatusPanel(const TGRV480FrameStatus &f);
     void shutDown();
     void describeMeasurement(MeasurementSnapshot &s) const;
+    QVector<int> plottedRows() const;
+    QVector<int> rowChannelNumbers() const;
+
+    // --- ways in: menus, first start, status bar (mainwindowguide.cpp) ---
+    struct Menus
+    {
+        QMenu *file = nullptr;
+        QMenu *view = nullptr;
+        QMenu *language = nullptr;
+        QMenu *module = nullptr;
+        QMenu *helpMenu = nullptr;
+        QAction *loadConfig = nullptr;
+        QAction *saveConfig = nullptr;
+        QAction *quit = nullptr;
+        QAction *showTimePlot = nullptr;
+        QAction *showFftPlot = nullptr;
+        QAction *fullScreen = nullptr;
+        QAction *tare = nullptr;
+        QAction *tables = nullptr;
+        QAction *helpPage = nullptr;
+        QAction *about = nullptr;
+    };
+    void buildMenus();
+    void retranslateGuide();
+    void buildResultsArea();
+    void updateResultsArea();
+    void updateRunState();
+    void setStale(bool stale);
+    void fitSplitterToRows();
+    QColor shownChannelColor(int r) const;
+    QString moduleText(int index) const;
+    int chooseModule();
+    void rememberModule(int index);
+    void loadConfigurationFile();
+    void saveConfigurationFile();
+    void runTareDialog();
+    void runTablesDialog();
+    void showHelp();
+    void showAbout();
 
     Ui::MainWindow *ui;
     QList<ChannelRow *> rows;
     QList<ModuleEntry> modules;
     TGRV480 handle;
     bool stopping;
-    bool linkLost = false;  // set by a link error, cleared by the next open
+    bool linkLost = false; // set by a link error, cleared by the next open
     GRV480RecvThread *recvThread;
     DataBlockProcessor processor;
     QThread procThread;
     QSharedPointer<DeviceConfig> config;
     MeasurementActions *measurement = nullptr; // export and recording of the blocks shown
+    QStandardItemModel *headerTree = nullptr;  // the results table's header texts
+    // The block on screen, shown again when the language, and so the number
+    // format, changes.
+    QSharedPointer<DataBlockProcessor::DataBlock> lastBlock;
+    CursorReadout *cursorReadout = nullptr;
+    ViewHold *hold = nullptr;
+    SensorColumns *sensorColumns = nullptr;    // values in the sensors' units, limits, events
+    RecordingActions *recording = nullptr;     // every sample of every block, to HDF5
+    Menus menus;
+    QStackedWidget *resultsArea = nullptr; // the table, or the first-start panel instead
+    FirstStartPanel *firstStart = nullptr;
+    RunStateLabel *runState = nullptr;
+    const QObject *shownRun = nullptr; // the run whose blocks the status bar counts
+    bool serverAnswered = true;        // the last refresh reached the crate server
+    bool listingModules = false;       // a refresh picks the module, not the operator
+    bool autoSplit = false;            // no stored pane sizes, none moved by hand yet
+    bool stale = false;                // the values on screen predate a link error
+    TrendPlot *trendPlot = nullptr;            // every block since the window opened
+    QAction *showTrendAct = nullptr;
     // Crate-server port: 11111 unless GRV480_SERVER_PORT names another.
     const quint16 serverPort;
 

@@ -13,13 +13,15 @@ struct StartupOptions
     int exitCode() const { return action == Fail ? 2 : 0; }
 };
 
-// Parses the program's own options (Qt's are gone from args once QApplication
-// has seen them). Needs a QCoreApplication for the help text's program name.
+// Parses the whole command line, Qt's own options (-platform, -style ...)
+// included, so that it can be judged before any application object exists:
+// QApplication aborts without a display, and an answer must not need one.
+// The help text is only built while a QCoreApplication exists (it names the
+// program through it); without one, ShowHelp comes with an empty text.
 StartupOptions parseStartupOptions(const QStringList &args);
 
-// True when argv asks only for help or the version, which must be answered
-// without a display, before any QGuiApplication exists.
-bool asksForInformation(int argc, const char *const *argv);
+// argv as QCoreApplication::arguments() would give it.
+QStringList commandLineArguments(int argc, const char *const *argv);
 
 // The translations directory for start-up: the relative "translations" when it
 // sits beside the executable in appDir (build tree, unpacked copy), otherwise

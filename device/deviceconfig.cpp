@@ -207,26 +207,27 @@ void DeviceConfig::assignFrom(const DeviceConfig &other)
     filterManualOdr = other.filterManualOdr;
     filterParams = other.filterParams;
     channels = other.channels;
+    sensors = other.sensors;
+    sensorProblems = other.sensorProblems;
     m_singleChMode = other.m_singleChMode;
+}
+
+QString DeviceConfig::BgMeasGroup::displayName() const
+{
+    return QCoreApplication::translate("DeviceConfig", name.toUtf8().constData());
 }
 
 QList<const DeviceConfig::BgMeasGroup *> DeviceConfig::bgMeasGroups()
 {
-    // Built on first use, after main() has installed the translators.
+    // The names stay untranslated here: they are the keys of settings and
+    // files, which must read the same in every language.
     static const BgMeasGroup presets[] = {
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Все измерения")),
-         GRV480_BG_ALL},
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Без проверки обрыва")),
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Все измерения")), GRV480_BG_ALL},
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Без проверки обрыва")),
          GRV480_BG_ALL &
              ~(GRV480_BG_CHECK_OPEN_UREF | GRV480_BG_CHECK_OPEN_UNEG | GRV480_BG_CHECK_OPEN_UX)},
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Разбаланс и ноль")),
-         GRV480_BG_OFFS},
-        {QCoreApplication::translate("DeviceConfig",
-                                     QT_TRANSLATE_NOOP("DeviceConfig", "Только разбаланс")),
-         0},
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Разбаланс и ноль")), GRV480_BG_OFFS},
+        {QString::fromUtf8(QT_TRANSLATE_NOOP("DeviceConfig", "Только разбаланс")), 0},
     };
     static const QList<const BgMeasGroup *> list = {&presets[0], &presets[1], &presets[2],
                                                     &presets[3]};
@@ -558,13 +559,18 @@ QStringList DeviceConfig::loadSettings(QSettings &settings)
         }
     }
 
+    sensorProblems.clear();
     const int stored = settings.beginReadArray(QStringLiteral("AdcChannels"));
     for (int i = 0; i < ChannelCount; ++i) {
         ChannelCfg &ch = channels[i];
         ch = ChannelCfg();
+        sensors[i] = ChannelSensor();
         if (i >= stored)
             continue;
         settings.setArrayIndex(i);
+        const QStringList problems = sensors[i].load(settings);
+        for (const QString &p : problems)
+            sensorProblems << QCoreApplication::translate("DeviceConfig", "Канал %1: %2").arg(i + 1).arg(p);
         in.prefix = QStringLiteral("AdcChannels/%1/").arg(i + 1);
         ch.enabled = in.flag(QStringLiteral("Enabled"), false);
         ch.range = int(in.integer(QStringLiteral("Range"), GRV480_RANGE_35MV, GRV480_RANGE_35MV,
@@ -606,6 +612,7 @@ void DeviceConfig::saveSettings(QSettings &settings) const
         settings.setArrayIndex(i);
         settings.setValue(QStringLiteral("Enabled"), channels[i].enabled);
         settings.setValue(QStringLiteral("Range"), channels[i].range);
+        sensors[i].save(settings);
     }
     settings.endArray();
     settings.endGroup();

@@ -22,6 +22,7 @@
  * QSettings store: the caller does.
  */
 
+#include "channelsensor.h"
 #include "grv480api.h"
 
 #include <QMetaType>
@@ -47,8 +48,9 @@ public:
     // A named preset of bgMeasMask; the four presets live for the whole program.
     struct BgMeasGroup
     {
-        QString name; // translated in the context "DeviceConfig" when first built
+        QString name; // as stored in settings and files, whatever the language
         quint32 mask;
+        QString displayName() const; // the name in the interface's language
     };
 
     static constexpr int ChannelCount = GRV480_CHANNEL_COUNT;
@@ -115,6 +117,11 @@ public:
     qint32 filterManualOdr = 0;         // ODR code; the decimation divider for SINC3
     TGRV480FilterParams filterParams{}; // derived: the filter that will run
     std::array<ChannelCfg, ChannelCount> channels{};
+    // Sensor, software zero and limits of each channel, in channel order.
+    std::array<ChannelSensor, ChannelCount> sensors{};
+    // Set by loadSettings(): sensor settings that could not be taken, one
+    // line per channel, for the operator. The channel then has none.
+    QStringList sensorProblems;
 
 signals:
     void filterParamsUpdated();

@@ -3,6 +3,7 @@
 
 #include "comboboxnowheel.h"
 #include "deviceconfig.h"
+#include "sensorlibrary.h"
 #include "tableheightupdater.h"
 
 #include <QEvent>
@@ -156,8 +157,80 @@ void ChannelsConfigWidget::showConfig()
         selectRange(chCtrls[i].range, ch.range);
     }
     updating = false;
+    fillSensorBoxes();
     updateCh16Mode();
     updateAllRow();
+}
+
+void ChannelsConfigWidget::setSensorLibrary(const SensorLibrary *library)
+{
+    lib = library;
+    if (!lib || chCtrls.isEmpty())
+        return;
+    if (sensorBoxes.isEmpty()) {
+        QTableWidget *t = ui->adcChannels;
+        t->setColumnCount(3);
+        t->setHorizontalHeaderItem(2, new QTableWidgetItem(tr("Датчик")));
+        for (int i = 0; i < chCtrls.size(); ++i) {
+            auto *box = new ComboBoxNoWheel(t);
+            t->setCellWidget(i, 2, box);
+            connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+                    [this, i] { onSensorChosen(i); });
+            sensorBoxes << box;
+        }
+        t->setColumnWidth(1, std::max(t->columnWidth(1), chCtrls[0].range->sizeHint().width()));
+        t->setColumnWidth(2, 160);
+        t->setMinimumWidth(t->minimumWidth() + 160);
+        ui->adcAllChannels->setMinimumWidth(t->minimumWidth());
+    }
+    fillSensorBoxes();
+}
+
+void ChannelsConfigWidget::fillSensorBoxes()
+{
+    if (!lib || !cfg)
+        return;
+    const bool wasUpdating = updating;
+    updating = true;
+    for (int i = 0; i < sensorBoxes.size(); ++i) {
+        QComboBox *box = sensorBoxes.at(i);
+        box->clear();
+        box->addItem(tr("— нет —"), QString());
+        for (const Sensor &s : lib->sensors())
+            box->addItem(s.name, s.name);
+        const QString current = cfg->sensors[i].sensorName;
+        int index = box->findData(current);
+        if (index < 0) {
+            // Carried in with a configuration from elsewhere: its copy is kept.
+            box->addItem(tr("%1 (из конфигурации)").arg(current), current);
+            index = box->count() - 1;
+        }
+        box->setCurrentIndex(index);
+    }
+    updating = wasUpdating;
+}
+
+void ChannelsConfigWidget::onSensorChosen(int ch)
+{
+    if (updating || !cfg || !lib || ch < 0 || ch >= DeviceConfig::ChannelCount)
+        return;
+    const QString name = sensorBoxes.at(ch)->currentData().toString();
+    ChannelSensor &s = cfg->sensors[ch];
+    if (name == s.sensorName)
+        return;
+    const QString oldUnit = s.valueUnit();
+    ChannelSensor next;
+    next.limits = s.limits;
+    if (const Sensor *sensor = lib->find(name)) {
+        next.sensorName = sensor->name;
+        next.unit = sensor->unit;
+        next.scaling = sensor->scaling;
+        next.nextCalibrationDate = sensor->nextCalibrationDate;
+    }
+    // Limits in another unit would mean something else.
+    if (next.valueUnit() != oldUnit)
+        next.limits = ChannelLimits();
+    s = next;
 }
 
 void ChannelsConfigWidget::updateConfig()
@@ -286,6 +359,10 @@ void ChannelsConfigWidget::changeEvent(QEvent *event)
             for (const ChannelCtrls &c : qAsConst(chCtrls))
                 retranslateRangeItems(c.range);
             updating = false;
+            if (!sensorBoxes.isEmpty()) {
+                ui->adcChannels->setHorizontalHeaderItem(2, new QTableWidgetItem(tr("Датчик")));
+                fillSensorBoxes();
+            }
         }
     }
 }

@@ -8,6 +8,7 @@ class QComboBox;
 class QTableWidget;
 class QTableWidgetItem;
 class DeviceConfig;
+class SensorLibrary;
 
 namespace Ui {
 class ChannelsConfigWidget;
@@ -30,6 +31,10 @@ public:
 
     // Not owned; must outlive the widget or be replaced before it goes.
     void setConfig(DeviceConfig *config);
+    // Adds (once) a sensor column whose choice goes into the configuration's
+    // channel sensors; called again after the library has changed.
+    void setSensorLibrary(const SensorLibrary *library);
+    QComboBox *sensorBox(int ch) const { return sensorBoxes.value(ch); }
 
     // The two range items (35 mV with code 0, 70 mV with code 1), shared with
     // the single-channel editor.
@@ -69,12 +74,16 @@ private:
 
     ChannelCtrls createRow(QTableWidget *table, int row, const QString &label);
     void updateAllRow();
+    void fillSensorBoxes();
+    void onSensorChosen(int ch);
 
     Ui::ChannelsConfigWidget *ui;
     DeviceConfig *cfg = nullptr;
     QList<ChannelCtrls> chCtrls;
     ChannelCtrls allCtrls;
     bool updating = false; // set while the widget changes its own controls
+    const SensorLibrary *lib = nullptr;
+    QList<QComboBox *> sensorBoxes;
 };
 
 #endif // CHANNELSCONFIGWIDGET_H

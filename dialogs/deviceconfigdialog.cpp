@@ -1,11 +1,17 @@
 #include "deviceconfigdialog.h"
 #include "ui_deviceconfigdialog.h"
 
+#include "device/apierror.h"
+#include "sensorlibrarydialog.h"
+
 #include "deviceconfig.h"
-#include "tablesviewdialog.h"
-#include "taredialog.h"
+#include "filereader.h"
+#include "safefilewriter.h"
+#include "lastlocations.h"
 #include "savedstate.h"
 #include "settingsfilecheck.h"
+#include "tablesviewdialog.h"
+#include "taredialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +21,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
-#include <QSaveFile>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -72,6 +78,15 @@ bool isModuleOpen(TGRV480 *hmodule)
     return hmodule && GRV480_IsOpened(hmodule) == 0;
 }
 
+QString moduleSerialOf(TGRV480 *hmodule)
+{
+    if (!isModuleOpen(hmodule))
+        return QString();
+    // The library's text need not be terminated within its field.
+    const char *serial = hmodule->info.moduleSerial;
+    return QString::fromLocal8Bit(serial, int(qstrnlen(serial, sizeof hmodule->info.moduleSerial)));
+}
+
 } // namespace
 
 DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
@@ -90,10 +105,11 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
     QSettings settings;
     settings.beginGroup(QLatin1String(SettingsGroup));
     resize(SavedState::windowSize(settings.value(QStringLiteral("WidgetSize")), QSize(1000, 600)));
-    lastConfigFile =
-        settings.value(QStringLiteral("LastConfigFile"), QCoreApplication::applicationDirPath())
-            .toString();
     settings.endGroup();
+    // Not the program's folder, which an installed program cannot write to.
+    lastConfigFile =
+        LastLocations::proposedPath(LastLocations::Kind::Configuration, moduleSerialOf(hmodule),
+                                    QDateTime(), QLatin1String(ConfigFileSuffix + 1));
 
     for (QAction *action : {ui->actionConfigSave, ui->actionConfigLoad}) {
         auto *button = new QToolButton(this);
@@ -116,7 +132,7 @@ DeviceConfigDialog::DeviceConfigDialog(QWidget *parent, TGRV480 *hmodule,
         ui->adcOdrEnh50->addItem(fixed(r.rate, 2), r.code);
 
     for (const DeviceConfig::BgMeasGroup *group : DeviceConfig::bgMeasGroups())
-        ui->bgMeasGroup->addItem(group->name, QVariant::fromValue(group));
+        ui->bgMeasGroup->addItem(group->displayName(), QVariant::fromValue(group));
     ui->bgMeasGroup->addItem(tr("Произвольный набор"), QVariant(0));
 
     // The background check boxes are never cut off or scrolled sideways.
@@ -206,14 +222,9 @@ DeviceConfigDialog::~DeviceConfigDialog()
 void DeviceConfigDialog::updateTitle()
 {
     QString title = tr("Настройки модуля GRV480");
-    if (isModuleOpen(hmodule)) {
-        const char *serial = hmodule->info.moduleSerial;
-        // The library's text need not be terminated within its field.
-        const QString s = QString::fromLocal8Bit(
-            serial, int(qstrnlen(serial, sizeof hmodule->info.moduleSerial)));
-        if (!s.isEmpty())
-            title += QStringLiteral(", %1").arg(s);
-    }
+    const QString s = moduleSerialOf(hmodule);
+    if (!s.isEmpty())
+        title += QStringLiteral(", %1").arg(s);
     setWindowTitle(title);
 }
 
@@ -221,11 +232,19 @@ void DeviceConfigDialog::accept()
 {
     if (!cfg->singleChMode() && cfg->swTimeUs > cfg->swTimeResultUs) {
         QMessageBox::critical(
-            this, QStringLiteral("Ошибка конфигурации"),
-            QStringLiteral(
-                "Невозможно обеспечить установленное время коммутации при данных параметрах"));
+            this, tr("Ошибка конфигурации"),
+            tr("Невозможно обеспечить установленное время коммутации при данных параметрах"));
         return;
     }
+    // A configuration without channels is a legitimate idle state, but on a
+    // first start it is more often an oversight: nothing would be acquired.
+    if (cfg->enabledChannelCount() == 0 &&
+        QMessageBox::question(this, tr("Настройки модуля GRV480"),
+                              tr("Не выбран ни один канал: сбор данных не начнётся.\n"
+                                 "Принять настройки без каналов?"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
     QDialog::accept();
 }
 
@@ -353,9 +372,9 @@ void DeviceConfigDialog::showFrameParams()
     if (err != 0) {
         if (err != shownFrameError) {
             shownFrameError = err;
-            QMessageBox::critical(this, tr("Ошибка"),
-                                  tr("Ошибка рассчета параметров кадра: %1")
-                                      .arg(QString::fromLocal8Bit(GRV480_GetErrorString(err))));
+            QMessageBox::critical(
+                this, tr("Ошибка"),
+                tr("Ошибка рассчета параметров кадра: %1").arg(apiErrorText(err)));
         }
         return;
     }
@@ -517,17 +536,12 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     const QString title = tr("Сохранение настроек модуля");
     const QString fileName = withConfigSuffix(name);
 
-    // The text replaces the file in one rename, so a failed write leaves the
-    // old file as it was.
-    const QByteArray text = configText();
-    bool ok = !text.isEmpty();
-    if (ok) {
-        QSaveFile file(fileName);
-        ok = writeWhole(file, text) && file.commit();
-    }
-
-    if (!ok) {
-        QMessageBox::critical(this, title, tr("Ошибка записи настроек в файл"));
+    QString reason;
+    if (!writeConfigFile(*cfg, fileName, &reason)) {
+        QMessageBox::critical(this, title,
+                              tr("Ошибка записи настроек в файл") + QStringLiteral("\n") +
+                                  QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
+                                  reason);
         return false;
     }
     lastConfigFile = fileName;
@@ -535,7 +549,26 @@ bool DeviceConfigDialog::saveConfigFile(const QString &name)
     return true;
 }
 
-QByteArray DeviceConfigDialog::configText() const
+bool DeviceConfigDialog::writeConfigFile(const DeviceConfig &config, const QString &fileName,
+                                         QString *reason)
+{
+    // The text replaces the file in one rename, so a failed write leaves the
+    // old file as it was.
+    const QByteArray text = configText(config);
+    if (text.isEmpty()) {
+        if (reason)
+            *reason = tr("не удалось составить текст настроек");
+        return false;
+    }
+    SafeFileWriter file(fileName);
+    if (file.open() && file.write(text) && file.commit())
+        return true;
+    if (reason)
+        *reason = file.errorString();
+    return false;
+}
+
+QByteArray DeviceConfigDialog::configText(const DeviceConfig &config)
 {
     // QSettings writes only to files, and on the target itself it would merge
     // with whatever the file held and write in place. So the text is made in a
@@ -549,7 +582,7 @@ QByteArray DeviceConfigDialog::configText() const
     QMap<QString, QString> values;
     {
         QSettings out(name, QSettings::IniFormat);
-        cfg->saveSettings(out);
+        config.saveSettings(out);
         out.sync();
         if (out.status() != QSettings::NoError)
             return QByteArray();
@@ -584,35 +617,45 @@ void DeviceConfigDialog::loadFromFile()
         loadConfigFile(fileName);
 }
 
-DeviceConfigDialog::ConfigFileResult DeviceConfigDialog::readConfigFile(const QString &fileName,
-                                                                      DeviceConfig *out)
+DeviceConfigDialog::ConfigFileResult
+DeviceConfigDialog::readConfigFile(const QString &fileName, DeviceConfig *out, QString *reason)
 {
-    // Not a settings file at all: unreadable, far too large, or binary (no
-    // text file holds a NUL byte); QSettings would take almost anything.
-    QByteArray data;
-    bool readable = false;
-    {
-        QFile file(fileName);
-        if (file.open(QIODevice::ReadOnly) && file.size() <= MaxConfigFileSize) {
-            data = file.read(MaxConfigFileSize + 1);
-            readable = file.error() == QFileDevice::NoError && data.size() <= MaxConfigFileSize &&
-                       !data.contains('\0');
-        }
-    }
-    if (!readable)
+    QString unused;
+    QString *why = reason ? reason : &unused;
+    // Read once, without waiting on a FIFO or reading a device without end;
+    // what is checked below is what QSettings parses, from a private copy.
+    const FileReadResult file = readRegularFile(fileName, MaxConfigFileSize);
+    if (!file.ok) {
+        *why = file.error;
         return ConfigFileUnreadable;
+    }
+    // Not a settings file at all: no text file holds a NUL byte, and
+    // QSettings would take almost anything.
+    if (file.data.contains('\0')) {
+        *why = tr("файл не текстовый");
+        return ConfigFileUnreadable;
+    }
     // A value QSettings would decode into an allocation of gigabytes makes
     // the file no configuration of ours; the file is left as it is.
-    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(data);
+    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(file.data);
     if (!hostile.isEmpty()) {
         const SettingsFileCheck::Entry &e = hostile.constFirst();
         qWarning("Configuration file \"%s\" refused: group [%s], key \"%s\": %s",
-                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key), qPrintable(e.reason));
+                 qPrintable(fileName), qPrintable(e.group), qPrintable(e.key),
+                 qPrintable(e.reason));
+        *why = tr("недопустимое значение [%1] %2").arg(e.group, e.key);
         return ConfigFileNotConfig;
     }
-    QSettings in(fileName, QSettings::IniFormat);
-    if (in.status() != QSettings::NoError)
+    SettingsCopy copy(file.data);
+    if (!copy.isValid()) {
+        *why = copy.errorString();
         return ConfigFileUnreadable;
+    }
+    QSettings &in = *copy.settings();
+    if (in.status() != QSettings::NoError) {
+        *why = tr("файл не разбирается как INI");
+        return ConfigFileUnreadable;
+    }
     if (!DeviceConfig::hasSettings(in))
         return ConfigFileNotConfig;
     // Read apart, then taken whole.
@@ -627,9 +670,13 @@ bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
     const QString title = tr("Загрузка конфигурации модуля");
     // The working copy is shared with the channel editors, so it is filled in
     // place, never replaced.
-    switch (readConfigFile(fileName, cfg.data())) {
+    QString reason;
+    switch (readConfigFile(fileName, cfg.data(), &reason)) {
     case ConfigFileUnreadable:
-        QMessageBox::critical(this, title, tr("Ошибка открытия файла"));
+        QMessageBox::critical(this, title,
+                              tr("Ошибка открытия файла") + QStringLiteral("\n") +
+                                  QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
+                                  reason);
         return false;
     case ConfigFileNotConfig:
         QMessageBox::critical(this, title, tr("Неверный формат файла конфигурации"));
@@ -639,17 +686,50 @@ bool DeviceConfigDialog::loadConfigFile(const QString &fileName)
     }
     lastConfigFile = fileName;
     showConfig();
+    if (!cfg->sensorProblems.isEmpty()) {
+        // Loaded without what could not be used, and said so.
+        QMessageBox::warning(this, title,
+                             tr("Настройки модуля загружены из файла без части настроек "
+                                "датчиков:\n%1")
+                                     .arg(cfg->sensorProblems.mid(0, 16).join(QLatin1Char('\n'))));
+        return true;
+    }
     QMessageBox::information(this, title, tr("Настройки модуля были успешно загружены из файла"));
     return true;
+}
+
+void DeviceConfigDialog::setSensorLibrary(SensorLibrary *library, const QString &path)
+{
+    sensorLibrary = library;
+    sensorLibraryPath = path;
+    ui->multiChannelsCfg->setSensorLibrary(library);
+    if (!sensorsButton && library) {
+        auto *button = new QPushButton(tr("Датчики..."), this);
+        ui->buttonBox->addButton(button, QDialogButtonBox::ResetRole);
+        connect(button, &QPushButton::clicked, this, [this] {
+            SensorLibraryDialog dlg(sensorLibrary, sensorLibraryPath, this);
+            dlg.exec();
+            ui->multiChannelsCfg->setSensorLibrary(sensorLibrary);
+        });
+        sensorsButton = button;
+    }
 }
 
 void DeviceConfigDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::LanguageChange) {
+        if (sensorsButton)
+            sensorsButton->setText(tr("Датчики..."));
         ui->retranslateUi(this);
         updateTitle();
-        ui->bgMeasGroup->setItemText(ui->bgMeasGroup->count() - 1, tr("Произвольный набор"));
+        for (int i = 0; i < ui->bgMeasGroup->count(); ++i) {
+            const DeviceConfig::BgMeasGroup *group = groupOf(ui->bgMeasGroup->itemData(i));
+            ui->bgMeasGroup->setItemText(i,
+                                         group ? group->displayName() : tr("Произвольный набор"));
+        }
+        // The derived values carry units and the locale's decimal separator.
+        showConfig();
     }
 }
 

@@ -7,7 +7,9 @@
 #include <QSharedPointer>
 #include <QString>
 
+class QAbstractButton;
 class DeviceConfig;
+class SensorLibrary;
 
 namespace Ui {
 class DeviceConfigDialog;
@@ -42,8 +44,17 @@ public:
     enum ConfigFileResult { ConfigFileRead, ConfigFileUnreadable, ConfigFileNotConfig };
     // loadConfigFile() without the dialog: the file read whole into *out, or
     // *out untouched. The file itself is never changed.
-    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out);
+    // *reason: why the file is unreadable or refused, when it is.
+    static ConfigFileResult readConfigFile(const QString &fileName, DeviceConfig *out,
+                                           QString *reason = nullptr);
+    // saveConfigFile() without the dialog and its boxes; *reason says why it failed.
+    static bool writeConfigFile(const DeviceConfig &config, const QString &fileName,
+                                QString *reason = nullptr);
     QString lastConfigFileName() const { return lastConfigFile; }
+
+    // The sensors the channel rows offer, and "Датчики..." to edit them;
+    // without a library the rows have no sensor column.
+    void setSensorLibrary(SensorLibrary *library, const QString &path);
 
 public slots:
     void accept() override;
@@ -83,13 +94,16 @@ private:
     void showBgMeas();
     void updateTitle();
     QString fileFilter() const;
-    QByteArray configText() const;
+    static QByteArray configText(const DeviceConfig &config);
 
     Ui::DeviceConfigDialog *ui;
     TGRV480 *hmodule;
     QSharedPointer<DeviceConfig> cfg;
     bool updating = false;
     QString lastConfigFile;
+    SensorLibrary *sensorLibrary = nullptr;
+    QString sensorLibraryPath;
+    QAbstractButton *sensorsButton = nullptr;
     // Frame tables are not computed halfway through a mode switch, when the
     // channels do not fit the new mode yet.
     bool deferFrameParams = false;

@@ -117,10 +117,15 @@ QTableWidget *TablesViewDialog::bgTable() const
 void TablesViewDialog::setupTable(QTableWidget *table)
 {
     table->setColumnCount(5);
-    table->setHorizontalHeaderLabels(
-        {tr("Режим"), tr("Диапазон"), tr("Канал"), tr("ЦАП"), tr("Bout")});
+    setHeaderLabels(table);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
+void TablesViewDialog::setHeaderLabels(QTableWidget *table)
+{
+    table->setHorizontalHeaderLabels(
+        {tr("Режим"), tr("Диапазон"), tr("Канал"), tr("ЦАП"), tr("Bout")});
 }
 
 void TablesViewDialog::addEntryRow(QTableWidget *table, int row, quint32 entry, int decimals,
@@ -167,6 +172,9 @@ void TablesViewDialog::addEntryRow(QTableWidget *table, int row, quint32 entry, 
 void TablesViewDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        setHeaderLabels(ui->mainTableWidget);
+        setHeaderLabels(ui->bgTableWidget);
+    }
 }

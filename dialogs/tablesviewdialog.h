@@ -30,6 +30,7 @@ protected:
 
 private:
     void setupTable(QTableWidget *table);
+    void setHeaderLabels(QTableWidget *table);
     void addEntryRow(QTableWidget *table, int row, quint32 entry, int decimals,
                      const QBrush &brush);
 

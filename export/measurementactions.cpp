@@ -1,14 +1,21 @@
 #include "measurementactions.h"
 
+#include "lastlocations.h"
+
 #include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QThread>
@@ -17,26 +24,7 @@
 namespace {
 
 const char SettingsGroup[] = "MeasurementExport";
-const char DirKey[] = "Dir";
-const char RecordKey[] = "RecordFile";
-
-// Where the last file of its kind went; the documents folder the first time.
-QString storedLocation(const char *key)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    return settings
-        .value(QLatin1String(key),
-               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .toString();
-}
-
-void storeLocation(const char *key, const QString &location)
-{
-    QSettings settings;
-    settings.beginGroup(QLatin1String(SettingsGroup));
-    settings.setValue(QLatin1String(key), location);
-}
+const char ImageSizeKey[] = "ImageSize"; // empty: the size on screen
 
 constexpr int ProgressSteps = 1000;
 constexpr int ProgressDelayMs = 500;
@@ -52,13 +40,20 @@ struct FileType
 };
 
 const FileType FileTypes[] = {
-    {MeasurementActions::Kind::ResultsCsv, "Результаты измерения, CSV (*.csv)"},
-    {MeasurementActions::Kind::SamplesCsv, "Отсчёты и спектры, CSV (*.csv)"},
-    {MeasurementActions::Kind::SamplesHdf5, "Отсчёты и спектры, HDF5 (*.h5 *.hdf5)"},
-    {MeasurementActions::Kind::TimePlotPng, "График сигнала, PNG (*.png)"},
-    {MeasurementActions::Kind::TimePlotPdf, "График сигнала, PDF (*.pdf)"},
-    {MeasurementActions::Kind::FftPlotPng, "График спектра, PNG (*.png)"},
-    {MeasurementActions::Kind::FftPlotPdf, "График спектра, PDF (*.pdf)"},
+    {MeasurementActions::Kind::ResultsCsv,
+     QT_TRANSLATE_NOOP("MeasurementActions", "Результаты измерения, CSV (*.csv)")},
+    {MeasurementActions::Kind::SamplesCsv,
+     QT_TRANSLATE_NOOP("MeasurementActions", "Отсчёты и спектры, CSV (*.csv)")},
+    {MeasurementActions::Kind::SamplesHdf5,
+     QT_TRANSLATE_NOOP("MeasurementActions", "Отсчёты и спектры, HDF5 (*.h5 *.hdf5)")},
+    {MeasurementActions::Kind::TimePlotPng,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График сигнала, PNG (*.png)")},
+    {MeasurementActions::Kind::TimePlotPdf,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График сигнала, PDF (*.pdf)")},
+    {MeasurementActions::Kind::FftPlotPng,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График спектра, PNG (*.png)")},
+    {MeasurementActions::Kind::FftPlotPdf,
+     QT_TRANSLATE_NOOP("MeasurementActions", "График спектра, PDF (*.pdf)")},
 };
 
 } // namespace
@@ -70,10 +65,8 @@ MeasurementActions::MeasurementActions(QMainWindow *window, QCustomPlot *timePlo
     , timePlot(timePlot)
     , fftPlot(fftPlot)
     , describe(std::move(describer))
-    , saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")),
-                          QStringLiteral("Сохранить измерение..."), window))
-    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")),
-                            QStringLiteral("Запись результатов"), window))
+    , saveAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_save.png")), QString(), window))
+    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/record.png")), QString(), window))
     , recordLabel(new QLabel(window))
 {
     saveAct->setObjectName(QStringLiteral("actionSaveMeasurement"));
@@ -83,6 +76,7 @@ MeasurementActions::MeasurementActions(QMainWindow *window, QCustomPlot *timePlo
     recordAct->setCheckable(true);
     window->statusBar()->addPermanentWidget(recordLabel);
     recordLabel->hide();
+    retranslate();
 
     connect(saveAct, &QAction::triggered, this, &MeasurementActions::chooseExportFile);
     connect(recordAct, &QAction::toggled, this, &MeasurementActions::recordToggled);
@@ -108,16 +102,39 @@ void MeasurementActions::blockShown(const QSharedPointer<DataBlockProcessor::Dat
     s.block = block;
     shown = s;
     saveAct->setEnabled(true);
+    record(shown);
+}
 
+void MeasurementActions::blockReceived(const QSharedPointer<DataBlockProcessor::DataBlock> &block)
+{
+    if (!block || !rec.isActive())
+        return;
+    MeasurementSnapshot s;
+    describe(s);
+    s.blockTime = QDateTime::currentDateTimeUtc();
+    s.block = block;
+    record(s);
+}
+
+void MeasurementActions::record(const MeasurementSnapshot &s)
+{
     if (!rec.isActive())
         return;
     QString error;
-    if (rec.append(shown, &error)) {
+    if (rec.append(s, &error)) {
         updateRecordLabel();
     } else {
         // The box waits until the window has finished with the block.
         QTimer::singleShot(0, this, [this, error]() { stopRecording(error); });
     }
+}
+
+void MeasurementActions::retranslate()
+{
+    saveAct->setText(tr("Сохранить измерение..."));
+    recordAct->setText(tr("Запись результатов"));
+    if (rec.isActive())
+        updateRecordLabel();
 }
 
 void MeasurementActions::blockCleared()
@@ -144,16 +161,37 @@ QString MeasurementActions::defaultSuffix(Kind kind)
     return QString();
 }
 
+MeasurementActions::Choice MeasurementActions::choose() const
+{
+    Choice c;
+    c.snapshot = shown;
+    // The channels plotted now, which the operator may have changed since.
+    if (c.snapshot.block) {
+        describe(c.snapshot);
+        c.snapshot.block = shown.block;
+        c.snapshot.blockTime = shown.blockTime;
+    }
+    c.timeView = MeasurementExport::viewOf(timePlot, false);
+    c.fftView = MeasurementExport::viewOf(fftPlot, true);
+    return c;
+}
+
 void MeasurementActions::chooseExportFile()
 {
     if (!shown.block || worker)
         return;
-    const QString dir = storedLocation(DirKey);
+    // Blocks go on arriving under the file dialog: what is saved is what was
+    // on screen when the operator asked.
+    Choice choice = choose();
     QStringList filters;
     for (const FileType &t : FileTypes)
-        filters << QString::fromUtf8(t.filter);
-    QString selected = filters.at(shown.sampleCount() > LargeBlockSamples ? 2 : 0);
-    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Сохранить измерение"), dir,
+        filters << tr(t.filter);
+    const int preferred = choice.snapshot.sampleCount() > LargeBlockSamples ? 2 : 0;
+    QString selected = filters.at(preferred);
+    const QString proposed = LastLocations::proposedPath(
+        LastLocations::Kind::Measurement, choice.snapshot.moduleSerial,
+        choice.snapshot.blockTime.toLocalTime(), defaultSuffix(FileTypes[preferred].kind));
+    QString path = QFileDialog::getSaveFileName(window, tr("Сохранить измерение"), proposed,
                                                 filters.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
         return;
@@ -161,18 +199,74 @@ void MeasurementActions::chooseExportFile()
     const Kind kind = FileTypes[i].kind;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + defaultSuffix(kind);
-    storeLocation(DirKey, QFileInfo(path).absolutePath());
-    exportTo(path, kind);
+    LastLocations::remember(LastLocations::Kind::Measurement, path);
+    if (kind == Kind::TimePlotPng || kind == Kind::FftPlotPng) {
+        QSize &size = kind == Kind::TimePlotPng ? choice.timeView.size : choice.fftView.size;
+        if (!askImageSize(&size))
+            return;
+    }
+    exportTo(path, kind, choice);
+}
+
+// The size on screen unless the operator chose another; remembered.
+bool MeasurementActions::askImageSize(QSize *size)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    const QSize stored = settings.value(QLatin1String(ImageSizeKey)).toSize();
+
+    QDialog dialog(window);
+    dialog.setWindowTitle(tr("Размер изображения"));
+    auto *screen = new QCheckBox(
+        tr("Как на экране (%1 × %2)").arg(size->width()).arg(size->height()), &dialog);
+    auto *width = new QSpinBox(&dialog);
+    auto *height = new QSpinBox(&dialog);
+    for (QSpinBox *b : {width, height}) {
+        b->setRange(100, 10000);
+        b->setSuffix(tr(" пикс."));
+    }
+    const bool custom = stored.isValid() && !stored.isEmpty();
+    screen->setChecked(!custom);
+    width->setValue(custom ? stored.width() : size->width());
+    height->setValue(custom ? stored.height() : size->height());
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(screen);
+    form->addRow(tr("Ширина"), width);
+    form->addRow(tr("Высота"), height);
+    form->addRow(buttons);
+    const auto follow = [=](bool onScreen) {
+        width->setEnabled(!onScreen);
+        height->setEnabled(!onScreen);
+    };
+    follow(screen->isChecked());
+    connect(screen, &QCheckBox::toggled, &dialog, follow);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (screen->isChecked()) {
+        settings.setValue(QLatin1String(ImageSizeKey), QSize());
+    } else {
+        *size = QSize(width->value(), height->value());
+        settings.setValue(QLatin1String(ImageSizeKey), *size);
+    }
+    return true;
 }
 
 void MeasurementActions::exportTo(const QString &path, Kind kind)
 {
+    exportTo(path, kind, choose());
+}
+
+void MeasurementActions::exportTo(const QString &path, Kind kind, const Choice &choice)
+{
     using namespace MeasurementExport;
     if (worker)
         return;
-    if (!shown.block) {
+    if (!choice.snapshot.block) {
         Result r;
-        r.error = QStringLiteral("Нет измерения для сохранения");
+        r.error = tr("Нет измерения для сохранения");
         report(r, path);
         return;
     }
@@ -181,9 +275,12 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     case Kind::TimePlotPdf:
     case Kind::FftPlotPng:
     case Kind::FftPlotPdf: {
-        QCustomPlot *plot =
-            (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf) ? timePlot : fftPlot;
-        report(savePlot(plot, path, kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf), path);
+        const PlotView &view = (kind == Kind::TimePlotPng || kind == Kind::TimePlotPdf)
+                                   ? choice.timeView
+                                   : choice.fftView;
+        report(savePlot(choice.snapshot, view, path,
+                        kind == Kind::TimePlotPdf || kind == Kind::FftPlotPdf),
+               path);
         return;
     }
     default:
@@ -196,7 +293,7 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     progress = std::make_shared<Progress>();
     result = std::make_shared<Result>();
     exportPath = path;
-    const MeasurementSnapshot snapshot = shown;
+    const MeasurementSnapshot snapshot = choice.snapshot;
     auto p = progress;
     auto r = result;
     worker = QThread::create(
@@ -205,10 +302,10 @@ void MeasurementActions::exportTo(const QString &path, Kind kind)
     connect(worker, &QThread::finished, this, &MeasurementActions::finishExport);
     saveAct->setEnabled(false);
 
-    progressDialog = new QProgressDialog(
-        QStringLiteral("Сохранение измерения в %1...").arg(QFileInfo(path).fileName()),
-        QStringLiteral("Отмена"), 0, ProgressSteps, window);
-    progressDialog->setWindowTitle(QStringLiteral("Сохранить измерение"));
+    progressDialog =
+        new QProgressDialog(tr("Сохранение измерения в %1...").arg(QFileInfo(path).fileName()),
+                            tr("Отмена"), 0, ProgressSteps, window);
+    progressDialog->setWindowTitle(tr("Сохранить измерение"));
     progressDialog->setWindowModality(Qt::WindowModal);
     progressDialog->setAutoClose(false);
     progressDialog->setAutoReset(false);
@@ -240,15 +337,14 @@ void MeasurementActions::report(const MeasurementExport::Result &r, const QStrin
 {
     if (r.ok) {
         const QString text =
-            QStringLiteral("Измерение сохранено в файл %1").arg(QDir::toNativeSeparators(path));
+            tr("Измерение сохранено в файл %1").arg(QDir::toNativeSeparators(path));
         emit exportFinished(true, text);
-        QMessageBox::information(window, QStringLiteral("Завершение операции"), text,
-                                 QMessageBox::Ok);
+        QMessageBox::information(window, tr("Завершение операции"), text, QMessageBox::Ok);
     } else if (r.cancelled) {
         emit exportFinished(false, QString());
     } else {
         emit exportFinished(false, r.error);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"), r.error, QMessageBox::Ok);
+        QMessageBox::critical(window, tr("Ошибка"), r.error, QMessageBox::Ok);
     }
 }
 
@@ -258,7 +354,7 @@ bool MeasurementActions::startRecording(const QString &path)
     if (!rec.start(path, &error)) {
         const QSignalBlocker block(recordAct);
         recordAct->setChecked(false);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"), error, QMessageBox::Ok);
+        QMessageBox::critical(window, tr("Ошибка"), error, QMessageBox::Ok);
         return false;
     }
     {
@@ -266,6 +362,7 @@ bool MeasurementActions::startRecording(const QString &path)
         recordAct->setChecked(true);
     }
     updateRecordLabel();
+    emit recordingStarted(path);
     return true;
 }
 
@@ -275,10 +372,14 @@ void MeasurementActions::recordToggled(bool on)
         stopRecording(QString());
         return;
     }
-    const QString last = storedLocation(RecordKey);
+    MeasurementSnapshot now;
+    describe(now);
+    const QString proposed =
+        LastLocations::proposedPath(LastLocations::Kind::Recording, now.moduleSerial,
+                                    QDateTime::currentDateTime(), QStringLiteral("csv"));
     // An existing file is appended to, never replaced.
-    QString path = QFileDialog::getSaveFileName(window, QStringLiteral("Запись результатов"), last,
-                                                QStringLiteral("CSV (*.csv)"), nullptr,
+    QString path = QFileDialog::getSaveFileName(window, tr("Запись результатов"),
+                                                proposed, QStringLiteral("CSV (*.csv)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         const QSignalBlocker block(recordAct);
@@ -287,7 +388,7 @@ void MeasurementActions::recordToggled(bool on)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    storeLocation(RecordKey, path);
+    LastLocations::remember(LastLocations::Kind::Recording, path);
     startRecording(path);
 }
 
@@ -298,14 +399,19 @@ void MeasurementActions::stopRecording(const QString &reason)
         const QSignalBlocker block(recordAct);
         recordAct->setChecked(false);
     }
-    recordLabel->hide();
+    // The label keeps naming the file and what went into it: the operator
+    // looks for that after the recording, not during it.
+    recordLabel->setText(tr("Запись завершена: %1, блоков: %2")
+                             .arg(QDir::toNativeSeparators(rec.path()))
+                             .arg(rec.blockCount()));
     if (!reason.isEmpty()) {
         window->statusBar()->showMessage(
-            QStringLiteral("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
+            tr("Запись остановлена: блоков записано %1").arg(rec.blockCount()));
         emit recordingStopped(reason);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"),
-                              reason + QStringLiteral("\nЗапись результатов остановлена; "
-                                                      "записанные блоки сохранены."),
+        QMessageBox::critical(window, tr("Ошибка"),
+                              reason + QLatin1Char('\n') +
+                                  tr("Запись результатов остановлена; записанные блоки "
+                                     "сохранены."),
                               QMessageBox::Ok);
     } else {
         emit recordingStopped(QString());
@@ -314,7 +420,7 @@ void MeasurementActions::stopRecording(const QString &reason)
 
 void MeasurementActions::updateRecordLabel()
 {
-    recordLabel->setText(QStringLiteral("Запись: %1, блоков: %2")
+    recordLabel->setText(tr("Запись: %1, блоков: %2")
                              .arg(QDir::toNativeSeparators(rec.path()))
                              .arg(rec.blockCount()));
     recordLabel->show();

@@ -51,12 +51,29 @@ public:
     QAction *saveAction() const { return saveAct; }
     QAction *recordAction() const { return recordAct; }
 
+    // The texts of the actions and of the recording's label, again.
+    void retranslate();
+    // The block now on screen; it is recorded too.
     void blockShown(const QSharedPointer<DataBlockProcessor::DataBlock> &block);
+    // A block that is not shown (the view is held); only recorded.
+    void blockReceived(const QSharedPointer<DataBlockProcessor::DataBlock> &block);
     void blockCleared();
 
+    // What an export chosen now would save: the block on screen, described as
+    // it is seen now, and both plots' views.
+    struct Choice
+    {
+        MeasurementSnapshot snapshot;
+        MeasurementExport::PlotView timeView;
+        MeasurementExport::PlotView fftView;
+    };
+    Choice choose() const;
+
     // The save dialog's work without the dialog. Returns at once for the
-    // threaded kinds; exportFinished follows.
+    // threaded kinds; exportFinished follows. The first form exports what is
+    // on screen now.
     void exportTo(const QString &path, Kind kind);
+    void exportTo(const QString &path, Kind kind, const Choice &choice);
     bool isExporting() const { return worker != nullptr; }
     // Recording into path, as after choosing it in the dialog.
     bool startRecording(const QString &path);
@@ -66,10 +83,13 @@ public:
 
 signals:
     void exportFinished(bool ok, const QString &message);
+    void recordingStarted(const QString &path);
     void recordingStopped(const QString &reason); // empty when the operator stopped it
 
 private:
     void chooseExportFile();
+    bool askImageSize(QSize *size);
+    void record(const MeasurementSnapshot &s);
     void recordToggled(bool on);
     void finishExport();
     void stopRecording(const QString &reason);

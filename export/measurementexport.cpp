@@ -1,13 +1,22 @@
 #include "measurementexport.h"
 
+#include <QCoreApplication>
+#include "decimalaxis.h"
+#include "envelopegraph.h"
+#include "resultrules.h"
+
 #include <hdf5.h>
 
 #include <qcustomplot.h>
 
+#include "fileerror.h"
+#include "safefilewriter.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
+#include <QPageLayout>
+#include <QPdfWriter>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include <fcntl.h>
@@ -56,6 +66,11 @@ public:
         const auto res = std::to_chars(tmp, tmp + sizeof tmp, v);
         buf.append(tmp, int(res.ptr - tmp));
     }
+    void decimal(const DecimalAxis &axis, qint64 i)
+    {
+        separate();
+        axis.appendText(buf, i);
+    }
     void empty() { separate(); }
     void row(const QStringList &fields)
     {
@@ -83,66 +98,19 @@ private:
 
 QString fileError(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось сохранить файл %1: %2")
+    return QCoreApplication::translate("MeasurementExport", "Не удалось сохранить файл %1: %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
-// For files that a library writes by name (HDF5, the plot library's PNG and
-// PDF): written under a temporary name beside the target, so that the rename
-// stays on one file system, and renamed over it only once complete and on the
-// disk, as QSaveFile does for our own writes.
-class StagedFile
-{
-public:
-    explicit StagedFile(const QString &target)
-        : m_target(target)
-        , m_tmp(QFileInfo(target).absolutePath() + QStringLiteral("/.") +
-                QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"))
-    {
-    }
-
-    bool create(QString *error)
-    {
-        if (!m_tmp.open()) {
-            *error = fileError(m_target, m_tmp.errorString());
-            return false;
-        }
-        m_tmp.close();
-        return true;
-    }
-
-    QString fileName() const { return m_tmp.fileName(); }
-
-    bool commit(QString *error)
-    {
-        const QByteArray tmpName = QFile::encodeName(m_tmp.fileName());
-        const int fd = ::open(tmpName.constData(), O_RDONLY);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        m_tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        if (!synced ||
-            std::rename(tmpName.constData(), QFile::encodeName(m_target).constData()) != 0) {
-            *error = fileError(m_target, QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
-        m_tmp.setAutoRemove(false);
-        return true;
-    }
-
-private:
-    QString m_target;
-    QTemporaryFile m_tmp;
-};
-
 void headerBlock(CsvText &out, const MeasurementSnapshot &s)
 {
-    out.row({QStringLiteral("Модуль"), s.moduleSerial});
-    out.row({QStringLiteral("Крейт"), s.crateSerial});
-    out.row({QStringLiteral("Слот"), QString::number(s.slot)});
-    out.row({QStringLiteral("Конфигурация"), s.configSummary});
+    for (const QStringList &row : MeasurementTable::headerRows(s))
+        out.row(row);
     out.row({QStringLiteral("Время блока"), MeasurementTable::timeText(s.blockTime)});
+    // Name, unit, scaling (linear;factor;offset, two-point;mV:value;...,
+    // table;mV:value;...) and software zero of each channel with a sensor.
+    for (const QStringList &row : MeasurementTable::sensorRows(s))
+        out.row(row);
     out.endRow();
 }
 
@@ -150,6 +118,7 @@ struct Channel
 {
     int number;
     const DataBlockProcessor::ChResult *result;
+    int row; // of the block, for the channel's sensor
 };
 
 QVector<Channel> channelsOf(const MeasurementSnapshot &s)
@@ -157,12 +126,12 @@ QVector<Channel> channelsOf(const MeasurementSnapshot &s)
     QVector<Channel> out;
     for (int r = 0; r < s.channelCount(); ++r) {
         if (const auto *c = s.block->channels.at(r).data())
-            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c});
+            out.append({r < s.channelNumbers.size() ? s.channelNumbers.at(r) : r + 1, c, r});
     }
     return out;
 }
 
-// A CSV file through QSaveFile: written beside the target, renamed over it by commit().
+// A CSV file through SafeFileWriter: written beside the target, renamed over it by commit().
 class CsvFile
 {
 public:
@@ -174,7 +143,7 @@ public:
 
     bool open(Result *r)
     {
-        if (file.open(QIODevice::WriteOnly))
+        if (file.open())
             return true;
         r->error = fileError(path, file.errorString());
         return false;
@@ -184,9 +153,9 @@ public:
     {
         if (!force && text.buf.size() < FlushBytes)
             return true;
-        if (file.write(text.buf) != text.buf.size()) {
+        if (!file.write(text.buf)) {
             r->error = fileError(path, file.errorString());
-            file.cancelWriting();
+            file.discard();
             return false;
         }
         text.buf.clear();
@@ -205,12 +174,12 @@ public:
     }
     void cancel(Result *r)
     {
-        file.cancelWriting();
+        file.discard();
         r->cancelled = true;
     }
 
 private:
-    QSaveFile file;
+    SafeFileWriter file;
     QString path;
 };
 
@@ -233,22 +202,49 @@ Result writeResultsCsv(const MeasurementSnapshot &s, const QString &path)
     return r;
 }
 
-// The axis of the channel that has the most entries of it.
-template <typename Size, typename Axis>
-QVector<double> longest(const QVector<Channel> &channels, Size size, Axis axis)
+// The time and frequency axes from their steps (ChResult keeps no axis).
+DecimalAxis timeAxis(const DataBlockProcessor::ChResult &c)
+{
+    return DecimalAxis(c.sampleInterval, 3); // s -> ms
+}
+
+DecimalAxis freqAxis(const DataBlockProcessor::ChResult &c)
+{
+    return DecimalAxis(c.freqStep);
+}
+
+QVector<double> axisValues(const DecimalAxis &axis, int count)
+{
+    QVector<double> v(count);
+    for (int i = 0; i < count; ++i)
+        v[i] = axis.value(i);
+    return v;
+}
+
+// The channel that has the most entries of an axis.
+template <typename Size>
+const DataBlockProcessor::ChResult *longest(const QVector<Channel> &channels, Size size)
 {
     const DataBlockProcessor::ChResult *best = nullptr;
     for (const Channel &c : channels) {
         if (!best || size(*c.result) > size(*best))
             best = c.result;
     }
-    return best ? (best->*axis)() : QVector<double>();
+    return best;
 }
 
 void cell(CsvText &out, const QVector<double> &v, int i)
 {
     if (i < v.size())
         out.number(v.at(i));
+    else
+        out.empty();
+}
+
+void cell(CsvText &out, const DecimalAxis &axis, int count, int i)
+{
+    if (i < count)
+        out.decimal(axis, i);
     else
         out.empty();
 }
@@ -261,11 +257,13 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     if (!file.open(&r))
         return r;
     const QVector<Channel> channels = channelsOf(s);
-    const QVector<double> time =
-        longest(channels, [](const R &c) { return c.values.size(); }, &R::timeAxis);
-    const QVector<double> freq =
-        longest(channels, [](const R &c) { return c.freqBins; }, &R::freqAxis);
-    const int rows = std::max(time.size(), freq.size());
+    const R *timed = longest(channels, [](const R &c) { return c.values.size(); });
+    const R *binned = longest(channels, [](const R &c) { return c.freqBins; });
+    const DecimalAxis time = timed ? timeAxis(*timed) : DecimalAxis(0.0);
+    const DecimalAxis freq = binned ? freqAxis(*binned) : DecimalAxis(0.0);
+    const int timeCount = timed ? timed->values.size() : 0;
+    const int freqCount = binned ? binned->freqBins : 0;
+    const int rows = std::max(timeCount, freqCount);
     p->total = std::max(rows, 1);
 
     CsvText out;
@@ -279,10 +277,10 @@ Result writeSamplesCsv(const MeasurementSnapshot &s, const QString &path, Progre
     out.endRow();
 
     for (int i = 0; i < rows; ++i) {
-        cell(out, time, i);
+        cell(out, time, timeCount, i);
         for (const Channel &c : channels)
             cell(out, c.result->values, i);
-        cell(out, freq, i);
+        cell(out, freq, freqCount, i);
         for (const Channel &c : channels)
             cell(out, c.result->spectrum, i);
         out.endRow();
@@ -336,18 +334,26 @@ private:
     herr_t (*closeFn)(hid_t);
 };
 
+// Text as a variable-length UTF-8 string, which h5py and most readers return
+// as text; a fixed-length one comes back as bytes.
 bool stringAttribute(hid_t owner, const char *name, const QString &value)
 {
-    QByteArray u = value.toUtf8();
-    if (u.isEmpty())
-        u = QByteArray(1, '\0'); // a zero-size string type is not allowed
+    const QByteArray u = value.toUtf8();
     H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
-    if (!type.valid() || H5Tset_size(type, size_t(u.size())) < 0 ||
-        H5Tset_cset(type, H5T_CSET_UTF8) < 0 || H5Tset_strpad(type, H5T_STR_NULLPAD) < 0)
+    if (!type.valid() || H5Tset_size(type, H5T_VARIABLE) < 0 ||
+        H5Tset_cset(type, H5T_CSET_UTF8) < 0)
         return false;
     H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
     H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, type, u.constData()) >= 0;
+    const char *text = u.constData();
+    return attr.valid() && H5Awrite(attr, type, &text) >= 0;
+}
+
+bool integerAttribute(hid_t owner, const char *name, int value)
+{
+    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    H5Id attr(H5Acreate2(owner, name, H5T_STD_I32LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
+    return attr.valid() && H5Awrite(attr, H5T_NATIVE_INT, &value) >= 0;
 }
 
 bool numberAttribute(hid_t owner, const char *name, double value)
@@ -355,6 +361,21 @@ bool numberAttribute(hid_t owner, const char *name, double value)
     H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
     H5Id attr(H5Acreate2(owner, name, H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
     return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
+}
+
+// The sensor of a channel group, when it has one: name, unit, scaling, zero
+// and the block's DC and AC in the unit. The samples stay in mV.
+bool sensorAttributes(hid_t group, const MeasurementSnapshot &s, int row)
+{
+    if (row >= s.channelSensors.size() || !s.channelSensors.at(row).hasSensor())
+        return true;
+    const ChannelSensor &c = s.channelSensors.at(row);
+    const MeasurementTable::PhysicalValue v = MeasurementTable::physicalValue(s, row);
+    return stringAttribute(group, "sensor", c.sensorName) &&
+           stringAttribute(group, "unit", c.unit) &&
+           stringAttribute(group, "scaling", c.scaling.toText()) &&
+           numberAttribute(group, "zero", c.zeroSet ? c.zero : 0.0) &&
+           numberAttribute(group, "value_dc", v.dc) && numberAttribute(group, "value_ac", v.ac);
 }
 
 // One 1-D dataset of doubles, written in slabs so that a cancel is heard.
@@ -387,7 +408,7 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
 {
     if (!stringAttribute(file, "module_serial", s.moduleSerial) ||
         !stringAttribute(file, "crate_serial", s.crateSerial) ||
-        !numberAttribute(file, "slot", s.slot) ||
+        !integerAttribute(file, "slot", s.slot) ||
         !stringAttribute(file, "configuration", s.configSummary) ||
         !stringAttribute(file, "block_time", MeasurementTable::timeText(s.blockTime)))
         return false;
@@ -398,8 +419,10 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
     const DataBlockProcessor::ChResult *first = nullptr;
     if (!channels.isEmpty()) {
         first = channels.first().result;
-        if (!dataset(file, "time", "ms", first->timeAxis(), p, cancelled) ||
-            !dataset(file, "frequency", "Hz", first->freqAxis(), p, cancelled))
+        if (!dataset(file, "time", "ms", axisValues(timeAxis(*first), first->values.size()), p,
+                     cancelled) ||
+            !dataset(file, "frequency", "Hz", axisValues(freqAxis(*first), first->freqBins), p,
+                     cancelled))
             return false;
     }
     auto axis = [&](hid_t group, const char *name, const char *unit, bool shared,
@@ -414,17 +437,18 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
         H5Id group(H5Gcreate2(file, name.constData(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
                    H5Gclose);
         const DataBlockProcessor::ChResult &ch = *c.result;
-        if (!group.valid() || !numberAttribute(group, "channel", c.number) ||
+        if (!group.valid() || !integerAttribute(group, "channel", c.number) ||
             !numberAttribute(group, "range_mV", ch.rangeMv) ||
             !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
+            !sensorAttributes(group, s, c.row) ||
             !axis(group, "time", "ms",
                   ch.sampleInterval == first->sampleInterval &&
                       ch.values.size() == first->values.size(),
-                  [&ch] { return ch.timeAxis(); }) ||
+                  [&ch] { return axisValues(timeAxis(ch), ch.values.size()); }) ||
             !dataset(group, "values", "mV", ch.values, p, cancelled) ||
             !axis(group, "frequency", "Hz",
                   ch.freqStep == first->freqStep && ch.freqBins == first->freqBins,
-                  [&ch] { return ch.freqAxis(); }) ||
+                  [&ch] { return axisValues(freqAxis(ch), ch.freqBins); }) ||
             !dataset(group, "spectrum", "dB", ch.spectrum, p, cancelled))
             return false;
     }
@@ -434,10 +458,14 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
 Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
 {
     Result r;
-    StagedFile staged(path);
-    if (!staged.create(&r.error))
+    // The library writes by name: into the writer's temporary file, which a
+    // later write to the folder removes should the program die meanwhile.
+    SafeFileWriter staged(path);
+    if (!staged.open()) {
+        r.error = fileError(path, staged.errorString());
         return r;
-    const QByteArray tmpName = QFile::encodeName(staged.fileName());
+    }
+    const QByteArray tmpName = QFile::encodeName(staged.tempPath());
 
     qint64 total = 0;
     for (const Channel &c : channelsOf(s))
@@ -446,6 +474,7 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
 
     bool cancelled = false;
     bool ok;
+    int writeErrno = 0;
     {
         std::lock_guard<std::mutex> lock(hdf5Mutex());
         static const bool initialised = [] {
@@ -457,22 +486,31 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
             return true;
         }();
         Q_UNUSED(initialised)
+        errno = 0;
         const hid_t id = H5Fcreate(tmpName.constData(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
         ok = id >= 0 && writeHdf5Content(id, s, p, &cancelled);
+        if (!ok)
+            writeErrno = errno;
         // A failed close is not repeated: the library crashes on the second.
-        if (id >= 0 && H5Fclose(id) < 0)
+        if (id >= 0 && H5Fclose(id) < 0) {
+            if (ok)
+                writeErrno = errno;
             ok = false;
+        }
     }
     if (cancelled) {
         r.cancelled = true;
         return r;
     }
     if (!ok) {
-        r.error = fileError(path, QStringLiteral("ошибка записи HDF5 (%1)")
-                                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        // the library keeps the system's reason in errno when it has one
+        r.error = fileError(path, writeErrno ? fileErrorText(writeErrno)
+                                             : QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5"));
         return r;
     }
-    r.ok = staged.commit(&r.error);
+    r.ok = staged.commit();
+    if (!r.ok)
+        r.error = fileError(path, staged.errorString());
     return r;
 }
 
@@ -484,7 +522,7 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
     Progress *p = progress ? progress : &own;
     if (!s.block) {
         Result r;
-        r.error = QStringLiteral("Нет измерения для сохранения");
+        r.error = QCoreApplication::translate("MeasurementExport", "Нет измерения для сохранения");
         return r;
     }
     switch (format) {
@@ -498,18 +536,115 @@ Result write(const MeasurementSnapshot &s, Format format, const QString &path, P
     return Result{};
 }
 
-Result savePlot(QCustomPlot *plot, const QString &path, bool pdf)
+PlotView viewOf(const QCustomPlot *plot, bool spectrum)
 {
+    PlotView v;
+    v.spectrum = spectrum;
+    v.xMin = plot->xAxis->range().lower;
+    v.xMax = plot->xAxis->range().upper;
+    v.yMin = plot->yAxis->range().lower;
+    v.yMax = plot->yAxis->range().upper;
+    v.xLabel = plot->xAxis->label();
+    v.yLabel = plot->yAxis->label();
+    v.size = plot->size();
+    return v;
+}
+
+QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
+{
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("MeasurementExport", text);
+    };
+    auto *plot = new QCustomPlot;
+    plot->setAttribute(Qt::WA_DontShowOnScreen);
+    plot->resize(view.size.isValid() && !view.size.isEmpty() ? view.size : QSize(800, 500));
+    plot->xAxis->setLabel(view.xLabel);
+    plot->yAxis->setLabel(view.yLabel);
+    plot->xAxis->setRange(view.xMin, view.xMax);
+    plot->yAxis->setRange(view.yMin, view.yMax);
+
+    const QString when =
+        s.blockTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    QString title = tr("Модуль %1, блок %2").arg(s.moduleSerial, when);
+    title += view.spectrum ? tr(" — спектр") : tr(" — сигнал");
+    QFont titleFont = plot->font();
+    titleFont.setBold(true);
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, title, titleFont));
+
+    // Below the plot, in columns, so that sixteen channels cover no data.
+    plot->legend->setVisible(true);
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    plot->plotLayout()->addElement(2, 0, plot->legend);
+    plot->plotLayout()->setRowStretchFactor(2, 0.001);
+    plot->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    plot->legend->setWrap(8);
+    plot->legend->setBorderPen(Qt::NoPen);
+
+    if (s.block) {
+        for (int r : s.plottedRows) {
+            if (r < 0 || r >= s.block->channels.size() || !s.block->channels.at(r))
+                continue;
+            const DataBlockProcessor::ChResult &c = *s.block->channels.at(r);
+            const int ch = r < s.channelNumbers.size() ? s.channelNumbers.at(r) : 0;
+            auto *g = new EnvelopeGraph(plot->xAxis, plot->yAxis);
+            g->setPen(QPen(ResultRules::channelColor(ch - 1)));
+            g->setName(tr("Канал %1").arg(ch));
+            if (view.spectrum)
+                g->setSource(1.0, c.freqStep, c.spectrum);
+            else
+                g->setSource(1000.0, c.sampleInterval, c.values);
+        }
+    }
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    return plot;
+}
+
+Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QString &path, bool pdf)
+{
+    // Drawn into the writer's device rather than by the plot library's own
+    // savePng/savePdf, which write by name and report no failed write.
     Result r;
-    StagedFile staged(path);
-    if (!staged.create(&r.error))
-        return r;
-    const bool saved = pdf ? plot->savePdf(staged.fileName()) : plot->savePng(staged.fileName());
-    if (!saved || QFileInfo(staged.fileName()).size() == 0) {
-        r.error = fileError(path, QStringLiteral("график не записан"));
+    SafeFileWriter file(path);
+    if (!file.open()) {
+        r.error = fileError(path, file.errorString());
+    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
         return r;
     }
-    r.ok = staged.commit(&r.error);
+    bool drawn = false;
+    if (pdf) {
+        const int w = plot->width();
+        const int h = plot->height();
+        QPdfWriter writer(file.device());
+        writer.setCreator(QCoreApplication::applicationName());
+        // one point per pixel, as the library's own PDF export
+        writer.setResolution(72);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(w, h), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        QCPPainter painter;
+        if (painter.begin(&writer)) {
+            painter.setMode(QCPPainter::pmVectorized);
+            painter.setMode(QCPPainter::pmNoCaching);
+            plot->toPainter(&painter, w, h);
+            drawn = painter.end();
+        }
+    } else {
+        QImage image = plot->toPixmap().toImage();
+        // 96 dpi, as the library's own PNG export
+        image.setDotsPerMeterX(3780);
+        image.setDotsPerMeterY(3780);
+        drawn = image.save(file.device(), "PNG");
+    }
+    if (!drawn && file.errorString().isEmpty()) {
+        r.error = fileError(path, QCoreApplication::translate("MeasurementExport", "график не удалось отрисовать"));
+        return r;
+    }
+    if (!file.commit()) {
+        r.error = fileError(path, file.errorString());
+        return r;
+    }
+    r.ok = true;
     return r;
 }
 

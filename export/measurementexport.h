@@ -3,6 +3,7 @@
 
 #include "measurementsnapshot.h"
 
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -39,8 +40,24 @@ struct Result
 Result write(const MeasurementSnapshot &s, Format format, const QString &path,
              Progress *progress = nullptr);
 
-// PNG or PDF through the plot library's own export; GUI thread only.
-Result savePlot(QCustomPlot *plot, const QString &path, bool pdf);
+// What a plot shows, taken when the export is chosen.
+struct PlotView
+{
+    bool spectrum = false; // the spectra, otherwise the samples over time
+    double xMin = 0.0, xMax = 1.0, yMin = 0.0, yMax = 1.0;
+    QString xLabel, yLabel; // with their units
+    QSize size;             // pixels of the PNG; the PDF's page
+};
+
+PlotView viewOf(const QCustomPlot *plot, bool spectrum);
+
+// A picture of the snapshot's plotted channels as the view shows them, with a
+// title (module, block time), a legend of the channels in their colours and
+// the axis titles: PNG at the view's size, or PDF as vectors. GUI thread only.
+Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QString &path, bool pdf);
+
+// The picture itself, for whoever wants to look at it; the caller owns it.
+QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view);
 
 } // namespace MeasurementExport
 

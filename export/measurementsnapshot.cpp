@@ -18,16 +18,18 @@ void MeasurementSnapshot::setConfig(const DeviceConfig &c)
     iSrcMa = c.iSrcValue();
 
     channelNumbers.clear();
+    channelSensors.clear();
     QStringList channels;
     for (int i = 0; i < DeviceConfig::ChannelCount; ++i) {
         if (!c.channels[i].enabled)
             continue;
         channelNumbers.append(i + 1);
+        channelSensors.append(c.sensors[i]);
         const int rangeMv = c.channels[i].range == GRV480_RANGE_70MV ? 70 : 35;
         channels << QStringLiteral("%1 (±%2 мВ)").arg(i + 1).arg(rangeMv);
     }
-    const QByteArray freq = MeasurementTable::numberText(c.adcFreq);
-    const QByteArray current = MeasurementTable::numberText(iSrcMa);
+    const QByteArray freq = MeasurementTable::definedText(c.adcFreq);
+    const QByteArray current = MeasurementTable::definedText(iSrcMa);
     configSummary = QStringLiteral("Частота АЦП %1 Гц; время измерения %2 мс; ток %3 мА; "
                                    "режим %4; фоновые измерения 0x%5; тарировочные коэф-ты %6; "
                                    "каналы %7")
@@ -76,6 +78,16 @@ QString shown(const TGRV480MeasValue &v)
     return v.valid ? shown(v.value) : QString();
 }
 
+QString defined(double v)
+{
+    return std::isfinite(v) ? QString::fromLatin1(definedText(v)) : QString();
+}
+
+QString defined(const TGRV480MeasValue &v)
+{
+    return v.valid ? defined(v.value) : QString();
+}
+
 QString channelNumber(const MeasurementSnapshot &s, int r)
 {
     return r < s.channelNumbers.size() ? QString::number(s.channelNumbers.at(r)) : QString();
@@ -101,8 +113,8 @@ QStringList channelFields(const MeasurementSnapshot &s, const DataBlockProcessor
     out << (s.uxOrUcm ? shown(d.value) : QString());
     const bool ucm = s.uxOrUcm && s.ucm;
     out << (ucm ? shown(st.ucm) : QString());
-    out << (ucm ? shown(withValue(d.value, st.ucmMin)) : QString());
-    out << (ucm ? shown(withValue(d.value, st.ucmMax)) : QString());
+    out << (ucm ? defined(withValue(d.value, st.ucmMin)) : QString());
+    out << (ucm ? defined(withValue(d.value, st.ucmMax)) : QString());
     out << (c.peakValid ? shown(c.peakFreq) : QString());
     out << (c.peakValid ? shown(c.peakAmplitude) : QString());
     out << (c.harmValid ? shown(c.snr) : QString());
@@ -112,6 +124,14 @@ QStringList channelFields(const MeasurementSnapshot &s, const DataBlockProcessor
 }
 
 } // namespace
+
+QVector<QStringList> headerRows(const MeasurementSnapshot &s)
+{
+    return {{QStringLiteral("Модуль"), s.moduleSerial},
+            {QStringLiteral("Крейт"), s.crateSerial},
+            {QStringLiteral("Слот"), QString::number(s.slot)},
+            {QStringLiteral("Конфигурация"), s.configSummary}};
+}
 
 QStringList resultColumnTitles()
 {
@@ -134,7 +154,39 @@ QStringList resultColumnTitles()
             sine + QStringLiteral("Амп. пика"),
             sine + QStringLiteral("SNR"),
             sine + QStringLiteral("SINAD"),
-            sine + QStringLiteral("ENOB")};
+            sine + QStringLiteral("ENOB"),
+            QStringLiteral("Значение / DC"),
+            QStringLiteral("Значение / AC"),
+            QStringLiteral("Ед.")};
+}
+
+PhysicalValue physicalValue(const MeasurementSnapshot &s, int r)
+{
+    PhysicalValue v{qQNaN(), qQNaN(), QString()};
+    if (!s.block || r < 0 || r >= s.block->channels.size() || r >= s.channelSensors.size())
+        return v;
+    const DataBlockProcessor::ChResult *c = s.block->channels.at(r).data();
+    const ChannelSensor &sensor = s.channelSensors.at(r);
+    if (!c || !sensor.hasSensor())
+        return v;
+    v.dc = sensor.value(c->dc);
+    v.ac = sensor.acValue(c->dc, c->ac);
+    v.unit = sensor.unit;
+    return v;
+}
+
+QVector<QStringList> sensorRows(const MeasurementSnapshot &s)
+{
+    QVector<QStringList> rows;
+    for (int r = 0; r < s.channelSensors.size() && r < s.channelNumbers.size(); ++r) {
+        const ChannelSensor &c = s.channelSensors.at(r);
+        if (!c.hasSensor())
+            continue;
+        rows << QStringList{QStringLiteral("Датчик, канал %1").arg(s.channelNumbers.at(r)),
+                            c.sensorName, c.unit, c.scaling.toText(),
+                            c.zeroSet ? num(c.zero) : QString()};
+    }
+    return rows;
 }
 
 QVector<QStringList> resultRows(const MeasurementSnapshot &s)
@@ -146,7 +198,9 @@ QVector<QStringList> resultRows(const MeasurementSnapshot &s)
         const DataBlockProcessor::ChResult *c = s.block->channels.at(r).data();
         if (!c)
             continue;
-        rows.append(QStringList{channelNumber(s, r)} + channelFields(s, *c));
+        const PhysicalValue v = physicalValue(s, r);
+        rows.append(QStringList{channelNumber(s, r)} + channelFields(s, *c) +
+                    QStringList{shown(v.dc), shown(v.ac), v.unit});
     }
     return rows;
 }
@@ -178,7 +232,7 @@ QVector<QStringList> statusRows(const MeasurementSnapshot &s)
          << QStringList{QStringLiteral("Rref R, Ом"), rrefR}
          << QStringList{QStringLiteral("Pref R, Вт"), prefR}
          << QStringList{QStringLiteral("Iref рекомендуемый, мА"), rec}
-         << QStringList{QStringLiteral("Iref заданный, мА"), shown(s.iSrcMa)}
+         << QStringList{QStringLiteral("Iref заданный, мА"), defined(s.iSrcMa)}
          << QStringList{QStringLiteral("Vadj, В"), shown(f.vadj)}
          << QStringList{QStringLiteral("U-, мВ"), shown(withValue(f.uneg, f.uneg.value * 1000.0))}
          << QStringList{QStringLiteral("Превышение мощности нагрузки"),
@@ -234,6 +288,13 @@ QByteArray numberText(double v)
 {
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return QByteArray(buf, int(res.ptr - buf));
+}
+
+QByteArray definedText(double v)
+{
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
     return QByteArray(buf, int(res.ptr - buf));
 }
 

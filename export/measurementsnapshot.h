@@ -1,6 +1,7 @@
 #ifndef MEASUREMENTSNAPSHOT_H
 #define MEASUREMENTSNAPSHOT_H
 
+#include "channelsensor.h"
 #include "datablockprocessor.h"
 
 #include <QDateTime>
@@ -24,6 +25,9 @@ struct MeasurementSnapshot
     QString configSummary;
     QDateTime blockTime;         // UTC, when the window received the block
     QVector<int> channelNumbers; // physical channel 1 to 16 of each result, in block order
+    QVector<int> plottedRows;    // the results whose graphs are shown, for pictures
+    // The sensor, software zero and limits of each result's channel, in block order.
+    QVector<ChannelSensor> channelSensors;
 
     // The configuration's view of the block, as the window applies it.
     bool shortCheck = false;
@@ -47,6 +51,10 @@ struct MeasurementSnapshot
 // double, lamps as words, empty where the window shows nothing.
 namespace MeasurementTable {
 
+// What a file says about the block before its values: module, crate, slot
+// and the configuration (with each channel's range), as name and value.
+QVector<QStringList> headerRows(const MeasurementSnapshot &s);
+
 // Leaf titles of the results table, a top section's title before its leaves.
 QStringList resultColumnTitles();
 // One row per channel result, in the order of resultColumnTitles().
@@ -54,6 +62,18 @@ QVector<QStringList> resultRows(const MeasurementSnapshot &s);
 
 // Name and value of each status-panel field.
 QVector<QStringList> statusRows(const MeasurementSnapshot &s);
+
+// "Датчик, канал N" and its sensor, unit, scaling and zero, for every channel
+// with a sensor: the metadata that turns the file's mV into the unit.
+QVector<QStringList> sensorRows(const MeasurementSnapshot &s);
+// The DC and AC of result r in its sensor's unit; NaN without a sensor.
+struct PhysicalValue
+{
+    double dc;
+    double ac;
+    QString unit;
+};
+PhysicalValue physicalValue(const MeasurementSnapshot &s, int r);
 
 // The recorder's columns: block time, channel, DC, AC, the five lamps, Ux,
 // Udiff, Ucm, peak frequency and amplitude, SNR, SINAD, ENOB.
@@ -65,6 +85,11 @@ QString timeText(const QDateTime &t); // ISO 8601, milliseconds, UTC
 // Shortest text that reads back (strtod, Python float) to exactly v; "nan",
 // "inf" and "-inf" for the values that are not finite.
 QByteArray numberText(double v);
+// A value that comes from a decimal definition, not from a measurement (a
+// setting, a working bound the module derives from the range): at 15
+// significant digits, which drops the binary noise of the arithmetic that made
+// it (0.5 + 0.07 gives 0.5700000000000001, written 0.57).
+QByteArray definedText(double v);
 
 } // namespace MeasurementTable
 

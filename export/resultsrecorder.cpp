@@ -1,11 +1,9 @@
 #include "resultsrecorder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
-#include <cerrno>
-#include <cstring>
-
-#include <sys/stat.h>
+#include <algorithm>
 
 namespace {
 
@@ -28,7 +26,8 @@ QByteArray csvLine(const QStringList &fields)
 
 QString recordError(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось записать результаты в файл %1: %2")
+    return QCoreApplication::translate("ResultsRecorder",
+                                       "Не удалось записать результаты в файл %1: %2")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
@@ -38,39 +37,19 @@ bool ResultsRecorder::start(const QString &path, QString *error)
 {
     stop();
     blocks = 0;
-    file.setFileName(path);
-    // Unbuffered: a write that fails says so at once, not at some later flush.
-    // A device (a pipe, /dev/full) cannot seek to its end.
-    struct stat before;
-    const bool notAFile =
-        ::stat(QFile::encodeName(path).constData(), &before) == 0 && !S_ISREG(before.st_mode);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                                     (notAFile ? QIODevice::NotOpen : QIODevice::Append);
-    if (!file.open(mode)) {
+    context.clear();
+    if (!file.open(path)) {
         *error = recordError(path, file.errorString());
         return false;
     }
-    struct stat st;
-    if (::fstat(file.handle(), &st) != 0) {
-        *error = recordError(path, QString::fromLocal8Bit(std::strerror(errno)));
-        file.close();
-        return false;
-    }
-    device = quint64(st.st_dev);
-    inode = quint64(st.st_ino);
-    regular = S_ISREG(st.st_mode);
-
     QByteArray head;
     const qint64 size = file.size();
-    if (size == 0) {
-        head = csvLine(MeasurementTable::recordColumnTitles());
-    } else if (regular) {
+    // A new file gets its header with the first block, which it describes.
+    titled = size != 0;
+    if (size != 0 && file.lastByte() != '\n') {
         // A file cut off inside a line (a crash, a full disk) gets its own line end
         // first, so that the new lines do not run on from the broken one.
-        QFile reader(path);
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(size - 1) &&
-            reader.read(1) != QByteArray("\n"))
-            head = "\n";
+        head = "\n";
     }
     if (!head.isEmpty() && !writeAll(head, error)) {
         file.close();
@@ -79,49 +58,66 @@ bool ResultsRecorder::start(const QString &path, QString *error)
     return true;
 }
 
-bool ResultsRecorder::stillSameFile() const
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 &&
-           quint64(st.st_dev) == device && quint64(st.st_ino) == inode;
-}
-
 bool ResultsRecorder::writeAll(const QByteArray &data, QString *error)
 {
-    const qint64 before = regular ? file.size() : 0;
-    if (file.write(data) == data.size())
+    // A partial block is cut off again by the file; the blocks before it stay.
+    if (file.append(data))
         return true;
     *error = recordError(file.fileName(), file.errorString());
-    // A partial block is cut off again; the blocks before it stay.
-    if (regular && file.size() > before)
-        file.resize(before);
     return false;
 }
 
 bool ResultsRecorder::append(const MeasurementSnapshot &s, QString *error)
 {
     if (!file.isOpen()) {
-        *error = recordError(file.fileName(), QStringLiteral("запись не идёт"));
+        *error = recordError(file.fileName(),
+                             QCoreApplication::translate("ResultsRecorder", "запись не идёт"));
         return false;
     }
-    if (!stillSameFile()) {
-        *error = recordError(file.fileName(), QStringLiteral("файл удалён или заменён"));
+    if (!file.stillSameFile()) {
+        *error =
+            recordError(file.fileName(),
+                        QCoreApplication::translate("ResultsRecorder", "файл удалён или заменён"));
         stop();
         return false;
     }
     QByteArray text;
+    // What the lines belong to: the module, the configuration, the sensors.
+    const QVector<QStringList> now =
+        MeasurementTable::headerRows(s) + MeasurementTable::sensorRows(s);
+    if (!titled) {
+        for (const QStringList &row : now)
+            text += csvLine(row);
+        text += '\n';
+        text += csvLine(MeasurementTable::recordColumnTitles());
+    } else {
+        // Only what changed, so that a new configuration stands out as one line;
+        // a row that is gone (a sensor taken off) is written with its name alone.
+        for (const QStringList &row : now) {
+            if (!context.contains(row))
+                text += csvLine(row);
+        }
+        for (const QStringList &row : qAsConst(context)) {
+            const auto sameName = [&row](const QStringList &r) {
+                return r.value(0) == row.value(0);
+            };
+            if (std::none_of(now.cbegin(), now.cend(), sameName))
+                text += csvLine({row.value(0)});
+        }
+    }
     for (const QStringList &row : MeasurementTable::recordRows(s))
         text += csvLine(row);
     if (!writeAll(text, error)) {
         stop();
         return false;
     }
+    titled = true;
+    context = now;
     ++blocks;
     return true;
 }
 
 void ResultsRecorder::stop()
 {
-    if (file.isOpen())
-        file.close();
+    file.close();
 }

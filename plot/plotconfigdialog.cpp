@@ -1,13 +1,16 @@
 #include "plotconfigdialog.h"
 #include "ui_graphconfigdialog.h"
 
+#include <QDateTimeEdit>
 #include <QEvent>
+
+#include <cmath>
 
 PlotConfigDialog::PlotConfigDialog(QWidget *parent, const PlotAxesConfig &axes, int xDecimals,
                                    int yDecimals)
-    : QDialog(parent),
-      axes(axes),
-      ui(new Ui::GraphConfigDialog)
+    : QDialog(parent)
+    , axes(axes)
+    , ui(new Ui::GraphConfigDialog)
 {
     ui->setupUi(this);
     // Decimals first: a spin box rounds its value to the decimals it has.
@@ -28,11 +31,29 @@ PlotConfigDialog::~PlotConfigDialog()
     delete ui;
 }
 
+void PlotConfigDialog::setXAsTime()
+{
+    if (xMinTime)
+        return;
+    const auto replace = [this](QDoubleSpinBox *spin, double seconds) {
+        auto *edit = new QDateTimeEdit(this);
+        edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
+        edit->setSizePolicy(spin->sizePolicy());
+        if (std::isfinite(seconds) && std::abs(seconds) < 1e12)
+            edit->setDateTime(QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0)));
+        ui->formLayout->replaceWidget(spin, edit);
+        spin->hide();
+        return edit;
+    };
+    xMinTime = replace(ui->XMin, axes.x.min);
+    xMaxTime = replace(ui->XMax, axes.x.max);
+}
+
 void PlotConfigDialog::accept()
 {
     axes.x.autoscale = ui->XScaleAuto->isChecked();
-    axes.x.min = ui->XMin->value();
-    axes.x.max = ui->XMax->value();
+    axes.x.min = xMinTime ? xMinTime->dateTime().toMSecsSinceEpoch() / 1000.0 : ui->XMin->value();
+    axes.x.max = xMaxTime ? xMaxTime->dateTime().toMSecsSinceEpoch() / 1000.0 : ui->XMax->value();
     axes.y.autoscale = ui->YScaleAuto->isChecked();
     axes.y.min = ui->YMin->value();
     axes.y.max = ui->YMax->value();

@@ -16,6 +16,8 @@ struct PlotAxesConfig
     AxisConfig y;
 };
 
+class QDateTimeEdit;
+
 namespace Ui {
 class GraphConfigDialog;
 }
@@ -30,6 +32,9 @@ public:
     PlotConfigDialog(QWidget *parent, const PlotAxesConfig &axes, int xDecimals, int yDecimals);
     ~PlotConfigDialog() override;
 
+    // The x range is seconds since the epoch, edited as local date and time.
+    void setXAsTime();
+
     // Valid after exec() returned QDialog::Accepted.
     PlotAxesConfig axes;
 
@@ -41,6 +46,8 @@ protected:
 
 private:
     Ui::GraphConfigDialog *ui;
+    QDateTimeEdit *xMinTime = nullptr;
+    QDateTimeEdit *xMaxTime = nullptr;
 };
 
 #endif // PLOTCONFIGDIALOG_H

@@ -10,6 +10,9 @@ PKGS=(
   xvfb xauth procps
   desktop-file-utils appstream dpkg-dev
 )
+# scripts/package-check.sh: CPack's Debian generator finds the programs to hand
+# to dpkg-shlibdeps with file(1), which a minimal system lacks.
+PKGS+=(file)
 # Measurement export: HDF5 for large blocks; Python and h5py read exported files back in the tests.
 PKGS+=(libhdf5-dev python3 python3-h5py)
 

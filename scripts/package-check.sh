@@ -22,6 +22,7 @@ appstreamcli validate --no-net --explain "$stage"/usr/share/metainfo/*.metainfo.
 # the build tree: nothing of it is on any path here.
 "$stage/usr/bin/grv480-monitor" --version
 [ -f "$stage/usr/share/grv480-monitor/translations/qt_ru.qm" ]
+[ -f "$stage/usr/share/grv480-monitor/translations/grv480monitor_en.qm" ]
 
 "$stage/usr/bin/grv480-emulator" --port 0 --state-dir "$stage/state" >"$stage/emulator.out" &
 emu_pid=$!
@@ -33,10 +34,16 @@ port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$stage/emulator.out")
 [ -n "$port" ] || { echo "the installed emulator did not start" >&2; exit 1; }
 "$stage/usr/bin/grv480-cli" list --port "$port" | tee "$stage/list.out"
 grep -q 'CR16-0417' "$stage/list.out"
+# The headless recorder, installed, records a second into a file h5py reads.
+"$stage/usr/bin/grv480-record" --crate CR16-0417 --slot 3 --channels 1 --duration 1s \
+    --port "$port" --out "$stage/record.h5"
+py=$(command -v /usr/bin/python3 || command -v python3)
+"$py" -c 'import h5py, sys; assert h5py.File(sys.argv[1], "r")["run_0001/ch01"].size > 0' "$stage/record.h5"
 
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$BUILD_DIR"/grv480-monitor*_*.deb | head -n 1)
 dpkg-deb --field "$deb" Depends
 contents=$(dpkg-deb --contents "$deb")
 grep -q './usr/lib/grv480-monitor/libgrv480api.so.1' <<<"$contents"
+grep -q './usr/bin/grv480-record' <<<"$contents"
 echo "package: $deb"

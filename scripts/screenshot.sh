@@ -12,6 +12,7 @@ OUT=${1:-docs/screenshot.png}
 case "$OUT" in /*) ;; *) OUT="$PWD/$OUT" ;; esac
 DELAY_MS=${GRV480_SCREENSHOT_DELAY_MS:-6000}
 
+bash scripts/install-deps.sh
 [ -x "$BIN/grv480-monitor" ] && [ -x "$BIN/grv480-emulator" ] || bash scripts/build.sh
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (package xvfb)" >&2; exit 1; }
 
@@ -42,6 +43,10 @@ cat >>"$WORK/config/Norvik/GRV480 Monitor.ini" <<'INI'
 size=@Size(1600 1000)
 pos=@Point(0 0)
 INI
+# More settings for a particular picture (docs/cursors.png: scripts/cursors-settings.ini).
+if [ -n "${GRV480_SCREENSHOT_SETTINGS:-}" ]; then
+  cat "$GRV480_SCREENSHOT_SETTINGS" >>"$WORK/config/Norvik/GRV480 Monitor.ini"
+fi
 
 rm -f "$OUT"
 XDG_CONFIG_HOME="$WORK/config" HOME="$WORK" GRV480_SERVER_PORT="$PORT" \

@@ -1,19 +1,23 @@
 #include "tarebackup.h"
 #include "qtcompat.h"
 
+#include "filereader.h"
+#include "safefilewriter.h"
+#include "settingsfilecheck.h"
 #include "tarecoefsmodel.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
 
 namespace TareBackup {
 
@@ -35,6 +39,25 @@ QByteArray number(double v)
     return QByteArray(buf, int(res.ptr - buf));
 }
 
+// Quoted, so that QSettings takes the characters as they are.
+QByteArray quotedText(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('"'), QStringLiteral("\\\""))
+        .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return "\"" + quoted.toUtf8() + "\"";
+}
+
+QByteArray headerText(const QString &serial, const QDateTime &time)
+{
+    QByteArray out;
+    out += "[Backup]\n";
+    out += "Serial=" + quotedText(serial) + "\n";
+    out += "Time=" + time.toUTC().toString(Qt::ISODateWithMs).toLatin1() + "\n";
+    return out;
+}
+
 // The file is written by hand rather than through QSettings, whose writer
 // gives no reason when it fails; QSettings reads it back.
 QByteArray iniText(const QString &serial, const TGRV480TareInfo *records, const QDateTime &time)
@@ -43,13 +66,7 @@ QByteArray iniText(const QString &serial, const TGRV480TareInfo *records, const 
     out += "; Tare coefficients of a GRV480 module as they were in its flash memory\n";
     out += "; before a write. Offsets in volts, the scale without unit; Valid=1 marks\n";
     out += "; a coefficient the module applies.\n";
-    out += "[Backup]\n";
-    // Quoted, so that QSettings takes the serial's characters as they are.
-    QString quoted = serial;
-    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    out += "Serial=\"" + quoted.toUtf8() + "\"\n";
-    out += "Time=" + time.toUTC().toString(Qt::ISODateWithMs).toLatin1() + "\n";
+    out += headerText(serial, time);
     for (int i = 0; i < GRV480_CHANNEL_COUNT; ++i) {
         const TGRV480TareInfo &r = records[i];
         out += "\n[Channel" + QByteArray::number(i + 1) + "]\n";
@@ -63,13 +80,66 @@ QByteArray iniText(const QString &serial, const TGRV480TareInfo *records, const 
     return out;
 }
 
-bool readHeader(QSettings &ini, QString *serial, QDateTime *time)
+bool readHeader(QSettings &ini, QString *serial, QDateTime *time, QString *unreadable)
 {
     ini.beginGroup(QLatin1String(BackupGroup));
     *serial = ini.value(QStringLiteral("Serial")).toString();
     *time = QDateTime::fromString(ini.value(QStringLiteral("Time")).toString(), Qt::ISODateWithMs);
+    *unreadable = ini.value(QStringLiteral("Unreadable")).toString();
     ini.endGroup();
     return ini.status() == QSettings::NoError && time->isValid();
+}
+
+// The checked bytes of a backup in a private copy, never the file again.
+// Null with the reason when the file is no regular file, too large or hostile.
+std::unique_ptr<SettingsCopy> openBackup(const QString &path, QString *error)
+{
+    const FileReadResult in = readRegularFile(path, MaxFileBytes);
+    if (!in.ok) {
+        *error = in.error;
+        return nullptr;
+    }
+    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(in.data);
+    if (!hostile.isEmpty()) {
+        *error = QCoreApplication::translate("TareBackup", "недопустимое значение %1 (%2)")
+                     .arg(hostile.constFirst().key, hostile.constFirst().reason);
+        return nullptr;
+    }
+    std::unique_ptr<SettingsCopy> copy(new SettingsCopy(in.data));
+    if (!copy->isValid()) {
+        *error = copy->errorString();
+        return nullptr;
+    }
+    QtCompat::setIniUtf8(*copy->settings());
+    return copy;
+}
+
+QString newFileName(const QString &serial, const QDateTime &time, QString *error)
+{
+    const QString dir = directory();
+    if (!QDir().mkpath(dir)) {
+        *error = QCoreApplication::translate("TareBackup", "не удалось создать папку %1")
+                     .arg(QDir::toNativeSeparators(dir));
+        return QString();
+    }
+    const QString base = dir + QLatin1Char('/') + fileStem(serial) + QLatin1Char('_') +
+                         time.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    QString name = base + QStringLiteral(".ini");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = base + QStringLiteral("-%1.ini").arg(n);
+    return name;
+}
+
+bool writeFile(const QString &name, const QByteArray &text, QString *path, QString *error)
+{
+    SafeFileWriter file(name);
+    if (!file.open() || !file.write(text) || !file.commit()) {
+        *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(name), file.errorString());
+        return false;
+    }
+    if (path)
+        *path = name;
+    return true;
 }
 
 } // namespace
@@ -83,71 +153,92 @@ QString directory()
 bool write(const QString &serial, const TGRV480TareInfo *records, const QDateTime &time,
            QString *path, QString *error)
 {
-    const QString dir = directory();
-    if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(dir));
-        return false;
-    }
-    const QString base = dir + QLatin1Char('/') + fileStem(serial) + QLatin1Char('_') +
-                         time.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QString name = base + QStringLiteral(".ini");
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = base + QStringLiteral("-%1.ini").arg(n);
-
-    QSaveFile file(name);
-    const QByteArray text = iniText(serial, records, time);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(name), file.errorString());
-        return false;
-    }
-    if (path)
-        *path = name;
-    return true;
+    const QString name = newFileName(serial, time, error);
+    return !name.isEmpty() && writeFile(name, iniText(serial, records, time), path, error);
 }
 
-QList<Entry> list(const QString &serial)
+bool writeUnreadable(const QString &serial, const QString &flashError, const QDateTime &time,
+                     QString *path, QString *error)
+{
+    const QString name = newFileName(serial, time, error);
+    if (name.isEmpty())
+        return false;
+    QByteArray text;
+    text += "; The flash memory of this GRV480 module could not be read before a write:\n";
+    text += "; its old tare coefficients are lost, this file only records so.\n";
+    text += headerText(serial, time);
+    text += "Unreadable=" + quotedText(flashError) + "\n";
+    return writeFile(name, text, path, error);
+}
+
+QList<Entry> list(const QString &serial, QStringList *skipped)
 {
     QList<Entry> entries;
     const QDir dir(directory());
     const QStringList names =
-        dir.entryList({fileStem(serial) + QStringLiteral("_*.ini")}, QDir::Files | QDir::Readable);
+        dir.entryList({fileStem(serial) + QStringLiteral("_*.ini")}, QDir::Files | QDir::System);
     for (const QString &n : names) {
         const QString p = dir.filePath(n);
-        QSettings ini(p, QSettings::IniFormat);
-        QtCompat::setIniUtf8(ini);
-        QString fileSerial;
+        QString why;
+        const std::unique_ptr<SettingsCopy> copy = openBackup(p, &why);
+        if (!copy) {
+            if (skipped)
+                *skipped << QStringLiteral("%1: %2").arg(n, why);
+            continue;
+        }
+        QString fileSerial, unreadable;
         QDateTime t;
         // Sanitised names of two serials may agree; the file itself decides.
-        if (readHeader(ini, &fileSerial, &t) && fileSerial == serial)
-            entries.append({p, t});
+        if (readHeader(*copy->settings(), &fileSerial, &t, &unreadable) && fileSerial == serial)
+            entries.append({p, t, unreadable});
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry &a, const Entry &b) { return a.time > b.time; });
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        if (a.time != b.time)
+            return a.time > b.time;
+        // "<stamp>.ini", "<stamp>-2.ini", ...: the longer name came later
+        const QString an = QFileInfo(a.path).completeBaseName();
+        const QString bn = QFileInfo(b.path).completeBaseName();
+        return an.size() != bn.size() ? an.size() > bn.size() : an > bn;
+    });
     return entries;
 }
 
-bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, QString *error)
+bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, QString *error,
+          QStringList *notes)
 {
-    if (!QFileInfo(path).isReadable()) {
-        *error = QStringLiteral("файл %1 не читается").arg(QDir::toNativeSeparators(path));
+    QString why;
+    const std::unique_ptr<SettingsCopy> copy = openBackup(path, &why);
+    if (!copy) {
+        *error = QCoreApplication::translate("TareBackup", "файл %1 не читается: %2")
+                     .arg(QDir::toNativeSeparators(path), why);
         return false;
     }
-    QSettings ini(path, QSettings::IniFormat);
-    QtCompat::setIniUtf8(ini);
-    QString fileSerial;
+    QSettings &ini = *copy->settings();
+    QString fileSerial, unreadable;
     QDateTime t;
-    if (!readHeader(ini, &fileSerial, &t)) {
-        *error = QStringLiteral("файл %1 не является резервной копией тарировочных коэффициентов")
-                     .arg(QDir::toNativeSeparators(path));
+    if (!readHeader(ini, &fileSerial, &t, &unreadable)) {
+        *error =
+            QCoreApplication::translate(
+                "TareBackup", "файл %1 не является резервной копией тарировочных коэффициентов")
+                .arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (fileSerial != serial) {
-        *error = QStringLiteral("копия относится к модулю %1, а не %2").arg(fileSerial, serial);
+        *error = QCoreApplication::translate("TareBackup", "копия относится к модулю %1, а не %2")
+                     .arg(fileSerial, serial);
+        return false;
+    }
+    if (!unreadable.isEmpty()) {
+        *error = QCoreApplication::translate(
+                     "TareBackup",
+                     "в этой копии нет коэффициентов: Flash-память перед записью не читалась (%1)")
+                     .arg(unreadable);
         return false;
     }
 
     TGRV480TareInfo out[GRV480_CHANNEL_COUNT];
     std::copy(records, records + GRV480_CHANNEL_COUNT, out);
+    QStringList found;
     for (int i = 0; i < GRV480_CHANNEL_COUNT; ++i) {
         ini.beginGroup(QStringLiteral("Channel%1").arg(i + 1));
         struct Field
@@ -166,14 +257,25 @@ bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, 
         for (const Field &f : fields) {
             const QString key = QLatin1String(f.key);
             bool okValue = false, okFlag = false;
-            const double v = ini.value(key).toString().toDouble(&okValue);
-            const int flag = ini.value(key + QStringLiteral("Valid")).toString().toInt(&okFlag);
-            bool fine = okValue && okFlag && std::isfinite(v) && (flag == 0 || flag == 1);
-            if (fine && flag == 1)
-                fine = f.scale ? (v > 0 && v <= f.limit) : std::fabs(v) <= f.limit;
-            if (!fine) {
-                *error = QStringLiteral("канал %1, %2: недопустимое значение").arg(i + 1).arg(key);
+            double v = ini.value(key).toString().toDouble(&okValue);
+            int flag = ini.value(key + QStringLiteral("Valid")).toString().toInt(&okFlag);
+            if (!okValue || !okFlag || !std::isfinite(v) || (flag != 0 && flag != 1)) {
+                *error =
+                    QCoreApplication::translate("TareBackup", "канал %1, %2: недопустимое значение")
+                        .arg(i + 1)
+                        .arg(key);
                 return false;
+            }
+            if (!TareCoefsModel::coefInRange(v, f.scale, flag == 1)) {
+                found << QCoreApplication::translate(
+                             "TareBackup",
+                             "канал %1, %2 = %3 вне допустимого диапазона: загружен как "
+                             "недействительный")
+                             .arg(i + 1)
+                             .arg(key)
+                             .arg(QString::fromLatin1(number(v)));
+                v = f.scale ? 1.0 : 0.0;
+                flag = 0;
             }
             *f.value = v;
             *f.valid = uint8_t(flag);
@@ -181,6 +283,8 @@ bool read(const QString &path, const QString &serial, TGRV480TareInfo *records, 
         ini.endGroup();
     }
     std::copy(out, out + GRV480_CHANNEL_COUNT, records);
+    if (notes)
+        *notes = found;
     return true;
 }
 

@@ -1,11 +1,15 @@
 #include "tarecoefdelegate.h"
 
+#include "tarecoefsmodel.h"
+
 #include <QLineEdit>
 #include <QLocale>
+#include <QToolTip>
 
 #include <cmath>
 
 static const char InitialTextProperty[] = "tareInitialText";
+constexpr int RefusalTipMs = 10000;
 
 TareCoefDelegate::TareCoefDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
@@ -31,11 +35,17 @@ QString TareCoefDelegate::editText(double value)
 
 bool TareCoefDelegate::parseNumber(const QString &text, double *value)
 {
-    const QString t = text.trimmed();
+    const QLocale locale;
+    QString t = text.trimmed();
+    t.replace(locale.decimalPoint(), QLatin1Char('.'));
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    t.replace(locale.negativeSign(), QLatin1Char('-'));
+    t.replace(locale.positiveSign(), QLatin1Char('+'));
+    t.replace(locale.exponential(), QLatin1Char('e'));
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double v = QLocale().toDouble(t, &ok);
-    if (!ok)
-        v = QLocale::c().toDouble(t, &ok);
+    const double v = c.toDouble(t, &ok);
     if (!ok || !std::isfinite(v))
         return false;
     *value = v;
@@ -59,9 +69,34 @@ void TareCoefDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     if (!edit)
         return QStyledItemDelegate::setModelData(editor, model, index);
     // Storing the shown text back would replace the exact value by its rounding.
-    if (edit->text() == edit->property(InitialTextProperty).toString())
+    const QString typed = edit->text();
+    if (typed == edit->property(InitialTextProperty).toString())
         return;
+    const QString cell =
+        QStringLiteral("%1, %2").arg(index.siblingAtColumn(0).data().toString(),
+                         model->headerData(index.column(), Qt::Horizontal).toString());
+    const QString allowed = index.data(TareCoefsModel::AllowedRangeRole).toString();
     double v = 0;
-    if (parseNumber(edit->text(), &v))
-        model->setData(index, v, Qt::EditRole);
+    if (!parseNumber(typed, &v)) {
+        refuse(editor, index,
+               tr("%1: «%2» не является числом; допустимо %3, дробная часть отделяется "
+                  "запятой или точкой.")
+                   .arg(cell, typed.trimmed(), allowed));
+    } else if (!model->setData(index, v, Qt::EditRole)) {
+        refuse(editor, index,
+               tr("%1: значение %2 не принято; допустимо %3.").arg(cell, editText(v), allowed));
+    }
+}
+
+void TareCoefDelegate::refuse(QWidget *editor, const QModelIndex &index,
+                              const QString &reason) const
+{
+    // The tip stands where the operator typed; the signal lets the dialog keep
+    // the reason in view after the tip has gone.
+    if (QWidget *viewport = editor->parentWidget()) {
+        const QRect cellRect = editor->geometry();
+        QToolTip::showText(viewport->mapToGlobal(cellRect.bottomLeft()), reason, viewport, cellRect,
+                           RefusalTipMs);
+    }
+    emit entryRefused(index, reason);
 }

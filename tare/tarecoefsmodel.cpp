@@ -3,6 +3,7 @@
 #include "tableviewsettings.h"
 #include "tarecoefdelegate.h"
 
+#include <QLocale>
 #include <QSettings>
 
 #include <cmath>
@@ -20,7 +21,7 @@ Qt::ItemFlags TareCoefsModelParamChName::flags(TareChParam *item) const
 QVariant TareCoefsModelParamChName::cellValue(TareChParam *item, int role) const
 {
     if (role == Qt::DisplayRole)
-        return QStringLiteral("Канал %1").arg(item->ch + 1);
+        return tr("Канал %1").arg(item->ch + 1);
     return QVariant();
 }
 
@@ -45,6 +46,8 @@ QVariant TareCoefsModelCoefParam::cellValue(TareChParam *item, int role) const
         return value(item->tare) * factor();
     case Qt::CheckStateRole:
         return valid(item->tare) ? Qt::Checked : Qt::Unchecked;
+    case TareCoefsModel::AllowedRangeRole:
+        return allowedRange();
     default:
         return QVariant();
     }
@@ -62,7 +65,11 @@ bool TareCoefsModelCoefParam::setCellValue(TareChParam *item, const QVariant &v,
         return true;
     }
     if (role == Qt::CheckStateRole) {
-        valid(item->tare) = v.toInt() == Qt::Checked ? 1 : 0;
+        const bool on = v.toInt() == Qt::Checked;
+        // a value the module cannot use is never marked for it to apply
+        if (on && !acceptsValue(value(item->tare)))
+            return false;
+        valid(item->tare) = on ? 1 : 0;
         return true;
     }
     return false;
@@ -81,6 +88,36 @@ bool TareCoefsModelParamOffset::acceptsValue(double stored) const
 bool TareCoefsModelParamScale::acceptsValue(double stored) const
 {
     return stored > 0.0 && stored <= TareCoefsModel::MaxScale;
+}
+
+// Written as the editor takes numbers: without group separators.
+static QString plainNumber(double v)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(v, 'g', 15);
+}
+
+static QString offsetRange()
+{
+    const double maxMv = TareCoefsModel::MaxOffsetV * 1000.0;
+    return TareCoefsModelParamOffset::tr("от %1 до %2 мВ")
+        .arg(plainNumber(-maxMv), plainNumber(maxMv));
+}
+
+QString TareCoefsModelParamDacValue::allowedRange() const
+{
+    return offsetRange();
+}
+
+QString TareCoefsModelParamOffset::allowedRange() const
+{
+    return offsetRange();
+}
+
+QString TareCoefsModelParamScale::allowedRange() const
+{
+    return tr("больше 0 и не больше %1").arg(plainNumber(TareCoefsModel::MaxScale));
 }
 
 // --- model --------------------------------------------------------------------
@@ -159,14 +196,32 @@ void TareCoefsModel::initView(QTableView *view, const QString &name, QSettings *
                                                  TableViewSettings::InitNoAction);
 }
 
-bool TareCoefsModel::recordsFinite(const TGRV480 *handle, int *badChannel)
+bool TareCoefsModel::coefInRange(double v, bool scale, bool valid)
+{
+    if (!std::isfinite(v))
+        return false;
+    if (!scale)
+        return std::fabs(v) <= MaxOffsetV;
+    // an unset scale reads as 0 from an empty flash; only a valid one must be above zero
+    return (valid ? v > 0.0 : v >= 0.0) && v <= MaxScale;
+}
+
+bool TareCoefsModel::recordsInRange(const TGRV480 *handle, int *badChannel, QString *badCoef)
 {
     for (int ch = 0; ch < GRV480_CHANNEL_COUNT; ++ch) {
         const TGRV480TareInfo &t = handle->tare[ch];
-        if (!std::isfinite(t.dacOffset) || !std::isfinite(t.offsetCoef) ||
-            !std::isfinite(t.scaleCoef)) {
+        const char *bad = nullptr;
+        if (!coefInRange(t.dacOffset, false, t.dacOffsetValid))
+            bad = QT_TR_NOOP("смещение ЦАП");
+        else if (!coefInRange(t.offsetCoef, false, t.offsetValid))
+            bad = QT_TR_NOOP("коэф. смещения");
+        else if (!coefInRange(t.scaleCoef, true, t.scaleValid))
+            bad = QT_TR_NOOP("коэф. шкалы");
+        if (bad) {
             if (badChannel)
                 *badChannel = ch;
+            if (badCoef)
+                *badCoef = tr(bad);
             return false;
         }
     }

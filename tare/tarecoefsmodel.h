@@ -61,6 +61,7 @@ public:
 protected:
     virtual double factor() const { return 1.0; }
     virtual bool acceptsValue(double stored) const = 0; // in the record's unit
+    virtual QString allowedRange() const = 0;           // as the cell shows the value
     virtual double &value(TGRV480TareInfo *tare) const = 0;
     virtual uint8_t &valid(TGRV480TareInfo *tare) const = 0;
 };
@@ -74,6 +75,7 @@ public:
 protected:
     double factor() const override { return 1000.0; }
     bool acceptsValue(double stored) const override;
+    QString allowedRange() const override;
     double &value(TGRV480TareInfo *tare) const override { return tare->dacOffset; }
     uint8_t &valid(TGRV480TareInfo *tare) const override { return tare->dacOffsetValid; }
 };
@@ -87,6 +89,7 @@ public:
 protected:
     double factor() const override { return 1000.0; }
     bool acceptsValue(double stored) const override;
+    QString allowedRange() const override;
     double &value(TGRV480TareInfo *tare) const override { return tare->offsetCoef; }
     uint8_t &valid(TGRV480TareInfo *tare) const override { return tare->offsetValid; }
 };
@@ -99,6 +102,7 @@ public:
 
 protected:
     bool acceptsValue(double stored) const override;
+    QString allowedRange() const override;
     double &value(TGRV480TareInfo *tare) const override { return tare->scaleCoef; }
     uint8_t &valid(TGRV480TareInfo *tare) const override { return tare->scaleValid; }
 };
@@ -115,6 +119,9 @@ public:
     // A scale coefficient corrects a gain error of a few per cent; beyond ten
     // (or at zero or below) the entry is a typing error, not a correction.
     static constexpr double MaxScale = 10.0;
+    // The values a coefficient cell takes, as text ("от -2500 до 2500 мВ");
+    // empty for the channel column.
+    static constexpr int AllowedRangeRole = Qt::UserRole + 1;
 
     explicit TareCoefsModel(TGRV480 *handle);
     ~TareCoefsModel() override;
@@ -132,9 +139,13 @@ public:
     // of the view from the settings (already in the caller's group) under name.
     void initView(QTableView *view, const QString &name, QSettings *settings);
 
-    // True when every value of the handle's 16 records is a finite number;
-    // otherwise *badChannel is the first offending channel (zero-based).
-    static bool recordsFinite(const TGRV480 *handle, int *badChannel = nullptr);
+    // Whether the module may hold v, whatever its flag: a finite offset within
+    // ±MaxOffsetV, a scale up to MaxScale, above zero when valid (0 is unset).
+    static bool coefInRange(double v, bool scale, bool valid);
+    // True when every coefficient of the handle's 16 records is in range;
+    // otherwise the first offending channel (zero-based) and coefficient.
+    static bool recordsInRange(const TGRV480 *handle, int *badChannel = nullptr,
+                               QString *badCoef = nullptr);
 
     void rowChanged(int row) override;
     void cellChanged(int row, int column) override;

@@ -1,15 +1,19 @@
 #include "taredialog.h"
 #include "ui_taredialog.h"
 
+#include "eventlog.h"
+
 #include "apierror.h"
 #include "deviceconfig.h"
-#include "tableviewsettings.h"
-#include "tarechannelsdialog.h"
-#include "waitcursorguard.h"
 #include "savedstate.h"
+#include "tableviewsettings.h"
 #include "tarebackup.h"
+#include "tarechannelsdialog.h"
+#include "tarecoefdelegate.h"
+#include "waitcursorguard.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLocale>
 #include <QMessageBox>
@@ -42,6 +46,17 @@ TareDialog::TareDialog(QWidget *parent, TGRV480 *handle, const DeviceConfig *con
     coefsModel.initView(ui->tareCoefTable, TableName, &settings);
     settings.endGroup();
 
+    // A refused entry stays explained beside the table until a value is stored
+    // or the coefficients are read anew.
+    for (int c = 0; c < coefsModel.columnCount(); ++c) {
+        if (auto *d = qobject_cast<TareCoefDelegate *>(ui->tareCoefTable->itemDelegateForColumn(c)))
+            connect(d, &TareCoefDelegate::entryRefused, this,
+                    [this](const QModelIndex &, const QString &reason) {
+                        ui->coefStatusLabel->setText(reason);
+                    });
+    }
+    connect(&coefsModel, &QAbstractItemModel::dataChanged, ui->coefStatusLabel, &QLabel::clear);
+
     connect(ui->tareWriteFlashBtn, &QPushButton::clicked, this, &TareDialog::writeCoefs);
     connect(ui->tareReadFlashBtn, &QPushButton::clicked, this, &TareDialog::readCoefs);
     connect(ui->tareOffsBtn, &QPushButton::clicked, this, &TareDialog::tareOffset);
@@ -63,13 +78,17 @@ TareDialog::~TareDialog()
 void TareDialog::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        // The model's titles and channel names are asked for when painted.
+        emit coefsModel.headerDataChanged(Qt::Horizontal, 0, coefsModel.columnCount() - 1);
+        coefsModel.refreshAll();
+    }
 }
 
 void TareDialog::showError(QString msg, INT err)
 {
-    QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    QMessageBox::critical(this, tr("Ошибка"),
                           tr("%1. Ошибка %2: %3").arg(msg, QString::number(err), apiErrorText(err)),
                           QMessageBox::Ok);
 }
@@ -94,13 +113,15 @@ void TareDialog::readCoefs()
 void TareDialog::writeCoefs()
 {
     // The table refuses such values, but a record may hold one from the module
-    // itself; the flash must not keep it.
+    // itself or from an old backup; the flash must not keep it, valid or not.
     int badChannel = 0;
-    if (!TareCoefsModel::recordsFinite(hmodule, &badChannel)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    QString badCoef;
+    if (!TareCoefsModel::recordsInRange(hmodule, &badChannel, &badCoef)) {
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось записать тарировочные коэффициенты: канал %1 "
-                                 "содержит недопустимое значение")
-                                  .arg(badChannel + 1),
+                                 "содержит недопустимое значение (%2)")
+                                  .arg(badChannel + 1)
+                                  .arg(badCoef),
                               QMessageBox::Ok);
         return;
     }
@@ -117,18 +138,32 @@ void TareDialog::writeCoefs()
         std::memcpy(hmodule->tare, table, sizeof table);
     }
     // A calibration is never overwritten without its backup; an empty flash has
-    // nothing to lose.
-    if (err != 0 && err != GRV480_ERR_FLASH_EMPTY) {
-        showError(tr("Не удалось прочитать тарировочные коэффициенты для резервной копии, "
-                     "запись не выполнена"),
-                  err);
-        return;
-    }
+    // nothing to lose. A flash that fails the module's check is exactly the one
+    // that needs rewriting: the operator decides, and the backup folder then
+    // records that the old contents were lost.
     QString backupError;
-    if (err == 0
-        && !TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(), nullptr,
-                           &backupError)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    bool backedUp = true;
+    if (err == 0) {
+        backedUp = TareBackup::write(moduleSerial(), flash, QDateTime::currentDateTimeUtc(),
+                                     nullptr, &backupError);
+    } else if (err != GRV480_ERR_FLASH_EMPTY) {
+        const QString flashError = apiErrorText(err);
+        const QMessageBox::StandardButton answer = QMessageBox::question(
+            this, tr("Запись коэф. во Flash-память"),
+            tr("Не удалось прочитать тарировочные коэффициенты для резервной копии.\n"
+               "Ошибка %1: %2\n\nЗаписать коэффициенты таблицы без резервной копии? "
+               "Прежнее содержимое Flash-памяти будет потеряно.")
+                .arg(err)
+                .arg(flashError),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return;
+        backedUp = TareBackup::writeUnreadable(
+            moduleSerial(), QStringLiteral("%1: %2").arg(err).arg(flashError),
+            QDateTime::currentDateTimeUtc(), nullptr, &backupError);
+    }
+    if (!backedUp) {
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось сохранить резервную копию тарировочных "
                                  "коэффициентов (%1). Запись во Flash-память не выполнена.")
                                   .arg(backupError),
@@ -143,6 +178,9 @@ void TareDialog::writeCoefs()
         showError(tr("Не удалось записать тарировочные коэффициенты"), err);
         return;
     }
+    EventLog::post(EventLog::Tare, tr("Модуль %1: тарировочные коэффициенты записаны во "
+                                      "Flash-память")
+                                       .arg(moduleSerial()));
     QMessageBox::information(this, tr("Завершение операции"),
                              tr("Запись тарировочных коэффициентов выполнена успешно"),
                              QMessageBox::Ok);
@@ -157,41 +195,58 @@ QString TareDialog::moduleSerial() const
 void TareDialog::restoreBackup()
 {
     const QString serial = moduleSerial();
-    const QList<TareBackup::Entry> backups = TareBackup::list(serial);
+    QStringList skipped;
+    const QList<TareBackup::Entry> backups = TareBackup::list(serial, &skipped);
+    const QString skippedText =
+        skipped.isEmpty()
+            ? QString()
+            : QLatin1Char('\n') + tr("Пропущены файлы, которые не удалось прочитать:\n%1")
+                                      .arg(skipped.mid(0, 5).join(QLatin1Char('\n')));
     if (backups.isEmpty()) {
         QMessageBox::information(this, tr("Восстановление из резервной копии"),
-                                 tr("Резервных копий коэффициентов модуля %1 нет").arg(serial),
+                                 tr("Резервных копий коэффициентов модуля %1 нет").arg(serial) +
+                                     skippedText,
                                  QMessageBox::Ok);
         return;
     }
+    // Times may agree; the file name tells the entries apart.
     QStringList items;
-    for (const TareBackup::Entry &e : backups)
-        items << QLocale().toString(e.time.toLocalTime(),
-                                    QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
+    for (const TareBackup::Entry &e : backups) {
+        QString item = QStringLiteral("%1   %2").arg(
+            QLocale().toString(e.time.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz")),
+            QFileInfo(e.path).fileName());
+        if (!e.unreadable.isEmpty())
+            item += tr("   (Flash-память не читалась)");
+        items << item;
+    }
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(
-            this, tr("Восстановление из резервной копии"),
-            tr("Коэффициенты модуля %1, какими они были во Flash-памяти\n"
-               "перед записью в указанное время:")
-                    .arg(serial),
-            items, 0, false, &ok);
+    const QString chosen =
+        QInputDialog::getItem(this, tr("Восстановление из резервной копии"),
+                              tr("Коэффициенты модуля %1, какими они были во Flash-памяти\n"
+                                 "перед записью в указанное время:")
+                                      .arg(serial) +
+                                  skippedText,
+                              items, 0, false, &ok);
     const int i = items.indexOf(chosen);
     if (!ok || i < 0)
         return;
 
     QString error;
-    if (!TareBackup::read(backups.at(i).path, serial, hmodule->tare, &error)) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+    QStringList notes;
+    if (!TareBackup::read(backups.at(i).path, serial, hmodule->tare, &error, &notes)) {
+        QMessageBox::critical(this, tr("Ошибка"),
                               tr("Не удалось прочитать резервную копию: %1").arg(error),
                               QMessageBox::Ok);
         return;
     }
     coefsModel.refreshAll();
-    QMessageBox::information(this, tr("Завершение операции"),
-                             tr("Коэффициенты резервной копии от %1 загружены в таблицу. "
-                                "Во Flash-память они попадут после записи.")
-                                 .arg(chosen),
-                             QMessageBox::Ok);
+    QMessageBox::information(
+        this, tr("Завершение операции"),
+        tr("Коэффициенты резервной копии от %1 загружены в таблицу. "
+           "Во Flash-память они попадут после записи.")
+                .arg(chosen) +
+            (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes.join(QLatin1Char('\n'))),
+        QMessageBox::Ok);
 }
 
 bool TareDialog::selectChannels()
@@ -213,6 +268,10 @@ void TareDialog::tareOffset()
         WaitCursorGuard wait;
         err = apiCalls().tareOffset(hmodule, AllChannels, &okChannelMask);
     }
+    if (err == 0)
+        EventLog::post(EventLog::Tare, tr("Модуль %1: тарировка нуля, каналы 0x%2")
+                                           .arg(moduleSerial())
+                                           .arg(okChannelMask, 4, 16, QLatin1Char('0')));
     showTareResult(err, okChannelMask);
 }
 
@@ -228,6 +287,10 @@ void TareDialog::tareScale()
         if (err == 0)
             err = apiCalls().tareScale(hmodule, AllChannels, &okChannelMask);
     }
+    if (err == 0)
+        EventLog::post(EventLog::Tare, tr("Модуль %1: тарировка масштаба, каналы 0x%2")
+                                           .arg(moduleSerial())
+                                           .arg(okChannelMask, 4, 16, QLatin1Char('0')));
     showTareResult(err, okChannelMask);
 }
 

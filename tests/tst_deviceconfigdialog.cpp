@@ -43,7 +43,6 @@ private:
     QTimer timer;
 };
 
-
 const QList<const char *> BgBoxNames = {"bgMeasOffsEn",
                                         "bgMeasUrefEn",
                                         "bgMeasUrefOffsEn",
@@ -81,6 +80,8 @@ private slots:
     void init();
     void acceptChecksSwitchingTime_data();
     void acceptChecksSwitchingTime();
+    void acceptWithoutChannelsAsks_data();
+    void acceptWithoutChannelsAsks();
     void presets_data();
     void presets();
     void singleChannelMode();
@@ -164,6 +165,49 @@ void TestDeviceConfigDialog::acceptChecksSwitchingTime()
         "Ошибка конфигурации: Невозможно обеспечить установленное время коммутации при данных "
         "параметрах")};
     QCOMPARE(boxes.texts, swTimeUs < 100 ? QStringList() : refusal);
+}
+
+void TestDeviceConfigDialog::acceptWithoutChannelsAsks_data()
+{
+    QTest::addColumn<bool>("channels");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("channels enabled") << true << int(QMessageBox::No) << false << true;
+    QTest::newRow("none, meant") << false << int(QMessageBox::Yes) << true << true;
+    QTest::newRow("none, not meant") << false << int(QMessageBox::No) << true << false;
+    QTest::newRow("none, box closed") << false << int(QMessageBox::Escape) << true << false;
+}
+
+void TestDeviceConfigDialog::acceptWithoutChannelsAsks()
+{
+    QFETCH(bool, channels);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, accepted);
+
+    DeviceConfig cfg = defaults();
+    if (!channels) {
+        for (int i = 0; i < DeviceConfig::ChannelCount; ++i)
+            cfg.setChannelEnabled(i, false);
+    }
+    bool seen = false;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&]() {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            seen = true;
+            if (answer == QMessageBox::Escape)
+                box->reject();
+            else
+                box->button(QMessageBox::StandardButton(answer))->click();
+        }
+    });
+    answerer.start(10);
+    DeviceConfigDialog dlg(nullptr, &handle, &cfg);
+    dlg.accept();
+    QCOMPARE(seen, asked);
+    QCOMPARE(dlg.result() == QDialog::Accepted, accepted);
 }
 
 void TestDeviceConfigDialog::presets_data()
@@ -384,7 +428,11 @@ void TestDeviceConfigDialog::loadFaults()
     const QVariantMap before = snapshot(*dlg.config());
     const QString last = dlg.lastConfigFileName();
     QVERIFY(!dlg.loadConfigFile(path));
-    QCOMPARE(boxes.texts, QStringList{"Загрузка конфигурации модуля: " + message});
+    QCOMPARE(boxes.texts.size(), 1);
+    // the message, then the file and the reason on a line of its own
+    QCOMPARE(boxes.texts.first().section('\n', 0, 0), "Загрузка конфигурации модуля: " + message);
+    if (message == "Ошибка открытия файла")
+        QVERIFY2(boxes.texts.first().contains(path + ": "), qPrintable(boxes.texts.first()));
     QCOMPARE(snapshot(*dlg.config()), before);
     QCOMPARE(dlg.lastConfigFileName(), last);
 }
@@ -434,7 +482,12 @@ void TestDeviceConfigDialog::saveFaults()
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QVERIFY2(!saved_ok, readFile(path).left(2000).constData());
-    QCOMPARE(boxes.texts, QStringList{"Сохранение настроек модуля: Ошибка записи настроек в файл"});
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts.first().section('\n', 0, 0),
+             "Сохранение настроек модуля: Ошибка записи настроек в файл");
+    // the file and the reason follow
+    QVERIFY2(boxes.texts.first().section('\n', 1).startsWith(path + ": "),
+             qPrintable(boxes.texts.first()));
     QCOMPARE(dlg.lastConfigFileName(), last);
     if (fault != "vanished")
         QCOMPARE(readFile(path), old);

@@ -357,6 +357,7 @@ void TestGallery::languageActions()
 {
     QtTranslationSwitch *sw = QtTranslationSwitch::instance();
     sw->setTranslationsPath("translations");
+    sw->addTranslation("grv480monitor");
     sw->setLanguage("ru");
     QToolBar bar;
     bar.setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -368,13 +369,23 @@ void TestGallery::languageActions()
     PlotAxesConfig axes;
     PlotConfigDialog dialog(nullptr, axes, 5, 5);
     MesValStateWidget value;
+    TGRV480 handle;
+    QCOMPARE(GRV480_Init(&handle), 0);
+    DeviceConfig cfg;
+    cfg.setBgMeasGroup(DeviceConfig::bgMeasGroups().constFirst());
+    for (int i : {0, 1, 4})
+        cfg.setChannelEnabled(i, true);
+    DeviceConfigDialog config(nullptr, &handle, &cfg);
+    config.resize(1000, 640);
     dialog.show();
     value.show();
+    config.show();
     sw->setLanguage("en");
     QTest::qWait(20);
     save(&bar, "language_actions_en");
     save(&dialog, "plotconfigdialog_en");
     save(&value, "mesvalstatewidget_en");
+    save(&config, "deviceconfigdialog_en");
     sw->setLanguage("ru");
 }
 

@@ -41,6 +41,8 @@ private slots:
     void circleIsCentredAndRound();
     void threeBlinksMergeIntoTwo();
     void blinkAfterSequenceStartsAgain();
+    void toolTipNamesState_data();
+    void toolTipNamesState();
     void rightClickOnLampIsForwarded_data();
     void rightClickOnLampIsForwarded();
 };
@@ -199,6 +201,36 @@ void TestLedIndicators::blinkAfterSequenceStartsAgain()
     QVERIFY(led.isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(!led.isBlinking(), 3000);
     QCOMPARE(toggled.count(), 4);
+}
+
+void TestLedIndicators::toolTipNamesState_data()
+{
+    QTest::addColumn<QString>("formToolTip");
+    QTest::addColumn<bool>("meaning");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("meaning, green") << QString() << true << 0 << "Диапазон: в норме";
+    QTest::newRow("meaning, red") << QString() << true << 1 << "Диапазон: нарушение";
+    QTest::newRow("meaning wins over the form") << "КЗ" << true << 3 << "Диапазон: не измеряется";
+    QTest::newRow("form's tool tip, blue") << "Обрыв" << false << 4 << "Обрыв: не определено";
+    QTest::newRow("nothing named, off") << QString() << false << 2 << "нет данных";
+    QTest::newRow("unknown code") << QString() << true << 9 << "Диапазон: нет данных";
+}
+
+void TestLedIndicators::toolTipNamesState()
+{
+    QFETCH(QString, formToolTip);
+    QFETCH(bool, meaning);
+    QFETCH(int, state);
+    QFETCH(QString, text);
+
+    CondLedIndicator cond;
+    cond.setToolTip(formToolTip);
+    if (meaning)
+        cond.setMeaning("MainWindow", "Диапазон");
+    cond.setState(state);
+    QCOMPARE(cond.toolTipText(), text);
 }
 
 void TestLedIndicators::rightClickOnLampIsForwarded_data()

@@ -4,23 +4,27 @@
 
 #include "channelsconfigwidget.h"
 #include "condledindicator.h"
-#include "deviceconfigdialog.h"
 #include "deviceconfig.h"
+#include "deviceconfigdialog.h"
 #include "emulatorprocess.h"
 #include "envelopegraph.h"
 #include "grv480recvthread.h"
 #include "mainwindow.h"
+#include "measurementsnapshot.h"
 #include "mesvalstatewidget.h"
 #include "plot.h"
 #include "qledindicator.h"
+#include "resultrules.h"
+#include "tablecopyaction.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSettings>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTcpServer>
@@ -30,6 +34,8 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+
+using ResultRules::channelColor;
 
 namespace {
 
@@ -228,14 +234,16 @@ void tst_MainWindow::firstStartWithoutSettings()
     const PlotAxesConfig fft = child<Plot>(w, "fftPlot")->axesConfig();
     QVERIFY(fft.x.autoscale && !fft.y.autoscale);
     QCOMPARE(fft.x.max, 50000.0);
-    QCOMPARE(child<Plot>(w, "fftPlot")->yAxis->range(), QCPRange(-150.0, 0.0));
+    // Room above the channel's range for a line beyond it.
+    QCOMPARE(child<Plot>(w, "fftPlot")->yAxis->range(), QCPRange(-150.0, 10.0));
 
     // No channel configured yet: the module is opened but nothing runs.
     QVERIFY(moduleOpen(w));
     QVERIFY(child<QLedIndicator>(w, "moduleLed")->isChecked());
     QVERIFY(!recvThread(w));
     QCOMPARE(child<QTableWidget>(w, "paramsTable")->rowCount(), 0);
-    QCOMPARE(child<QTableWidget>(w, "paramsTable")->columnCount(), 18);
+    // 18 of the module's values, then "Значение" and "Ед." (shown after the unbalance)
+    QCOMPARE(child<QTableWidget>(w, "paramsTable")->columnCount(), 20);
     QVERIFY(!child<QAction>(w, "actionClearSamples")->isEnabled());
     QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1String(" | "))));
 }
@@ -523,12 +531,19 @@ void tst_MainWindow::rowsFollowConfiguration()
     auto *table = child<QTableWidget>(w, "paramsTable");
     QCOMPARE(table->rowCount(), 3);
     const QStringList numbers = {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("16")};
-    const QList<QColor> colors = {Qt::blue, Qt::red, Qt::darkGreen};
+    // Each channel in its own colour, also on the check box's swatch.
+    const auto colorOfRow = [&](int r) {
+        const QColor c = table->item(r, 0)->foreground().color();
+        return c == rows(w).at(r)->timeGraph->pen().color()
+                    && c == rows(w).at(r)->fftGraph->pen().color()
+                    && c == table->item(r, 0)->data(Qt::DecorationRole).value<QColor>()
+                ? c
+                : QColor();
+    };
+    const QList<QColor> colors = {channelColor(1), channelColor(4), channelColor(15)};
     for (int r = 0; r < 3; ++r) {
         QCOMPARE(table->item(r, 0)->text(), numbers.at(r));
-        QCOMPARE(table->item(r, 0)->foreground().color(), colors.at(r));
-        QCOMPARE(rows(w).at(r)->timeGraph->pen().color(), colors.at(r));
-        QCOMPARE(rows(w).at(r)->fftGraph->pen().color(), colors.at(r));
+        QCOMPARE(colorOfRow(r), colors.at(r));
         QCOMPARE(table->item(r, 0)->checkState(), Qt::Checked);
     }
     QCOMPARE(table->columnWidth(0), 60);
@@ -544,6 +559,14 @@ void tst_MainWindow::rowsFollowConfiguration()
     QCOMPARE(table->item(0, 0)->text(), QStringLiteral("5"));
     QCOMPARE(table->item(1, 0)->text(), QStringLiteral("16"));
     QCOMPARE(child<Plot>(w, "fftPlot")->graphCount(), 2);
+    // Channels 5 and 16 moved up a row and kept their colours.
+    QCOMPARE(colorOfRow(0), colors.at(1));
+    QCOMPARE(colorOfRow(1), colors.at(2));
+    // Channel 1 added in front: everyone moves down, nobody changes colour.
+    config(w).setChannelEnabled(0, true);
+    w.updateConfigUi();
+    QCOMPARE(colorOfRow(0), channelColor(0));
+    QCOMPARE(colorOfRow(2), colors.at(2));
 }
 
 void tst_MainWindow::visibilitySurvivesRemovalAndRestart()
@@ -624,6 +647,21 @@ void tst_MainWindow::lineLeds()
     w.showBlock(block);
     QCOMPARE(ledState(w, 0, 4), shortLed);
     QCOMPARE(ledState(w, 0, 5), openLed);
+
+    // Ctrl+C on the row: the lamps by colour, under the export's titles.
+    auto *table = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));
+    table->selectRow(0);
+    for (QAction *a : table->actions()) {
+        if (qobject_cast<TableCopyAction *>(a))
+            a->trigger();
+    }
+    const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).split(QLatin1Char('\t')), MeasurementTable::resultColumnTitles());
+    const QStringList cells = lines.at(1).split(QLatin1Char('\t'));
+    QCOMPARE(cells.mid(3, 3), QStringList({MeasurementTable::lampText(ResultRules::LedGreen),
+                                           MeasurementTable::lampText(shortLed),
+                                           MeasurementTable::lampText(openLed)}));
 }
 
 void tst_MainWindow::udiffCells_data()

@@ -6,8 +6,10 @@
 #include "mainwindow.h"
 #include "measurementactions.h"
 #include "measurementexport.h"
+#include "resultrules.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
@@ -45,15 +47,25 @@ def h(x):
     except ValueError:
         return x if x else '-'
 if kind == 'hdf5':
-    import h5py
+    import h5py, numbers
+    def kind_of(v):
+        return 'int' if isinstance(v, numbers.Integral) else type(v).__name__
     f = h5py.File(path, 'r')
     a = f.attrs['module_serial']
     print('meta', a.decode() if isinstance(a, bytes) else a)
+    print('config', f.attrs['configuration'])
+    print('types', *[n + '=' + kind_of(f.attrs[n]) for n in sorted(f.attrs)],
+          'unit=' + kind_of(f['time'].attrs['unit']))
     for name in [n for n in f if n.startswith('channel_')]:
         g = f[name]
         ch = int(g.attrs['channel'])
+        print('types:' + str(ch), *[n + '=' + kind_of(g.attrs[n]) for n in sorted(g.attrs)])
         for ds in ('time', 'values', 'frequency', 'spectrum'):
             print(ds + ':' + str(ch), *[float(v).hex() for v in g[ds][()]])
+        if 'unit' in g.attrs:
+            u = g.attrs['unit']
+            print('unit:' + str(ch), u.decode() if isinstance(u, bytes) else u,
+                  float(g.attrs['value_dc']).hex())
 else:
     rows = list(csv.reader(open(path, encoding='utf-8', newline='')))
     i = 0
@@ -62,6 +74,9 @@ else:
         meta[rows[i][0]] = rows[i][1]
         i += 1
     print('meta', meta['Модуль'])
+    for k in meta:
+        if k.startswith('Датчик'):
+            print(k.replace(' ', '_'), meta[k])
     head, data = rows[i + 1], rows[i + 2:]
     if kind == 'samples':
         for j, t in enumerate(head):
@@ -132,6 +147,14 @@ QVector<double> numbers(const QStringList &texts)
     return out;
 }
 
+// The double nearest to units × 10^-decimals.
+double decimal(qint64 units, int decimals)
+{
+    QByteArray t = QByteArray::number(units).rightJustified(decimals + 1, '0');
+    t.insert(t.size() - decimals, '.');
+    return std::strtod(t.constData(), nullptr);
+}
+
 bool sameDoubles(const QVector<double> &a, const QVector<double> &b)
 {
     if (a.size() != b.size())
@@ -169,6 +192,8 @@ class tst_MeasurementExport : public QObject
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void definedNumbers_data();
+    void definedNumbers();
     void readBack_data();
     void readBack();
     void noHalfWrittenFile_data();
@@ -176,7 +201,31 @@ private slots:
     void actionWritesEveryKind_data();
     void actionWritesEveryKind();
     void windowExportsAndRecordsLiveBlocks();
+    void savesBlockOnScreenWhenChosen_data();
+    void savesBlockOnScreenWhenChosen();
+    void pictureStandsOnItsOwn_data();
+    void pictureStandsOnItsOwn();
 };
+
+// Working bounds and settings without the noise of the sum that made them.
+void tst_MeasurementExport::definedNumbers_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("Ucm min at 70 mV") << 0.5 + 0.07 << QByteArray("0.57");
+    QTest::newRow("Ucm max at 35 mV") << 4.5 - 0.035 << QByteArray("4.465");
+    QTest::newRow("current") << 25.005 << QByteArray("25.005");
+    QTest::newRow("a third") << 1.0 / 3 << QByteArray("0.333333333333333");
+    QTest::newRow("large") << 1e20 << QByteArray("1e+20");
+    QTest::newRow("negative") << -0.1 - 0.2 << QByteArray("-0.3");
+}
+
+void tst_MeasurementExport::definedNumbers()
+{
+    QFETCH(double, value);
+    QFETCH(QByteArray, text);
+    QCOMPARE(MeasurementTable::definedText(value), text);
+}
 
 void tst_MeasurementExport::readBack_data()
 {
@@ -198,7 +247,12 @@ void tst_MeasurementExport::readBack()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("m.out"));
-    const MeasurementSnapshot s = makeSnapshot(3, 257);
+    MeasurementSnapshot s = makeSnapshot(3, 257);
+    // The first channel in a unit: the physical values come beside the mV.
+    s.channelSensors.resize(3);
+    s.channelSensors[0].sensorName = QStringLiteral("F");
+    s.channelSensors[0].unit = QStringLiteral("кН");
+    s.channelSensors[0].scaling = Scaling::linear(2, 1);
     const MeasurementExport::Result r = MeasurementExport::write(s, Format(format), path);
     QVERIFY2(r.ok, qPrintable(r.error));
 
@@ -214,19 +268,36 @@ void tst_MeasurementExport::readBack()
          QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         QStringList parts = line.split(QLatin1Char(' '));
         const QString key = parts.takeFirst();
-        if (key == QLatin1String("meta"))
+        if (key == QLatin1String("meta") || key == QLatin1String("config"))
             got[key] = QStringList{parts.join(QLatin1Char(' '))};
         else if (!key.isEmpty())
             got[key] = parts;
     }
     QCOMPARE(got.value(QStringLiteral("meta")).value(0), s.moduleSerial);
+    if (reader == QLatin1String("hdf5")) {
+        // Text comes back as text, numbers that count as integers.
+        QCOMPARE(got.value(QStringLiteral("config")).value(0), s.configSummary);
+        QCOMPARE(got.value(QStringLiteral("types")),
+                 QStringList({"block_time=str", "configuration=str", "crate_serial=str",
+                              "module_serial=str", "slot=int", "unit=str"}));
+        QCOMPARE(
+            got.value(QStringLiteral("types:5")),
+            QStringList({"ac_mV=float64", "channel=int", "dc_mV=float64", "range_mV=float64"}));
+    }
 
     for (int r = 0; r < s.block->channels.size(); ++r) {
         const ChResult &c = *s.block->channels.at(r);
         const QString ch = QString::number(s.channelNumbers.at(r));
         if (reader == QLatin1String("results")) {
             const QStringList row = got.value(QStringLiteral("row:") + ch);
-            QCOMPARE(row.size(), 17);
+            QCOMPARE(row.size(), 20);
+            if (r == 0) {
+                QCOMPARE(numbers(row.mid(17, 2)), (QVector<double>{2 * c.dc + 1, 2 * c.ac}));
+                QCOMPARE(row.at(19), QStringLiteral("кН"));
+                QCOMPARE(got.value(QStringLiteral("Датчик,_канал_") + ch), QStringList{"F"});
+            } else {
+                QCOMPARE(row.mid(17), (QStringList{"-", "-", "-"}));
+            }
             QCOMPARE(numbers(row.mid(0, 2)), (QVector<double>{c.dc, c.ac}));
             QCOMPARE(row.at(2), r == 1 ? QStringLiteral("красный") : QStringLiteral("зелёный"));
             QCOMPARE(row.at(3), QStringLiteral("серый")); // no short check configured
@@ -241,8 +312,23 @@ void tst_MeasurementExport::readBack()
         const QString spectrum = csv ? QStringLiteral("Канал_%1,_дБ").arg(ch) : "spectrum:" + ch;
         QVERIFY(sameDoubles(numbers(got.value(values)), c.values));
         QVERIFY(sameDoubles(numbers(got.value(spectrum)), c.spectrum));
+        // The axes from their decimal definition: i × 0.1 ms, i × (10000 / 257 Hz
+        // at 15 digits), not 3.3000000000000003 for the 33rd point.
         const QString time = csv ? QStringLiteral("Время,_мс") : "time:" + ch;
-        QVERIFY(sameDoubles(numbers(got.value(time)), c.timeAxis()));
+        const QString freq = csv ? QStringLiteral("Частота,_Гц") : "frequency:" + ch;
+        QVector<double> times(c.values.size()), freqs(c.freqBins);
+        for (int i = 0; i < times.size(); ++i)
+            times[i] = i / 10.0;
+        for (int i = 0; i < freqs.size(); ++i)
+            freqs[i] = decimal(i * 389105058365759LL, 13);
+        QVERIFY(sameDoubles(numbers(got.value(time)), times));
+        QVERIFY(sameDoubles(numbers(got.value(freq)), freqs));
+        if (!csv) {
+            const QStringList unit = got.value("unit:" + ch);
+            QCOMPARE(unit.value(0), r == 0 ? QStringLiteral("кН") : QString());
+            if (r == 0)
+                QCOMPARE(numbers(unit.mid(1)), QVector<double>{2 * c.dc + 1});
+        }
     }
 }
 
@@ -412,10 +498,154 @@ void tst_MeasurementExport::windowExportsAndRecordsLiveBlocks()
         QCOMPARE(QString::number(cells.at(1).toDouble(), 'f', 6), dcShown.at(r));
     }
 
+    // The recording starts with the export's header rows, then a blank line
+    // and the titles; the configuration did not change on the way.
     QFile rec(log);
     QVERIFY(rec.open(QIODevice::ReadOnly));
     const qint64 blocks = actions->recorder().blockCount();
-    QCOMPARE(rec.readAll().count('\n'), 1 + 3 * blocks);
+    const QStringList recorded = QString::fromUtf8(rec.readAll()).split(QLatin1Char('\n'));
+    QCOMPARE(recorded.mid(0, 4), lines.mid(0, 4));
+    QVERIFY(recorded.at(3).contains(QStringLiteral("каналы 1 (±35 мВ), 2 (±35 мВ), 5 (±35 мВ)")));
+    QCOMPARE(recorded.at(4), QString());
+    QVERIFY(recorded.at(5).startsWith(QStringLiteral("Время блока,№ канала,")));
+    QCOMPARE(recorded.size() - 1, 6 + 3 * int(blocks));
+}
+
+void tst_MeasurementExport::savesBlockOnScreenWhenChosen_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("acquisition goes on under the file dialog") << false;
+    QTest::newRow("view held") << true;
+}
+
+// The file dialog stays open while three more blocks arrive; the file holds
+// the block that was on screen when "Сохранить измерение..." was chosen.
+void tst_MeasurementExport::savesBlockOnScreenWhenChosen()
+{
+    QFETCH(bool, held);
+    EmulatorProcess emulator;
+    if (!emulator.start())
+        QSKIP("the crate-server emulator cannot be started");
+    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator.port()));
+    QLocale::setDefault(QLocale::c());
+    {
+        QSettings settings;
+        settings.clear();
+        DeviceConfig cfg;
+        cfg.loadSettings(settings);
+        for (int ch : {0, 3})
+            cfg.setChannelEnabled(ch, true);
+        cfg.setMeasTime(100);
+        cfg.saveSettings(settings);
+    }
+    MainWindow w;
+    closeBoxes(&w);
+    auto *table = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));
+    auto *actions = w.findChild<MeasurementActions *>();
+    QTemporaryDir dir;
+    QVERIFY(actions->startRecording(dir.filePath(QStringLiteral("log.csv"))));
+    QVERIFY(QTest::qWaitFor([&] { return actions->recorder().blockCount() >= 2; }, 20000));
+    if (held)
+        w.findChild<QAction *>(QStringLiteral("actionHoldView"))->trigger();
+
+    const auto dcShown = [&] {
+        QStringList dc;
+        for (int r = 0; r < table->rowCount(); ++r)
+            dc << table->item(r, 1)->text() << table->item(r, 2)->text();
+        return dc;
+    };
+    QStringList chosen;
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    QSettings().setValue(QStringLiteral("MeasurementExport/Dir"), path); // the dialog offers it
+    qint64 atChoice = -1;
+    auto *dialogDriver = new QTimer(&w);
+    connect(dialogDriver, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (atChoice < 0)
+            atChoice = actions->recorder().blockCount();
+        if (actions->recorder().blockCount() < atChoice + 3)
+            return;
+        dialogDriver->stop();
+        static_cast<QDialog *>(dialog)->accept(); // QFileDialog's own accept is protected
+    });
+    dialogDriver->start(20);
+    QSignalSpy finished(actions, &MeasurementActions::exportFinished);
+    chosen = dcShown();
+    actions->saveAction()->trigger();
+    QVERIFY(finished.count() == 1 || finished.wait(20000));
+    QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(finished.at(0).at(1).toString()));
+    actions->recordAction()->setChecked(false);
+    if (held)
+        QCOMPARE(dcShown(), chosen);
+    else
+        QVERIFY(dcShown() != chosen); // the screen went on, so the check means something
+
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    QStringList saved;
+    for (int r = 0; r < 2; ++r) {
+        const QStringList cells = lines.at(7 + r).split(QLatin1Char(','));
+        saved << QString::number(cells.at(1).toDouble(), 'f', 6)
+              << QString::number(cells.at(2).toDouble(), 'f', 6);
+    }
+    QCOMPARE(saved, chosen);
+}
+
+void tst_MeasurementExport::pictureStandsOnItsOwn_data()
+{
+    QTest::addColumn<bool>("spectrum");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("signal at the size on screen") << false << QSize(640, 400);
+    QTest::newRow("spectrum at a chosen size") << true << QSize(1600, 900);
+}
+
+// Title with the module and the block time, a legend of the plotted channels
+// only, in their colours, and the axis titles; the PNG at the asked size.
+void tst_MeasurementExport::pictureStandsOnItsOwn()
+{
+    QFETCH(bool, spectrum);
+    QFETCH(QSize, size);
+    MeasurementSnapshot s = makeSnapshot(3, 1000);
+    s.plottedRows = {0, 2, 7}; // row 1 hidden; row 7 is not in the block
+    MeasurementExport::PlotView view;
+    view.spectrum = spectrum;
+    view.xMin = 0;
+    view.xMax = spectrum ? 5000 : 100;
+    view.yMin = spectrum ? -150 : -1;
+    view.yMax = spectrum ? 10 : 1;
+    view.xLabel = spectrum ? QStringLiteral("Частота, Гц") : QStringLiteral("Время, мс");
+    view.yLabel = QStringLiteral("Y, unit");
+    view.size = size;
+    std::unique_ptr<QCustomPlot> plot(MeasurementExport::buildPlot(s, view));
+    auto *title = qobject_cast<QCPTextElement *>(plot->plotLayout()->element(0, 0));
+    QVERIFY(title);
+    QVERIFY(title->text().contains(s.moduleSerial));
+    QVERIFY(
+        title->text().contains(s.blockTime.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
+    QCOMPARE(plot->xAxis->label(), view.xLabel);
+    QCOMPARE(plot->yAxis->label(), view.yLabel);
+    QCOMPARE(plot->xAxis->range(), QCPRange(view.xMin, view.xMax));
+    QVERIFY(plot->legend->visible());
+    QCOMPARE(plot->legend->itemCount(), 2);
+    QCOMPARE(plot->graph(0)->name(), QStringLiteral("Канал 2"));
+    QCOMPARE(plot->graph(1)->name(), QStringLiteral("Канал 8"));
+    QCOMPARE(plot->graph(1)->pen().color(), ResultRules::channelColor(7));
+
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(MeasurementExport::savePlot(s, view, png, false).ok);
+    QCOMPARE(QImage(png).size(), size);
+    const QString pdf = dir.filePath(QStringLiteral("p.pdf"));
+    QVERIFY(MeasurementExport::savePlot(s, view, pdf, true).ok);
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith("%PDF"));
+    // Vectors: the page carries no picture of the plot.
+    QVERIFY(!bytes.contains("/Subtype /Image"));
 }
 
 QTEST_MAIN(tst_MeasurementExport)

@@ -26,8 +26,8 @@ static PlotAxesConfig axesOf(bool xAuto, double xMin, double xMax, bool yAuto, d
 
 static bool sameAxes(const PlotAxesConfig &a, const PlotAxesConfig &b)
 {
-    return a.x.autoscale == b.x.autoscale && a.x.min == b.x.min && a.x.max == b.x.max
-        && a.y.autoscale == b.y.autoscale && a.y.min == b.y.min && a.y.max == b.y.max;
+    return a.x.autoscale == b.x.autoscale && a.x.min == b.x.min && a.x.max == b.x.max &&
+           a.y.autoscale == b.y.autoscale && a.y.min == b.y.min && a.y.max == b.y.max;
 }
 
 // Runs f on the modal dialog as soon as it is up, then closes it.
@@ -61,6 +61,9 @@ private slots:
     void acceptedDialogAppliesAxes();
     void dialogReturnsValuesAsEntered();
     void wheelZoomFixesRangeUntilDialogAutoscale();
+    void autoscaleMargin_data();
+    void autoscaleMargin();
+    void dialogShowsAutoscaledRange();
 };
 
 void TestPlot::init()
@@ -75,22 +78,22 @@ void TestPlot::loadSettings_data()
 
     const PlotAxesConfig defaults = axesOf(true, 0, 50000, false, -150, 0);
     QTest::newRow("nothing stored") << QVariantMap() << defaults;
-    QTest::newRow("all stored")
-        << QVariantMap{{"x/min", 10.0}, {"x/max", 20.0}, {"x/autoscale", false},
-                       {"y/min", -5.0}, {"y/max", 5.0}, {"y/autoscale", true}}
-        << axesOf(false, 10, 20, true, -5, 5);
+    QTest::newRow("all stored") << QVariantMap{{"x/min", 10.0},        {"x/max", 20.0},
+                                               {"x/autoscale", false}, {"y/min", -5.0},
+                                               {"y/max", 5.0},         {"y/autoscale", true}}
+                                << axesOf(false, 10, 20, true, -5, 5);
     QTest::newRow("non-numeric min keeps default")
-        << QVariantMap{{"y/min", "low"}, {"y/max", "-20"}} << axesOf(true, 0, 50000, false, -150, -20);
-    QTest::newRow("non-numeric max keeps default")
-        << QVariantMap{{"x/max", "lots"}} << defaults;
+        << QVariantMap{{"y/min", "low"}, {"y/max", "-20"}}
+        << axesOf(true, 0, 50000, false, -150, -20);
+    QTest::newRow("non-numeric max keeps default") << QVariantMap{{"x/max", "lots"}} << defaults;
     QTest::newRow("empty min keeps default") << QVariantMap{{"x/min", ""}} << defaults;
     QTest::newRow("missing autoscale keeps the flag")
         << QVariantMap{{"x/min", 1.0}, {"y/min", -100.0}} << axesOf(true, 1, 50000, false, -100, 0);
     QTest::newRow("non-finite min keeps default") << QVariantMap{{"x/min", "nan"}} << defaults;
     QTest::newRow("reversed range keeps both defaults")
         << QVariantMap{{"y/min", 5.0}, {"y/max", -5.0}} << defaults;
-    QTest::newRow("autoscale text false") << QVariantMap{{"x/autoscale", "false"}}
-                                          << axesOf(false, 0, 50000, false, -150, 0);
+    QTest::newRow("autoscale text false")
+        << QVariantMap{{"x/autoscale", "false"}} << axesOf(false, 0, 50000, false, -150, 0);
 }
 
 void TestPlot::loadSettings()
@@ -161,8 +164,9 @@ void TestPlot::autoscaleFitsVisibleGraphs()
     QCPGraph *hidden = addLine(plot, -100, 100, -50, 50);
     hidden->setVisible(false);
     plot.updateAxisAutoScale();
+    // Keys fit exactly; values get the margin.
     QCOMPARE(plot.xAxis->range(), QCPRange(0, 10));
-    QCOMPARE(plot.yAxis->range(), QCPRange(-1, 1));
+    QCOMPARE(plot.yAxis->range(), QCPRange(-1.1, 1.1));
     QVERIFY(!plot.isReplotPending()); // fitting alone does not replot
 }
 
@@ -301,7 +305,66 @@ void TestPlot::wheelZoomFixesRangeUntilDialogAutoscale()
     });
     QTest::mouseDClick(&plot, Qt::LeftButton, Qt::NoModifier, centre);
     QCOMPARE(plot.xAxis->range(), QCPRange(0, 3));
-    QCOMPARE(plot.yAxis->range(), QCPRange(5, 8));
+    QCOMPARE(plot.yAxis->range(), QCPRange(4.85, 8.15));
+}
+
+void TestPlot::autoscaleMargin_data()
+{
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("lower");
+    QTest::addColumn<double>("upper");
+    QTest::newRow("five per cent each side") << -10.0 << 30.0 << -12.0 << 32.0;
+    QTest::newRow("clipped channel off the frame") << -35.0 << 35.0 << -38.5 << 38.5;
+    QTest::newRow("flat line") << 5.0 << 5.0 << 4.75 << 5.25;
+    QTest::newRow("flat zero") << 0.0 << 0.0 << -1.0 << 1.0;
+}
+
+void TestPlot::autoscaleMargin()
+{
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(double, lower);
+    QFETCH(double, upper);
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    const PlotAxesConfig axes = axesOf(true, 0, 1000, true, 0, 25);
+    Plot plot;
+    plot.loadSettings(&settings, "TimePlot", &axes);
+    addLine(plot, 0, 10, low, high);
+    // Block after block: the margin is added once, not once a block.
+    for (int i = 0; i < 20; ++i)
+        plot.updateAxisAutoScale();
+    QVERIFY(qAbs(plot.yAxis->range().lower - lower) < 1e-12);
+    QVERIFY(qAbs(plot.yAxis->range().upper - upper) < 1e-12);
+}
+
+void TestPlot::dialogShowsAutoscaledRange()
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    const PlotAxesConfig axes = axesOf(true, 0, 1000, true, 0, 25);
+    Plot plot;
+    plot.loadSettings(&settings, "TimePlot", &axes);
+    addLine(plot, 2, 12, -3, 7);
+    plot.updateAxisAutoScale();
+    plot.resize(300, 200);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+
+    QList<double> offered;
+    onModalDialog([&](PlotConfigDialog *dialog) {
+        for (const char *name : {"XMin", "XMax", "YMin", "YMax"})
+            offered << dialog->findChild<QDoubleSpinBox *>(name)->value();
+        dialog->findChild<QCheckBox *>("YScaleAuto")->setChecked(false);
+        dialog->accept();
+    });
+    QTest::mouseDClick(&plot, Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(offered, QList<double>({2, 12, -3.5, 7.5}));
+    // Unticked, the axis keeps what was seen and stays there with new data.
+    QCOMPARE(plot.yAxis->range(), QCPRange(-3.5, 7.5));
+    addLine(plot, 0, 1, 100, 200);
+    plot.updateAxisAutoScale();
+    QCOMPARE(plot.yAxis->range(), QCPRange(-3.5, 7.5));
+    QVERIFY(plot.axesConfig().x.autoscale);
 }
 
 QTEST_MAIN(TestPlot)

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace ResultRules;
@@ -38,6 +39,7 @@ private slots:
     void conditionLed();
     void cellLook_data();
     void cellLook();
+    void channelColors_data();
     void channelColors();
     void formatFixed_data();
     void formatFixed();
@@ -134,30 +136,29 @@ void tst_ResultRules::udiff_data()
     QTest::addColumn<bool>("pass");
     QTest::addColumn<int>("led");
 
-    QTest::newRow("both valid, small") << 1 << 2.51 << 1 << 2.5 << 35.0 << 1 << true << true
-                                       << int(LedGreen);
-    QTest::newRow("0.2 V on 35 mV") << 1 << 2.7 << 1 << 2.5 << 35.0 << 1 << true << false
-                                    << int(LedRed);
-    QTest::newRow("-0.2 V on 70 mV") << 1 << 2.3 << 1 << 2.5 << 70.0 << 1 << true << true
-                                     << int(LedGreen);
-    QTest::newRow("just above 105 mV") << 1 << 0.106 << 1 << 0.0 << 35.0 << 1 << true << false
-                                       << int(LedRed);
-    QTest::newRow("just below 105 mV") << 1 << 0.104 << 1 << 0.0 << 35.0 << 1 << true << true
-                                       << int(LedGreen);
+    QTest::newRow("both valid, small")
+        << 1 << 2.51 << 1 << 2.5 << 35.0 << 1 << true << true << int(LedGreen);
+    QTest::newRow("0.2 V on 35 mV")
+        << 1 << 2.7 << 1 << 2.5 << 35.0 << 1 << true << false << int(LedRed);
+    QTest::newRow("-0.2 V on 70 mV")
+        << 1 << 2.3 << 1 << 2.5 << 70.0 << 1 << true << true << int(LedGreen);
+    QTest::newRow("just above 105 mV")
+        << 1 << 0.106 << 1 << 0.0 << 35.0 << 1 << true << false << int(LedRed);
+    QTest::newRow("just below 105 mV")
+        << 1 << 0.104 << 1 << 0.0 << 35.0 << 1 << true << true << int(LedGreen);
     QTest::newRow("uref faulty") << 1 << 2.51 << 3 << 2.5 << 35.0 << 7 << false << true
                                  << int(LedBlue);
-    QTest::newRow("uref no value yet") << 1 << 2.51 << 2 << 2.5 << 35.0 << 7 << false << true
-                                       << int(LedBlue);
-    QTest::newRow("ux not measured") << 0 << 0.0 << 1 << 2.5 << 35.0 << 0 << true << false
-                                     << int(LedGrey);
-    QTest::newRow("ux no value yet") << 2 << 0.0 << 3 << 2.5 << 35.0 << 2 << true << false
-                                     << int(LedOff);
-    QTest::newRow("ux open") << 5 << 2.51 << 1 << 2.5 << 35.0 << 7 << false << true
-                             << int(LedBlue);
+    QTest::newRow("uref no value yet")
+        << 1 << 2.51 << 2 << 2.5 << 35.0 << 7 << false << true << int(LedBlue);
+    QTest::newRow("ux not measured")
+        << 0 << 0.0 << 1 << 2.5 << 35.0 << 0 << true << false << int(LedGrey);
+    QTest::newRow("ux no value yet")
+        << 2 << 0.0 << 3 << 2.5 << 35.0 << 2 << true << false << int(LedOff);
+    QTest::newRow("ux open") << 5 << 2.51 << 1 << 2.5 << 35.0 << 7 << false << true << int(LedBlue);
     QTest::newRow("ux short") << 4 << 2.51 << 1 << 2.5 << 35.0 << 7 << false << true
                               << int(LedBlue);
-    QTest::newRow("ux NaN never passes") << 1 << qQNaN() << 1 << 2.5 << 35.0 << 1 << true
-                                         << false << int(LedRed);
+    QTest::newRow("ux NaN never passes")
+        << 1 << qQNaN() << 1 << 2.5 << 35.0 << 1 << true << false << int(LedRed);
 }
 
 void tst_ResultRules::udiff()
@@ -259,13 +260,84 @@ void tst_ResultRules::cellLook()
     QCOMPARE(int(valueCellLook(state, pass)), look);
 }
 
+namespace {
+
+double linear(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+// CIELAB (D65) of linear RGB.
+QVector<double> lab(double r, double g, double b)
+{
+    const double x = (0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047;
+    const double y = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    const double z = (0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883;
+    const auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0; };
+    return {116.0 * f(y) - 16.0, 500.0 * (f(x) - f(y)), 200.0 * (f(y) - f(z))};
+}
+
+// A colour as seen with a full colour-vision deficiency, after Machado,
+// Oliveira and Fernandes (2009); the identity for normal vision.
+QVector<double> seen(const QColor &c, const double m[3][3])
+{
+    const double in[3] = {linear(c.redF()), linear(c.greenF()), linear(c.blueF())};
+    double out[3];
+    for (int i = 0; i < 3; ++i)
+        out[i] = qBound(0.0, m[i][0] * in[0] + m[i][1] * in[1] + m[i][2] * in[2], 1.0);
+    return lab(out[0], out[1], out[2]);
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto lum = [](const QColor &c) {
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = lum(a), lb = lum(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+void tst_ResultRules::channelColors_data()
+{
+    QTest::addColumn<QVector<double>>("matrix");
+    QTest::newRow("normal vision") << QVector<double>{1, 0, 0, 0, 1, 0, 0, 0, 1};
+    QTest::newRow("protanopia") << QVector<double>{0.152286,  1.052583,  -0.204868,
+                                                   0.114503,  0.786281,  0.099216,
+                                                   -0.003882, -0.048116, 1.051998};
+    QTest::newRow("deuteranopia") << QVector<double>{
+        0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820, 0.042940, 0.968881};
+    QTest::newRow("tritanopia") << QVector<double>{1.255528,  -0.076749, -0.178779,
+                                                   -0.078411, 0.930809,  0.147602,
+                                                   0.004733,  0.691367,  0.303900};
+}
+
+// Sixteen colours that stay apart as seen (CIELAB distance at least 10, where
+// 2 is about the least a viewer notices side by side) and read on a white and
+// on a black background.
 void tst_ResultRules::channelColors()
 {
-    const QList<Qt::GlobalColor> expected = {Qt::blue,     Qt::red,        Qt::darkGreen,
-                                             Qt::magenta,  Qt::darkCyan,   Qt::darkYellow,
-                                             Qt::darkGray, Qt::black};
-    for (int r = 0; r < 16; ++r)
-        QCOMPARE(channelColor(r), expected.at(r % 8));
+    QFETCH(QVector<double>, matrix);
+    double m[3][3];
+    for (int i = 0; i < 9; ++i)
+        m[i / 3][i % 3] = matrix.at(i);
+    for (int a = 0; a < ChannelColorCount; ++a) {
+        const QColor ca = channelColor(a);
+        QVERIFY2(contrast(ca, Qt::white) >= 2.5, qPrintable(ca.name()));
+        QVERIFY2(contrast(ca, Qt::black) >= 3.5, qPrintable(ca.name()));
+        for (int b = a + 1; b < ChannelColorCount; ++b) {
+            const QVector<double> la = seen(ca, m);
+            const QVector<double> lb = seen(channelColor(b), m);
+            const double d = std::hypot(la[0] - lb[0], la[1] - lb[1], la[2] - lb[2]);
+            QVERIFY2(
+                d >= 10.0,
+                qPrintable(QStringLiteral("channels %1 and %2: %3").arg(a + 1).arg(b + 1).arg(d)));
+        }
+    }
+    // Indexes beyond the sixteen wrap around rather than fail.
+    QCOMPARE(channelColor(16), channelColor(0));
+    QCOMPARE(channelColor(-1), channelColor(15));
 }
 
 void tst_ResultRules::formatFixed_data()

@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
@@ -73,6 +74,31 @@ QByteArray windowState()
     return w.saveState(0);
 }
 
+// A window with tool bar and dock widgets: docked, floating, hidden, tabbed.
+QByteArray dockedWindowState(const QString &how)
+{
+    QMainWindow w;
+    w.addToolBar(QStringLiteral("t"))->setObjectName(QStringLiteral("toolBar"));
+    w.setCentralWidget(new QLabel("x"));
+    auto *dock = new QDockWidget(QStringLiteral("log"), &w);
+    dock->setObjectName(QStringLiteral("eventLogDock"));
+    dock->setWidget(new QLabel("y"));
+    w.addDockWidget(Qt::BottomDockWidgetArea, dock);
+    if (how == QLatin1String("tabbed")) {
+        auto *other = new QDockWidget(QStringLiteral("other"), &w);
+        other->setObjectName(QStringLiteral("otherDock"));
+        w.addDockWidget(Qt::BottomDockWidgetArea, other);
+        w.tabifyDockWidget(dock, other);
+    }
+    w.show();
+    if (how == QLatin1String("floating"))
+        dock->setFloating(true);
+    if (how == QLatin1String("hidden"))
+        dock->hide();
+    QCoreApplication::processEvents();
+    return w.saveState(0);
+}
+
 } // namespace
 
 class TestSavedState : public QObject
@@ -83,8 +109,12 @@ private slots:
     void states_data();
     void states();
     void truncatedStatesRejected();
+    void windowWithDocks_data();
+    void windowWithDocks();
     void windowGeometry_data();
     void windowGeometry();
+    void wayIn_data();
+    void wayIn();
 };
 
 void TestSavedState::states_data()
@@ -153,6 +183,39 @@ void TestSavedState::truncatedStatesRejected()
     }
 }
 
+void TestSavedState::windowWithDocks_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("docks");
+    QTest::newRow("docked") << "docked" << 1;
+    QTest::newRow("floating") << "floating" << 1;
+    QTest::newRow("hidden") << "hidden" << 1;
+    QTest::newRow("two tabbed") << "tabbed" << 2;
+}
+
+void TestSavedState::windowWithDocks()
+{
+    QFETCH(QString, how);
+    QFETCH(int, docks);
+    const QByteArray state = dockedWindowState(how);
+    QVERIFY(isMainWindowStateSane(state, 0, 1, docks));
+    QVERIFY(!isMainWindowStateSane(state, 0, 1, 0)); // a window without docks refuses it
+    // Cut anywhere: refused, except where a whole section ends.
+    int accepted = 0;
+    for (int n = 9; n < state.size(); ++n)
+        accepted += isMainWindowStateSane(state.left(n), 0, 1, docks) ? 1 : 0;
+    QVERIFY2(accepted <= 1, qPrintable(QString::number(accepted)));
+    if (how == QLatin1String("tabbed"))
+        return; // a tab group puts its current index before the count
+    // A huge item count in the dock area is refused without reading on.
+    QByteArray huge = state;
+    const int area = huge.indexOf(char(0xfd));
+    QVERIFY(area > 0);
+    // marker, area count, area, its size, then sequence marker, orientation, count
+    huge[area + 1 + 4 + 4 + 8 + 1 + 1] = char(0x7f);
+    QVERIFY(!isMainWindowStateSane(huge, 0, 1, docks));
+}
+
 void TestSavedState::windowGeometry_data()
 {
     QTest::addColumn<QVariant>("size");
@@ -190,6 +253,40 @@ void TestSavedState::windowGeometry()
     const QSize s = windowSize(size, QSize(700, 700));
     QCOMPARE(s, expectedSize);
     QCOMPARE(windowPos(pos, s, QPoint(200, 100)), expectedPos);
+}
+
+// A window whose only tool bar is shown or hidden, as the operator left it.
+static QByteArray toolBarState(bool shown, int toolBars)
+{
+    QMainWindow w;
+    for (int i = 0; i < toolBars; ++i) {
+        auto *bar = w.addToolBar(QStringLiteral("bar%1").arg(i));
+        bar->setObjectName(QStringLiteral("toolBar%1").arg(i));
+        bar->setVisible(shown || i > 0);
+    }
+    return w.saveState(0);
+}
+
+void TestSavedState::wayIn_data()
+{
+    QTest::addColumn<QByteArray>("state");
+    QTest::addColumn<bool>("menuBar");
+    QTest::addColumn<bool>("restored");
+
+    QTest::newRow("tool bar shown") << toolBarState(true, 1) << false << true;
+    QTest::newRow("tool bar hidden, no menu bar") << toolBarState(false, 1) << false << false;
+    QTest::newRow("tool bar hidden, menu bar") << toolBarState(false, 1) << true << true;
+    QTest::newRow("one of two hidden") << toolBarState(false, 2) << false << true;
+    QTest::newRow("no tool bar listed") << toolBarState(true, 0) << false << true;
+    QTest::newRow("cut short") << toolBarState(true, 1).left(30) << false << false;
+}
+
+void TestSavedState::wayIn()
+{
+    QFETCH(QByteArray, state);
+    QFETCH(bool, menuBar);
+    QFETCH(bool, restored);
+    QCOMPARE(keepsWayIn(state, menuBar), restored);
 }
 
 QTEST_MAIN(TestSavedState)

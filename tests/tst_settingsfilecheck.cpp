@@ -3,6 +3,8 @@
 #include "monitorprocess.h"
 #include "settingsfilecheck.h"
 
+#include <sys/stat.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -54,6 +56,8 @@ private slots:
     void configFileRefused();
     void monitorStartsOnHostileSettings_data();
     void monitorStartsOnHostileSettings();
+    void monitorStartsOnUnmendableSettings_data();
+    void monitorStartsOnUnmendableSettings();
 };
 
 void TestSettingsFileCheck::values_data()
@@ -221,6 +225,45 @@ void TestSettingsFileCheck::monitorStartsOnHostileSettings()
     QVERIFY(hostileEntries(readAll(name)).isEmpty());
     QSettings saved(name, QSettings::IniFormat);
     QVERIFY(saved.value("MainWindow/size").toSize().isValid());
+}
+
+// A file that cannot be mended (a read-only file system, or no file at all but a
+// FIFO): the program still starts, from a mended private copy, says why, and
+// leaves the file as it was.
+void TestSettingsFileCheck::monitorStartsOnUnmendableSettings_data()
+{
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("read-only file system") << false;
+    QTest::newRow("settings file a FIFO") << true;
+}
+
+void TestSettingsFileCheck::monitorStartsOnUnmendableSettings()
+{
+    QFETCH(bool, fifo);
+    QTemporaryDir home;
+    const QString name = home.filePath("Norvik/GRV480 Monitor.ini");
+    const QByteArray text = QByteArray("[MainWindow]\nsize=") + HugeList + "\n";
+    if (fifo) {
+        QVERIFY(QDir().mkpath(home.filePath("Norvik")));
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+    } else {
+        QVERIFY(writeAll(name, text));
+        qputenv("GRV480_FILE_FAULT", "read-only");
+    }
+    MonitorProcess monitor(home.path());
+    const bool started = monitor.start();
+    qunsetenv("GRV480_FILE_FAULT");
+    QVERIFY(started);
+    QVERIFY(monitor.endWith(SIGTERM));
+    const QString log = monitor.standardError();
+    QVERIFY2(
+        log.contains(fifo ? "cannot be read: Это канал (FIFO)" : "cannot be mended: cannot write"),
+        qPrintable(log));
+    QVERIFY(copiesBeside(name).isEmpty());
+    if (fifo)
+        QVERIFY(QFileInfo(name).isFile() == false && QFileInfo::exists(name));
+    else
+        QCOMPARE(readAll(name), text);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFileCheck)

@@ -53,6 +53,15 @@ void TestStartup::options_data()
                                          << int(StartupOptions::Fail) << 2 << "bogus";
     QTest::newRow("stray argument") << QStringList{p, "file.gm480cfg"} << int(StartupOptions::Fail)
                                     << 2 << "file.gm480cfg";
+    QTest::newRow("help-all lists Qt's options")
+        << QStringList{p, "--help-all"} << int(StartupOptions::ShowHelp) << 0 << "-platform";
+    QTest::newRow("Qt options only")
+        << QStringList{p, "-platform", "offscreen", "-style=fusion", "-reverse"}
+        << int(StartupOptions::Run) << 0 << QString();
+    QTest::newRow("Qt option without its value")
+        << QStringList{p, "-platform"} << int(StartupOptions::Fail) << 2 << "platform";
+    QTest::newRow("unknown single-dash word") << QStringList{p, "-plattform", "xcb"}
+                                              << int(StartupOptions::Fail) << 2 << "Unknown option";
 }
 
 void TestStartup::options()
@@ -113,8 +122,14 @@ void TestStartup::program_data()
     QTest::newRow("version, no display") << QStringList{"--version"} << false << 0
                                          << "GRV480 Monitor 1.";
     QTest::newRow("help, no display") << QStringList{"--help"} << false << 0 << "Usage:";
+    QTest::newRow("help-all, no display") << QStringList{"--help-all"} << false << 0 << "-platform";
+    QTest::newRow("help-all") << QStringList{"--help-all"} << true << 0 << "--version";
     QTest::newRow("unknown option") << QStringList{"--no-such-option"} << true << 2
                                     << "Unknown option 'no-such-option'";
+    QTest::newRow("unknown option, no display")
+        << QStringList{"--no-such-option"} << false << 2 << "Unknown option 'no-such-option'";
+    QTest::newRow("stray argument, no display") << QStringList{"-style", "fusion", "x.gm480cfg"}
+                                                << false << 2 << "Unexpected argument 'x.gm480cfg'";
     QTest::newRow("Qt option then help") << QStringList{"-platform", "offscreen", "--help"} << true
                                          << 0 << "Usage:";
 }

@@ -66,23 +66,38 @@ void TestTableUtils::copy_data()
     QTest::addColumn<QList<int>>("hiddenColumns");
     QTest::addColumn<QList<int>>("hiddenRows");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QStringList>("titles"); // given to the action
+    QTest::addColumn<int>("lampColumn");     // cells the action asks for their own text
 
     // Texts: row-major letters, so a 2 x 2 table is a b / c d.
     QTest::newRow("2 x 2 block") << 2 << 2 << Cells{{0, 0}, {1, 0}, {0, 1}, {1, 1}} << QList<int>()
-                                 << QList<int>() << "a\tb\nc\td";
+                                 << QList<int>() << "a\tb\nc\td" << QStringList() << -1;
     QTest::newRow("selection order does not matter")
         << 2 << 2 << Cells{{1, 1}, {0, 1}, {1, 0}, {0, 0}} << QList<int>() << QList<int>()
-        << "a\tb\nc\td";
+        << "a\tb\nc\td" << QStringList() << -1;
     QTest::newRow("gap: (0,0) and (2,1)") << 3 << 2 << Cells{{0, 0}, {1, 2}} << QList<int>()
-                                          << QList<int>() << "a\nf";
+                                          << QList<int>() << "a\nf" << QStringList() << -1;
     QTest::newRow("hidden column dropped")
         << 2 << 3 << Cells{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}} << QList<int>{1}
-        << QList<int>() << "a\tc\nd\tf";
+        << QList<int>() << "a\tc\nd\tf" << QStringList() << -1;
     QTest::newRow("hidden row dropped") << 3 << 1 << Cells{{0, 0}, {0, 1}, {0, 2}} << QList<int>()
-                                        << QList<int>{1} << "a\nc";
-    QTest::newRow("single cell") << 2 << 2 << Cells{{1, 0}} << QList<int>() << QList<int>() << "b";
-    QTest::newRow("only hidden cells") << 2 << 2 << Cells{{1, 0}} << QList<int>{1} << QList<int>()
-                                       << "";
+                                        << QList<int>{1} << "a\nc" << QStringList() << -1;
+    QTest::newRow("single cell") << 2 << 2 << Cells{{1, 0}} << QList<int>() << QList<int>() << "b"
+                                 << QStringList() << -1;
+    QTest::newRow("only hidden cells")
+        << 2 << 2 << Cells{{1, 0}} << QList<int>{1} << QList<int>() << "" << QStringList() << -1;
+    const QStringList abc = {"A", "B", "C"};
+    QTest::newRow("whole row under the titles")
+        << 2 << 3 << Cells{{0, 1}, {1, 1}, {2, 1}} << QList<int>() << QList<int>()
+        << "A\tB\tC\nd\te\tf" << abc << -1;
+    QTest::newRow("titles of hidden columns left out")
+        << 2 << 3 << Cells{{0, 0}, {1, 0}, {2, 0}} << QList<int>{1} << QList<int>() << "A\tC\na\tc"
+        << abc << -1;
+    QTest::newRow("no whole row, no titles")
+        << 2 << 2 << Cells{{0, 0}, {1, 1}} << QList<int>() << QList<int>() << "a\nd" << abc << -1;
+    QTest::newRow("lamp cell by its own text")
+        << 2 << 2 << Cells{{0, 0}, {1, 0}, {1, 1}} << QList<int>() << QList<int>()
+        << "A\tB\na\tlamp\nlamp" << QStringList(abc.mid(0, 2)) << 1;
 }
 
 void TestTableUtils::copy()
@@ -93,6 +108,8 @@ void TestTableUtils::copy()
     QFETCH(QList<int>, hiddenColumns);
     QFETCH(QList<int>, hiddenRows);
     QFETCH(QString, expected);
+    QFETCH(QStringList, titles);
+    QFETCH(int, lampColumn);
 
     QTableView view;
     view.setModel(letters(rows, columns, &view));
@@ -106,6 +123,12 @@ void TestTableUtils::copy()
                                       QItemSelectionModel::Select);
 
     TableCopyAction action(&view);
+    action.setColumnTitles(titles);
+    if (lampColumn >= 0) {
+        action.setCellText([lampColumn](const QModelIndex &index) {
+            return index.column() == lampColumn ? QStringLiteral("lamp") : QString();
+        });
+    }
     QCOMPARE(action.selectionText(), expected);
     action.trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Clipboard), expected);

@@ -27,6 +27,7 @@ struct FakeFlash
     TGRV480TareInfo records[GRV480_CHANNEL_COUNT];
     QStringList calls;
     int backupsAtWrite = -1;
+    int readError = 0; // what reading the flash answers
     double backedUpScale3 = 0; // channel 3's scale in the newest backup when the write came
 } flash;
 
@@ -36,7 +37,7 @@ TareDialog::ApiCalls fakeCalls()
     c.readTareInfo = [](TGRV480 *h, uint32_t) -> INT {
         flash.calls << QStringLiteral("read");
         std::memcpy(h->tare, flash.records, sizeof flash.records);
-        return 0;
+        return flash.readError;
     };
     c.writeTareInfo = [](TGRV480 *h, uint32_t) -> INT {
         flash.calls << QStringLiteral("write");
@@ -64,7 +65,10 @@ public:
             QWidget *w = QApplication::activeModalWidget();
             if (auto *box = qobject_cast<QMessageBox *>(w)) {
                 texts << box->text();
-                box->done(QMessageBox::Ok);
+                if (answerYes && box->button(QMessageBox::Yes))
+                    box->button(QMessageBox::Yes)->click();
+                else
+                    box->done(QMessageBox::Ok);
             } else if (auto *input = qobject_cast<QInputDialog *>(w)) {
                 choices = input->comboBoxItems();
                 input->accept();
@@ -74,6 +78,7 @@ public:
     }
     QStringList texts;
     QStringList choices;
+    bool answerYes = false;
 
 private:
     QTimer timer;
@@ -100,6 +105,9 @@ private slots:
     void restoreIntoTableOnly();
     void damagedBackupRefused_data();
     void damagedBackupRefused();
+    void outOfRangeLoadsInvalid();
+    void equalTimesListedApart();
+    void unreadableFlashRewrittenOnYes();
 
 private:
     std::unique_ptr<TGRV480> h;
@@ -183,7 +191,8 @@ void tst_TareBackup::damagedBackupRefused_data()
     QTest::addColumn<QByteArray>("from");
     QTest::addColumn<QByteArray>("to");
     QTest::newRow("not a number") << QByteArray("Scale=1.0123") << QByteArray("Scale=abc");
-    QTest::newRow("scale out of range") << QByteArray("Scale=1.0123") << QByteArray("Scale=11");
+    QTest::newRow("crafted variant")
+        << QByteArray("Scale=1.0123") << QByteArray("Scale=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)");
     QTest::newRow("infinite offset") << QByteArray("Offset=0") << QByteArray("Offset=inf");
     QTest::newRow("validity flag") << QByteArray("ScaleValid=1") << QByteArray("ScaleValid=2");
     QTest::newRow("channel missing") << QByteArray("[Channel16]") << QByteArray("[Other]");
@@ -212,6 +221,79 @@ void tst_TareBackup::damagedBackupRefused()
     QVERIFY(!TareBackup::read(path, QLatin1String(Serial), records, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(std::memcmp(records, h->tare, sizeof records), 0);
+}
+
+// A value the module cannot use comes back unmarked and neutral, and said;
+// ticking it valid in the table is refused, and the write refuses it anyway.
+void tst_TareBackup::outOfRangeLoadsInvalid()
+{
+    flash.records[4].offsetCoef = 1e300;
+    flash.records[4].offsetValid = 1;
+    flash.records[4].scaleCoef = -3;
+    QString path, error;
+    QVERIFY(TareBackup::write(QLatin1String(Serial), flash.records, QDateTime::currentDateTimeUtc(),
+                              &path, &error));
+    QStringList notes;
+    QVERIFY(TareBackup::read(path, QLatin1String(Serial), h->tare, &error, &notes));
+    QCOMPARE(notes.size(), 2);
+    QVERIFY2(notes[0].contains("канал 5, Offset = 1e+300"), qPrintable(notes[0]));
+    QCOMPARE(h->tare[4].offsetCoef, 0.0);
+    QCOMPARE(int(h->tare[4].offsetValid), 0);
+    QCOMPARE(h->tare[4].scaleCoef, 1.0);
+
+    h->tare[4].offsetCoef = 1e300;
+    const DeviceConfig cfg;
+    TareDialog dlg(nullptr, h.get(), &cfg);
+    auto *model = dlg.findChild<QTableView *>(QStringLiteral("CoefTable"))->model();
+    QVERIFY(!model->setData(model->index(4, 2), Qt::Checked, Qt::CheckStateRole));
+    QCOMPARE(int(h->tare[4].offsetValid), 0);
+    ModalCloser closer;
+    click(dlg, "tareWriteFlashBtn");
+    QCOMPARE(flash.calls, QStringList());
+    QCOMPARE(closer.texts.size(), 1);
+    QVERIFY2(closer.texts[0].contains("канал 5"), qPrintable(closer.texts[0]));
+}
+
+void tst_TareBackup::equalTimesListedApart()
+{
+    const QDateTime t = QDateTime::currentDateTimeUtc();
+    QString first, second, error;
+    QVERIFY(TareBackup::write(QLatin1String(Serial), flash.records, t, &first, &error));
+    QVERIFY(TareBackup::write(QLatin1String(Serial), flash.records, t, &second, &error));
+    // an oversized file among them is skipped with a note, not read
+    QFile big(TareBackup::directory() + "/" + Serial + "_20000101-000000-000.ini");
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(TareBackup::MaxFileBytes + 1));
+    QStringList skipped;
+    const QList<TareBackup::Entry> list = TareBackup::list(QLatin1String(Serial), &skipped);
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[0].path, second);
+    QCOMPARE(skipped.size(), 1);
+
+    const DeviceConfig cfg;
+    TareDialog dlg(nullptr, h.get(), &cfg);
+    ModalCloser closer;
+    click(dlg, "tareRestoreBtn");
+    QCOMPARE(closer.choices.size(), 2);
+    QVERIFY(closer.choices[0] != closer.choices[1]);
+    QVERIFY(closer.choices[0].endsWith(QFileInfo(second).fileName()));
+}
+
+void tst_TareBackup::unreadableFlashRewrittenOnYes()
+{
+    flash.readError = -10721;
+    const DeviceConfig cfg;
+    TareDialog dlg(nullptr, h.get(), &cfg);
+    ModalCloser closer;
+    closer.answerYes = true;
+    click(dlg, "tareWriteFlashBtn");
+    QCOMPARE(flash.calls, (QStringList{QStringLiteral("read"), QStringLiteral("write")}));
+    QVERIFY2(closer.texts[0].contains("-10721"), qPrintable(closer.texts[0]));
+    QCOMPARE(flash.records[2].scaleCoef, 1.5);
+    const QList<TareBackup::Entry> list = TareBackup::list(QLatin1String(Serial));
+    QCOMPARE(list.size(), 1);
+    QVERIFY(list[0].unreadable.startsWith("-10721"));
+    QString error;
+    QVERIFY(!TareBackup::read(list[0].path, QLatin1String(Serial), h->tare, &error));
 }
 
 QTEST_MAIN(tst_TareBackup)

@@ -28,8 +28,8 @@ private slots:
     void untickingKeepsValue();
     void flagsAndHeaders();
     void refreshAllCoversTable();
-    void editorKeepsPrecision_data();
-    void editorKeepsPrecision();
+    void typedCoefficients_data();
+    void typedCoefficients();
 
 private:
     std::unique_ptr<TGRV480> h;
@@ -188,36 +188,60 @@ void TestTareCoefsModel::refreshAllCoversTable()
     QVERIFY(changed.at(0).at(2).value<QVector<int>>().isEmpty());
 }
 
-// What the operator types into the cell editor, and what the record then holds.
-void TestTareCoefsModel::editorKeepsPrecision_data()
+// What the operator types into the cell editor under a locale, what the record
+// then holds, and the reason given when the entry is refused.
+void TestTareCoefsModel::typedCoefficients_data()
 {
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("typed"); // empty: the editor is closed untouched
     QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("refusal"); // part of the reason; empty: stored
     const double exact = 0.998765432101234;
-    QTest::newRow("scale untouched") << 3 << QString() << exact;
-    QTest::newRow("scale typed") << 3 << "1.5" << 1.5;
-    QTest::newRow("scale letters") << 3 << "1.5x" << exact;
-    QTest::newRow("scale inf") << 3 << "inf" << exact;
-    QTest::newRow("scale nan") << 3 << "nan" << exact;
-    QTest::newRow("scale empty") << 3 << " " << exact;
-    QTest::newRow("offset exponent") << 2 << "2.5e-1" << 0.00025;
-    QTest::newRow("offset overflow") << 2 << "1e400" << 0.000123456789012345;
-    QTest::newRow("offset untouched") << 2 << QString() << 0.000123456789012345;
+    const double offset = 0.000123456789012345;
+    QTest::newRow("scale untouched") << "ru_RU" << 3 << QString() << exact << QString();
+    QTest::newRow("comma, comma locale") << "ru_RU" << 3 << "1,5" << 1.5 << QString();
+    QTest::newRow("point, comma locale") << "ru_RU" << 3 << " 1.5 " << 1.5 << QString();
+    QTest::newRow("comma, point locale") << "C" << 3 << "1,5" << 1.5 << QString();
+    QTest::newRow("point, point locale") << "en_US" << 2 << "-2.5" << -0.0025 << QString();
+    QTest::newRow("comma, German locale") << "de_DE" << 1 << "12,5" << 0.0125 << QString();
+    QTest::newRow("exponent with comma") << "ru_RU" << 2 << "2,5e-1" << 0.00025 << QString();
+    QTest::newRow("offset at the bound") << "C" << 2 << "-2500" << -2.5 << QString();
+    QTest::newRow("scale above ten") << "ru_RU" << 3 << "12" << exact
+                                     << "Канал 1, Коэф. шкалы: значение 12 не принято; "
+                                        "допустимо больше 0 и не больше 10.";
+    QTest::newRow("scale zero") << "C" << 3 << "0" << exact << "больше 0 и не больше 10";
+    QTest::newRow("offset beyond 2.5 V")
+        << "en_US" << 2 << "2500.5" << offset << "допустимо от -2500 до 2500 мВ";
+    QTest::newRow("dac offset beyond 2.5 V")
+        << "ru_RU" << 1 << "-3000" << 0.0 << "Канал 1, Смещение ЦАП (мВ)";
+    QTest::newRow("letters") << "ru_RU" << 3 << "1,5x" << exact << "«1,5x» не является числом";
+    QTest::newRow("group separator") << "en_US" << 2 << "1,500.5" << offset << "не является числом";
+    QTest::newRow("two decimal separators") << "ru_RU" << 3 << "1.234,5" << exact << "«1.234,5»";
+    QTest::newRow("inf") << "C" << 3 << "inf" << exact << "допустимо больше 0";
+    QTest::newRow("nan") << "C" << 3 << "nan" << exact << "не является числом";
+    QTest::newRow("cleared") << "ru_RU" << 3 << " " << exact << "«» не является числом";
+    QTest::newRow("overflow") << "C" << 2 << "1e400" << offset << "«1e400»";
 }
 
-void TestTareCoefsModel::editorKeepsPrecision()
+void TestTareCoefsModel::typedCoefficients()
 {
+    QFETCH(QString, locale);
     QFETCH(int, column);
     QFETCH(QString, typed);
     QFETCH(double, stored);
+    QFETCH(QString, refusal);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
     h->tare[0].scaleCoef = 0.998765432101234;
     h->tare[0].offsetCoef = 0.000123456789012345;
     TareCoefsModel m(h.get());
     QTableView view;
     m.initView(&view, QString(), nullptr);
-    auto *delegate = view.itemDelegateForColumn(column);
-    QVERIFY(qobject_cast<TareCoefDelegate *>(delegate));
+    auto *delegate = qobject_cast<TareCoefDelegate *>(view.itemDelegateForColumn(column));
+    QVERIFY(delegate);
+    QSignalSpy refused(delegate, &TareCoefDelegate::entryRefused);
     const QModelIndex idx = m.index(0, column);
     std::unique_ptr<QWidget> editor(delegate->createEditor(&view, QStyleOptionViewItem(), idx));
     auto *edit = qobject_cast<QLineEdit *>(editor.get());
@@ -227,6 +251,12 @@ void TestTareCoefsModel::editorKeepsPrecision()
         edit->setText(typed);
     delegate->setModelData(edit, &m, idx);
     QCOMPARE(field(h->tare[0], column), stored);
+    QCOMPARE(refused.count(), refusal.isEmpty() ? 0 : 1);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(refused.at(0).at(0).toModelIndex(), idx);
+        const QString reason = refused.at(0).at(1).toString();
+        QVERIFY2(reason.contains(refusal), qPrintable(reason));
+    }
 }
 
 QTEST_MAIN(TestTareCoefsModel)

@@ -13,11 +13,13 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QTimer>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <atomic>
@@ -147,6 +149,7 @@ private slots:
     void operations_data();
     void operations();
     void layoutStored();
+    void refusedEntryExplained();
     void zeroTareWithOpenLine();
     void flashRoundTripAcrossRestart();
     void killDuringWrites();
@@ -235,11 +238,14 @@ void TestTareDialog::operations_data()
     QTest::newRow("write ok")
         << "tareWriteFlashBtn" << true << 0 << 0 << 0u << QStringList{"read", "write"}
         << "Завершение операции|Запись тарировочных коэффициентов выполнена успешно" << false;
-    // mask 2 here: the read for the backup fails; 3: the flash is empty, nothing to keep
+    // mask 2 here: the read for the backup fails and the operator declines to write
+    // without one; 3: the flash is empty, nothing to keep
     QTest::newRow("no backup, no write")
         << "tareWriteFlashBtn" << true << 0 << -10721 << 2u << QStringList{"read"}
-        << "Ошибка|Не удалось прочитать тарировочные коэффициенты для резервной копии, запись "
-           "не выполнена. Ошибка -10721: " + apiErrorText(-10721)
+        << "Запись коэф. во Flash-память|Не удалось прочитать тарировочные коэффициенты для "
+           "резервной копии.\nОшибка -10721: " + apiErrorText(-10721) +
+               "\n\nЗаписать коэффициенты таблицы без резервной копии? Прежнее содержимое "
+               "Flash-памяти будет потеряно."
         << false;
     QTest::newRow("empty flash, no backup needed")
         << "tareWriteFlashBtn" << true << 0 << 0 << 3u << QStringList{"read", "write"}
@@ -247,7 +253,7 @@ void TestTareDialog::operations_data()
     // mask 1 here: channel 1 holds a NaN, which must never reach the flash
     QTest::newRow("NaN not written") << "tareWriteFlashBtn" << true << 0 << 0 << 1u << QStringList()
                                      << "Ошибка|Не удалось записать тарировочные коэффициенты: "
-                                        "канал 1 содержит недопустимое значение"
+                                        "канал 1 содержит недопустимое значение (коэф. шкалы)"
                                      << false;
 }
 
@@ -315,6 +321,37 @@ void TestTareDialog::layoutStored()
     QCOMPARE(view->columnWidth(2), 222);
     QCOMPARE(view->horizontalHeader()->visualIndex(3), 1);
     QCOMPARE(TareChannelsDialog(&dlg, dlg.config()).size(), QSize(400, 600));
+}
+
+// A refused entry is explained beside the table until a value is taken.
+void TestTareDialog::refusedEntryExplained()
+{
+    const DeviceConfig cfg = config({0});
+    h->tare[2].scaleCoef = 1.0;
+    TareDialog dlg(nullptr, h.get(), &cfg);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    auto *view = dlg.findChild<QTableView *>("CoefTable");
+    auto *status = dlg.findChild<QLabel *>("coefStatusLabel");
+    QVERIFY(view && status);
+    const QModelIndex cell = view->model()->index(2, 3);
+    // The view commits an entry after the key press, from its event loop.
+    auto type = [view, cell](const QString &text) {
+        view->edit(cell);
+        auto *edit = qobject_cast<QLineEdit *>(view->indexWidget(cell));
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_VERIFY(!view->indexWidget(cell));
+    };
+    type("12");
+    QCOMPARE(h->tare[2].scaleCoef, 1.0);
+    QCOMPARE(status->text(), QStringLiteral("Канал 3, Коэф. шкалы: значение 12 не принято; "
+                                            "допустимо больше 0 и не больше 10."));
+    type("1,25");
+    QCOMPARE(h->tare[2].scaleCoef, 1.25);
+    QVERIFY(status->text().isEmpty());
 }
 
 // --- against the emulator -------------------------------------------------------

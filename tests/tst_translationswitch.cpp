@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QSettings>
 
 #include "qttranslationswitch.h"
 
@@ -36,6 +37,10 @@ private slots:
     void setLanguageReinstallsEveryTime();
     void triggeringTheCheckedActionReloadsNothing();
     void triggeringAnotherActionSwitches();
+    void defaultLocaleFollows_data();
+    void defaultLocaleFollows();
+    void restoreLanguage_data();
+    void restoreLanguage();
 
 private:
     int languageChangesDuring(const std::function<void()> &f);
@@ -50,7 +55,9 @@ void TestTranslationSwitch::initTestCase()
     QCOMPARE(QtTranslationSwitch::instance(), sw);
     // Tests run beside the program, so "translations" is the build's own folder.
     sw->setTranslationsPath("translations");
+    sw->addTranslation("grv480monitor");
     QVERIFY(QFile::exists(sw->currentTranslationsPath() + "/qttranslationswitch_ru.qm"));
+    QVERIFY(QFile::exists(sw->currentTranslationsPath() + "/grv480monitor_en.qm"));
 }
 
 int TestTranslationSwitch::languageChangesDuring(const std::function<void()> &f)
@@ -130,12 +137,15 @@ void TestTranslationSwitch::loadsTheTranslations()
     sw->setLanguage("ru");
     QCOMPARE(sw->actions().at(1)->text(), QString("Русский"));
     QCOMPARE(sw->actions().at(2)->toolTip(), QString("Установить английский язык"));
-    // The shared components' texts travel in the same family.
+    // Each language is named in itself, so that a reader of either finds it.
+    QCOMPARE(sw->actions().at(2)->text(), QString("English"));
+    // The copy action is written in English and travels in the same family.
     QCOMPARE(QCoreApplication::translate("TableCopyAction", "&Copy"), QString("&Копировать"));
     QCOMPARE(QCoreApplication::translate("GraphConfigDialog", "Ось X"), QString("Ось X"));
 
     sw->setLanguage("en");
-    QCOMPARE(sw->actions().at(1)->text(), QString("Russian"));
+    QCOMPARE(sw->actions().at(1)->text(), QString("Русский"));
+    QCOMPARE(sw->actions().at(1)->toolTip(), QString("Set russian language"));
     QCOMPARE(sw->actions().at(0)->toolTip(), QString("Set system language"));
     QCOMPARE(QCoreApplication::translate("GraphConfigDialog", "Ось X"), QString("X axis"));
     QCOMPARE(QCoreApplication::translate("MesValStateWidget", "Обрыв"), QString("Open circuit"));
@@ -181,6 +191,62 @@ void TestTranslationSwitch::triggeringAnotherActionSwitches()
     QCOMPARE(sw->currentLanguage(), QString("en"));
     QVERIFY(english->isChecked());
     QVERIFY(!sw->actions().at(1)->isChecked());
+}
+
+void TestTranslationSwitch::defaultLocaleFollows_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("english") << "en"
+                             << "12345.678";
+    QTest::newRow("russian") << "ru"
+                             << "12345,678";
+}
+
+void TestTranslationSwitch::defaultLocaleFollows()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, shown);
+    sw->setLanguage(language);
+    // Numbers on screen, without group separators.
+    QCOMPARE(QLocale().toString(12345.678, 'f', 3), shown);
+    QCOMPARE(QLocale().language(), QLocale(language).language());
+}
+
+void TestTranslationSwitch::restoreLanguage_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("nothing stored") << QVariant() << "ru";
+    QTest::newRow("english") << QVariant("en") << "en";
+    QTest::newRow("system") << QVariant("") << "";
+    QTest::newRow("russian") << QVariant("ru") << "ru";
+    QTest::newRow("unknown code") << QVariant("de") << "ru";
+    QTest::newRow("path") << QVariant("../../etc/passwd") << "ru";
+    QTest::newRow("list") << QVariant(QStringList{"en", "ru"}) << "ru";
+}
+
+void TestTranslationSwitch::restoreLanguage()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, expected);
+    QSettings settings;
+    settings.remove("QtTranslationSwitch");
+    if (stored.isValid())
+        settings.setValue("QtTranslationSwitch/language", stored);
+    settings.sync();
+    sw->setLanguage(expected == "en" ? "ru" : "en");
+    sw->restoreLanguage("ru");
+    QCOMPARE(sw->currentLanguage(), expected);
+
+    // Only the operator's choice is stored: through the action, not setLanguage.
+    settings.remove("QtTranslationSwitch");
+    sw->setLanguage("ru");
+    QVERIFY(!settings.contains("QtTranslationSwitch/language"));
+    sw->actions().at(2)->trigger();
+    QCOMPARE(settings.value("QtTranslationSwitch/language").toString(), QString("en"));
+    sw->restoreLanguage("ru");
+    QCOMPARE(sw->currentLanguage(), QString("en"));
 }
 
 QTEST_MAIN(TestTranslationSwitch)

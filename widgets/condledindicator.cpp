@@ -2,8 +2,11 @@
 
 #include "qledindicator.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 CondLedIndicator::CondLedIndicator(QWidget *parent)
     : QWidget(parent)
@@ -44,6 +47,10 @@ void CondLedIndicator::setState(int state)
         c1 = QColor(0, 0, 255);
         c2 = QColor(0, 0, 192);
         break;
+    case Yellow:
+        c1 = QColor(255, 230, 0);
+        c2 = QColor(210, 170, 0);
+        break;
     default:
         m_led->setChecked(false);
         return;
@@ -52,6 +59,45 @@ void CondLedIndicator::setState(int state)
     m_led->setOnColor2(c2);
     m_led->setChecked(true);
     m_led->update();
+}
+
+void CondLedIndicator::setMeaning(const char *context, const char *sourceText)
+{
+    m_context = context;
+    m_meaning = sourceText;
+}
+
+QString CondLedIndicator::stateText(int state)
+{
+    switch (state) {
+    case Green:
+        return tr("в норме");
+    case Red:
+        return tr("нарушение");
+    case Grey:
+        return tr("не измеряется");
+    case Blue:
+        return tr("не определено");
+    default:
+        return tr("нет данных");
+    }
+}
+
+QString CondLedIndicator::toolTipText() const
+{
+    const QString what = m_meaning ? QCoreApplication::translate(m_context, m_meaning) : toolTip();
+    return what.isEmpty() ? stateText(m_state) : tr("%1: %2").arg(what, stateText(m_state));
+}
+
+bool CondLedIndicator::event(QEvent *event)
+{
+    // Built when asked for: the state changes with every block, the text only
+    // matters when someone hovers.
+    if (event->type() == QEvent::ToolTip) {
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), toolTipText(), this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 bool CondLedIndicator::eventFilter(QObject *watched, QEvent *event)

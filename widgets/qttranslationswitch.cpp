@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
+#include <QSettings>
 #include <QTranslator>
 
 static void initTranslationResources()
@@ -14,6 +15,14 @@ static void initTranslationResources()
 }
 
 static QtTranslationSwitch *theSwitch = nullptr;
+
+static const char SettingsGroup[] = "QtTranslationSwitch";
+static const char LanguageKey[] = "language";
+
+static bool isOffered(const QString &name)
+{
+    return name.isEmpty() || name == QLatin1String("ru") || name == QLatin1String("en");
+}
 
 QtTranslationSwitch *QtTranslationSwitch::instance()
 {
@@ -85,10 +94,32 @@ QList<QAction *> QtTranslationSwitch::actions() const
     return {systemAction, russianAction, englishAction};
 }
 
+void QtTranslationSwitch::restoreLanguage(const QString &fallback)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    const QVariant stored = settings.value(QLatin1String(LanguageKey));
+    // A hand-edited value that names no offered language is ignored.
+    const bool usable = stored.userType() == QMetaType::QString && isOffered(stored.toString());
+    setLanguage(usable ? stored.toString() : fallback);
+}
+
 void QtTranslationSwitch::setLanguage(const QString &name)
 {
     language = name;
     const QLocale locale = currentLocale();
+    // Before the translators: the widgets that format numbers while they
+    // handle the language change then already use the new locale.
+    // Without group separators, as numbers in a measuring table are read.
+    QLocale numbers = locale;
+    numbers.setNumberOptions(numbers.numberOptions() | QLocale::OmitGroupSeparator);
+    QLocale::setDefault(numbers);
+    // Widgets take the default locale when created; this hands the new one to
+    // those that exist (spin boxes redraw their values with it).
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        QEvent localeChange(QEvent::LocaleChange);
+        QCoreApplication::sendEvent(app, &localeChange);
+    }
     for (QAction *action : group->actions()) {
         if (action->data().toString() == name)
             action->setChecked(true);
@@ -101,13 +132,19 @@ void QtTranslationSwitch::setLanguage(const QString &name)
         QCoreApplication::installTranslator(t->translator);
     }
     retranslateActions();
+    emit languageChanged(language);
 }
 
 void QtTranslationSwitch::onLanguageChanged(QAction *act)
 {
     const QString name = act->data().toString();
-    if (name != language)
-        setLanguage(name);
+    if (name == language)
+        return;
+    setLanguage(name);
+    // Only the operator's choice is remembered, not what start-up sets.
+    QSettings settings;
+    settings.beginGroup(QLatin1String(SettingsGroup));
+    settings.setValue(QLatin1String(LanguageKey), name);
 }
 
 void QtTranslationSwitch::retranslateActions()

@@ -25,6 +25,9 @@ public:
     // An empty dir means the translations path.
     void addTranslation(const QString &baseName, const QString &dir = QString());
 
+    // The language last chosen through the actions, else fallback.
+    void restoreLanguage(const QString &fallback);
+
     QString currentLanguage() const { return language; }
     QString currentTranslationsPath() const { return translationsPath; }
     QLocale currentLocale() const;
@@ -35,8 +38,13 @@ public:
     QActionGroup *actionGroup() const { return group; }
 
 public slots:
-    // Reinstalls every translator, even for the current language.
+    // Reinstalls every translator, even for the current language, and makes
+    // the language's locale the default one, for the numbers on screen.
     void setLanguage(const QString &name);
+
+signals:
+    // After the translators of the new language are installed.
+    void languageChanged(const QString &name);
 
 private slots:
     void onLanguageChanged(QAction *act);

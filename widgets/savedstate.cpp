@@ -44,6 +44,72 @@ bool readMarker(QDataStream &s, qint32 maxVersion)
            && version <= maxVersion;
 }
 
+const quint8 SequenceMarker = 0xfc;
+const quint8 TabMarker = 0xfa;
+const quint8 WidgetMarker = 0xfb;
+const int MaxDockNesting = 8;
+const qint32 WidgetSizeMax = 16777215; // QWIDGETSIZE_MAX, which dock sizes may carry
+
+bool readDockExtent(QDataStream &s)
+{
+    qint32 v = 0;
+    s >> v;
+    return s.status() == QDataStream::Ok && v >= -MaxExtent && v <= WidgetSizeMax;
+}
+
+bool readName(QDataStream &s)
+{
+    quint32 bytes = 0;
+    s >> bytes;
+    if (bytes == 0xffffffff)
+        return s.status() == QDataStream::Ok; // a null string
+    return s.status() == QDataStream::Ok && bytes <= 1024 && bytes % 2 == 0 && skip(s, bytes);
+}
+
+// One dock area as QMainWindow saves it: a sequence or a tab group of dock
+// widgets and nested areas. dockCount bounds the widgets named in it.
+bool readDockArea(QDataStream &s, int depth, int dockCount)
+{
+    quint8 marker = 0;
+    s >> marker;
+    if (marker == TabMarker) {
+        qint32 current = 0;
+        s >> current;
+    } else if (marker != SequenceMarker) {
+        return false;
+    }
+    quint8 orientation = 0;
+    qint32 items = -1;
+    s >> orientation >> items;
+    if (s.status() != QDataStream::Ok || items < 0 || items > 4 * qMax(1, dockCount))
+        return false;
+    for (qint32 i = 0; i < items; ++i) {
+        quint8 kind = 0;
+        s >> kind;
+        if (kind == WidgetMarker) {
+            quint8 flags = 0;
+            // name, flags, then a floating geometry or pos, size and minimum size
+            if (!readName(s))
+                return false;
+            s >> flags;
+            for (int k = 0; k < 4; ++k) {
+                if (!readDockExtent(s))
+                    return false;
+            }
+        } else if (kind == SequenceMarker) {
+            for (int k = 0; k < 4; ++k) {
+                if (!readDockExtent(s))
+                    return false;
+            }
+            if (depth >= MaxDockNesting || !readDockArea(s, depth + 1, dockCount))
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return s.status() == QDataStream::Ok;
+}
+
 QRect screensUnion()
 {
     QRect all;
@@ -108,7 +174,7 @@ bool isHeaderStateSane(const QByteArray &state, int sectionCount)
     return s.status() == QDataStream::Ok;
 }
 
-bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCount)
+bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCount, int dockCount)
 {
     QDataStream s(state);
     qint32 marker = 0, storedVersion = -1;
@@ -119,10 +185,19 @@ bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCoun
         quint8 section = 0;
         s >> section;
         if (section == DockWidgetStateMarker) {
-            qint32 docks = -1;
-            s >> docks;
-            // no dock widgets here: only the central size and the four corners
-            if (docks != 0 || !skip(s, 2 * 4 + 4 * 4))
+            qint32 areas = -1;
+            s >> areas;
+            if (areas < 0 || areas > 4 || (areas > 0 && dockCount <= 0))
+                return false;
+            for (qint32 a = 0; a < areas; ++a) {
+                qint32 area = -1;
+                s >> area;
+                if (area < 0 || area > 3 || !readExtent(s) || !readExtent(s) ||
+                    !readDockArea(s, 0, dockCount))
+                    return false;
+            }
+            // the central size and the four corners
+            if (!skip(s, 2 * 4 + 4 * 4))
                 return false;
         } else if (section == ToolBarStateMarkerEx) {
             qint32 lines = -1;
@@ -150,6 +225,46 @@ bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCoun
             return false;
     }
     return true;
+}
+
+bool keepsWayIn(const QByteArray &state, bool menuBarShown)
+{
+    if (menuBarShown)
+        return true;
+    QDataStream s(state);
+    qint32 marker = 0, version = -1;
+    s >> marker >> version;
+    bool listed = false;
+    while (s.status() == QDataStream::Ok && !s.atEnd()) {
+        quint8 section = 0;
+        s >> section;
+        if (section == DockWidgetStateMarker) {
+            qint32 docks = -1;
+            s >> docks;
+            if (docks != 0 || !skip(s, 2 * 4 + 4 * 4))
+                return false;
+        } else if (section == ToolBarStateMarkerEx) {
+            qint32 lines = -1;
+            s >> lines;
+            for (qint32 l = 0; l < lines && s.status() == QDataStream::Ok; ++l) {
+                qint32 area = -1, items = -1;
+                s >> area >> items;
+                for (qint32 i = 0; i < items && s.status() == QDataStream::Ok; ++i) {
+                    QString name;
+                    quint8 shownOrientation = 0;
+                    s >> name >> shownOrientation;
+                    if (!skip(s, 4 + 4 + 8))
+                        return false;
+                    listed = true;
+                    if (shownOrientation & 1)
+                        return true;
+                }
+            }
+        } else {
+            return false;
+        }
+    }
+    return s.status() == QDataStream::Ok && !listed;
 }
 
 QSize windowSize(const QVariant &stored, const QSize &defaultSize)

@@ -16,8 +16,13 @@ namespace SavedState {
 
 bool isSplitterStateSane(const QByteArray &state, int widgetCount);
 bool isHeaderStateSane(const QByteArray &state, int sectionCount);
-// For a window without dock widgets, whose tool bars are given by count.
-bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCount);
+// For a window whose tool bars and dock widgets are given by count.
+bool isMainWindowStateSane(const QByteArray &state, int version, int toolBarCount,
+                           int dockCount = 0);
+// Whether a sane window state, once restored, still leaves the operator a
+// way to every action: a menu bar, or at least one tool bar shown. A state
+// that lists no tool bar leaves them as they are.
+bool keepsWayIn(const QByteArray &state, bool menuBarShown);
 
 // A stored window size, or the default when it is not a size or does not fit
 // the screens together.

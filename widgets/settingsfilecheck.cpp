@@ -1,12 +1,20 @@
 #include "settingsfilecheck.h"
 
+#include "filereader.h"
+#include "safefilewriter.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -461,8 +469,8 @@ QString copyNameFor(const QString &fileName)
 
 bool writeAtomically(const QString &name, const QByteArray &data, QString *error)
 {
-    QSaveFile file(name);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+    SafeFileWriter file(name);
+    if (file.open() && file.write(data) && file.commit())
         return true;
     *error = QStringLiteral("cannot write \"%1\": %2").arg(name, file.errorString());
     return false;
@@ -535,19 +543,31 @@ QByteArray withoutEntries(const QByteArray &ini, const QList<Entry> &entries)
 Outcome mendFile(const QString &fileName)
 {
     Outcome outcome;
+    // QSettings would open a FIFO or a device and wait, or read without end;
+    // a missing or merely unreadable file is only empty to it.
+    struct stat st;
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return outcome;
     // The lock QSettings itself takes while it writes the file.
     QLockFile lock(fileName + QStringLiteral(".lock"));
-    lock.tryLock(2000);
-    QFile file(fileName);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return outcome; // nothing to parse, or nothing QSettings could read either
-    const QByteArray original = file.readAll();
-    file.close();
+    if (S_ISREG(st.st_mode))
+        lock.tryLock(2000);
+    const FileReadResult in = readRegularFile(fileName, MaxFileBytes);
+    if (!in.ok) {
+        if (S_ISREG(st.st_mode) && st.st_size <= MaxFileBytes)
+            return outcome;
+        outcome.ok = false;
+        outcome.error = in.error;
+        qCritical("Settings file \"%s\" cannot be read: %s. The program starts with its "
+                  "defaults and keeps its settings for this session only.",
+                  qPrintable(fileName), qPrintable(in.error));
+        return outcome;
+    }
+    const QByteArray &original = in.data;
     outcome.removed = hostileEntries(original);
     if (outcome.removed.isEmpty())
         return outcome;
 
-    outcome.copyName = copyNameFor(fileName);
     QByteArray mended = withoutEntries(original, outcome.removed);
     // A removal can join what was apart (quotes across lines); go on until
     // nothing is left to refuse.
@@ -556,11 +576,18 @@ Outcome mendFile(const QString &fileName)
         outcome.removed += more;
         mended = withoutEntries(mended, more);
     }
-    if (!writeAtomically(outcome.copyName, original, &outcome.error) ||
-        !writeAtomically(fileName, mended, &outcome.error)) {
+    outcome.mended = mended;
+    outcome.copyName = copyNameFor(fileName);
+    const bool copied = writeAtomically(outcome.copyName, original, &outcome.error);
+    if (!copied || !writeAtomically(fileName, mended, &outcome.error)) {
+        // a copy is kept only beside a mended file
+        if (copied)
+            QFile::remove(outcome.copyName);
+        outcome.copyName.clear();
         outcome.ok = false;
         qCritical("Settings file \"%s\" holds values that would abort the program, and it "
-                  "cannot be mended: %s",
+                  "cannot be mended: %s. The program reads its settings from a mended copy "
+                  "and keeps them for this session only.",
                   qPrintable(fileName), qPrintable(outcome.error));
         return outcome;
     }
@@ -569,11 +596,42 @@ Outcome mendFile(const QString &fileName)
     return outcome;
 }
 
+QString userSettingsFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/') +
+           QCoreApplication::applicationName() + QStringLiteral(".ini");
+}
+
 Outcome mendUserSettings()
 {
-    // Opening a QSettings reads the file's sections but decodes no value yet.
-    const QString fileName = QSettings().fileName();
-    return mendFile(fileName);
+    Outcome outcome = mendFile(userSettingsFileName());
+    if (outcome.ok)
+        return outcome;
+    // Lives as long as the program: every QSettings() of it reads from there.
+    static QTemporaryDir *privateHome = nullptr;
+    if (!privateHome) {
+        privateHome = new QTemporaryDir();
+        qAddPostRoutine([] {
+            delete privateHome;
+            privateHome = nullptr;
+        });
+    }
+    const QString copy =
+        privateHome->filePath(QCoreApplication::organizationName() + QLatin1Char('/') +
+                              QCoreApplication::applicationName() + QStringLiteral(".ini"));
+    QString error;
+    if (!privateHome->isValid() || !QDir().mkpath(QFileInfo(copy).path()) ||
+        !writeAtomically(copy, outcome.mended, &error)) {
+        // Not even a private copy: the hostile values must still not be read,
+        // so the settings start empty under a path nothing can be created in.
+        qCritical("No private copy of the settings can be kept: %s", qPrintable(error));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QStringLiteral("/dev/null/grv480-monitor"));
+        return outcome;
+    }
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, privateHome->path());
+    return outcome;
 }
 
 } // namespace SettingsFileCheck

@@ -40,20 +40,32 @@ QString checkStreamedVariant(const QByteArray &bytes, bool qt4Stream);
 // The text without the given entries.
 QByteArray withoutEntries(const QByteArray &ini, const QList<Entry> &entries);
 
+// Larger settings files are none of this program's.
+const qint64 MaxFileBytes = 4 * 1024 * 1024;
+
 struct Outcome
 {
-    bool ok = true; // false: a hostile file could not be mended
+    bool ok = true; // false: the file could not be mended; mended holds what to read instead
     QList<Entry> removed;
-    QString copyName; // the file as it was, when anything was removed
-    QString error;
+    QString copyName;  // the file as it was, when anything was removed
+    QString error;     // why it could not be mended
+    QByteArray mended; // the text less the hostile entries (empty for a file that is no file)
 };
 
 // Keeps a copy of the file beside it (name with date and time), then replaces
 // the file, atomically, with its text less the hostile entries, and warns
-// about each. A file without hostile entries is not touched.
+// about each. A file without hostile entries is not touched. A path that is
+// not a regular file (FIFO, device, folder) or is oversized is not read at
+// all and cannot be mended either.
 Outcome mendFile(const QString &fileName);
 
-// The same for the settings file that a default QSettings of this program opens.
+// The file a default QSettings of this program opens, found without opening it
+// (QSettings reads the file as it is constructed, and would wait on a FIFO).
+QString userSettingsFileName();
+
+// The same for that file. When it cannot be mended, every default QSettings of
+// the program reads and writes a private copy of the mended text from then on,
+// so the hostile value is never decoded; the file itself stays as it is.
 Outcome mendUserSettings();
 
 } // namespace SettingsFileCheck

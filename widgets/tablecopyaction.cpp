@@ -29,14 +29,27 @@ QString TableCopyAction::selectionText() const
     QString text;
     int previousRow = -1;
     bool first = true;
+    bool wholeRow = false;
     for (const QModelIndex &index : qAsConst(indexes)) {
         if (m_view->isColumnHidden(index.column()) || m_view->isRowHidden(index.row()))
             continue;
+        if (index.row() != previousRow && selection->isRowSelected(index.row(), index.parent()))
+            wholeRow = true;
         if (!first)
             text += index.row() == previousRow ? QLatin1Char('\t') : QLatin1Char('\n');
-        text += index.data(Qt::DisplayRole).toString();
+        QString cell = m_cellText ? m_cellText(index) : QString();
+        text += cell.isNull() ? index.data(Qt::DisplayRole).toString() : cell;
         previousRow = index.row();
         first = false;
+    }
+    if (wholeRow && !m_titles.isEmpty()) {
+        QStringList titles;
+        const int columns = m_view->model()->columnCount();
+        for (int c = 0; c < columns; ++c) {
+            if (!m_view->isColumnHidden(c))
+                titles << m_titles.value(c);
+        }
+        text.prepend(titles.join(QLatin1Char('\t')) + QLatin1Char('\n'));
     }
     return text;
 }

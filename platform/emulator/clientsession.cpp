@@ -125,8 +125,8 @@ std::string ClientSession::brokenLimit() const
     const ClientLimits &lim = server.limits();
     const int64_t now = nowMs();
     if (state.evict)
-        return "quiet for " + std::to_string(now - state.lastMessageMs)
-               + " ms while all connections were taken";
+        return "made room for a new client while all connections were taken (last request "
+               + std::to_string(now - state.lastMessageMs) + " ms ago)";
     if (outBytes > lim.maxQueuedBytes)
         return std::to_string(outBytes) + " bytes of replies and data not read";
     if (in.pending() > 0 && now - lastInputMs > lim.partialMessageMs)

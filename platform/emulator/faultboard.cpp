@@ -1,5 +1,7 @@
 #include "faultboard.h"
 
+#include <algorithm>
+
 #include "protocol.h"
 
 #include <sstream>
@@ -123,6 +125,14 @@ int FaultBoard::command(const std::string &text, std::string *reply)
             }
         }
         *reply = os.str().empty() ? "no faults active\n" : os.str();
+        // The answer must fit one reply whatever was set; the rest is counted.
+        constexpr size_t kMaxListBytes = 512 * 1024;
+        if (reply->size() > kMaxListBytes) {
+            const size_t cut = reply->rfind('\n', kMaxListBytes) + 1;
+            const long rest = std::count(reply->begin() + long(cut), reply->end(), '\n');
+            reply->resize(cut);
+            *reply += "... and " + std::to_string(rest) + " more lines\n";
+        }
         return 0;
     }
     if (verb == "vanish" || verb == "appear") {
@@ -214,8 +224,18 @@ int FaultBoard::command(const std::string &text, std::string *reply)
     if (!applyChanges(&probe, int(ch), set, &why))
         return bad(why);
     std::lock_guard<std::mutex> lock(mutex);
+    // One entry per key of a target: a later set replaces the earlier value,
+    // so the board stays as small as the keys there are, however often it is set.
     auto &list = changes[m].set[int(ch)];
-    list.insert(list.end(), set.begin(), set.end());
+    for (const auto &kv : set) {
+        auto it = std::find_if(list.begin(), list.end(),
+                               [&kv](const std::pair<std::string, std::string> &e) {
+                                   return e.first == kv.first;
+                               });
+        if (it != list.end())
+            list.erase(it);
+        list.push_back(kv);
+    }
     ++ver;
     *reply = "set\n";
     return 0;

@@ -6,8 +6,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "defaultscenario.h"
 
@@ -77,18 +80,48 @@ const char *builtinScenarioText()
 
 bool loadScenarioFile(const std::string &path, Scenario *s, std::string *error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": cannot open the scenario file";
+    constexpr off_t kMaxBytes = 4 * 1024 * 1024;
+    // Without waiting for a FIFO's writer; what is not a regular file, or is
+    // larger than any scenario, is refused before a byte of it is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = path + ": cannot open the scenario file: " + std::strerror(errno);
         return false;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (ss.str().size() > 4 * 1024 * 1024) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = path + ": the scenario is not a regular file";
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size > kMaxBytes) {
         *error = path + ": the scenario file is too large";
+        ::close(fd);
         return false;
     }
-    return parseScenario(ss.str(), path, s, error);
+    std::string text;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = path + ": cannot read the scenario file: " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        text.append(buf, size_t(n));
+        // it may grow while it is read
+        if (text.size() > size_t(kMaxBytes)) {
+            *error = path + ": the scenario file is too large";
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    return parseScenario(text, path, s, error);
 }
 
 bool parseScenario(const std::string &text, const std::string &name, Scenario *out,

@@ -129,8 +129,22 @@ bool CrateServer::evictIdlest()
         if (!idlest || s->lastMessageMs < idlest->lastMessageMs)
             idlest = s;
     }
-    if (!idlest || grv480::proto::nowMs() - idlest->lastMessageMs < kMinQuietMs)
+    if (!idlest)
         return false;
+    if (grv480::proto::nowMs() - idlest->lastMessageMs < kMinQuietMs) {
+        // Every one of them is busy: the longest connected that holds no module
+        // goes, so that a crowd that keeps asking cannot lock a newcomer out.
+        // It may come back; a client that holds a module is never cut off.
+        idlest = nullptr;
+        for (SessionState *s : sessions) {
+            if (!s->holdsModule && !s->evict) {
+                idlest = s;
+                break;
+            }
+        }
+        if (!idlest)
+            return false;
+    }
     idlest->evict = true;
     return true;
 }

@@ -12,11 +12,14 @@
 namespace {
 
 const int IconSize = 32;
+// 2 draws the @2x pictures that high-DPI screens take: the same drawing at
+// twice the pixels, not an enlarged image.
+int Scale = 1;
 const QColor Outline(40, 48, 60);
 
 QImage canvas()
 {
-    QImage img(IconSize, IconSize, QImage::Format_ARGB32_Premultiplied);
+    QImage img(IconSize * Scale, IconSize * Scale, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     return img;
 }
@@ -24,6 +27,7 @@ QImage canvas()
 void begin(QPainter &p)
 {
     p.setRenderHint(QPainter::Antialiasing, true);
+    p.scale(Scale, Scale);
 }
 
 QImage drawConfigure()
@@ -219,6 +223,37 @@ QImage drawRecord()
     return img;
 }
 
+// The trace of a signal running on with the red dot of a running recording:
+// every sample, not the results.
+QImage drawMeasurementRecord()
+{
+    QImage img = canvas();
+    QPainter p(&img);
+    begin(p);
+    p.setPen(QPen(Outline, 1.2));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRoundedRect(QRectF(1.5, 5.5, 27, 19), 2, 2);
+    QPainterPath wave;
+    for (int i = 0; i <= 40; ++i) {
+        const qreal x = 4.0 + 22.0 * i / 40;
+        const qreal y = 15.0 - 6.0 * qSin(2 * M_PI * 2.5 * i / 40) * (0.55 + 0.45 * i / 40);
+        if (i == 0)
+            wave.moveTo(x, y);
+        else
+            wave.lineTo(x, y);
+    }
+    p.setPen(QPen(QColor(30, 90, 200), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(wave);
+    QRadialGradient g(QPointF(23.5, 23.5), 8);
+    g.setColorAt(0, QColor(255, 110, 100));
+    g.setColorAt(1, QColor(190, 20, 20));
+    p.setPen(QPen(QColor(110, 10, 10), 1.2));
+    p.setBrush(g);
+    p.drawEllipse(QPointF(24.5, 24.5), 6.5, 6.5);
+    return img;
+}
+
 QImage drawLoad()
 {
     QImage img = canvas();
@@ -380,15 +415,20 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     bool ok = true;
-    ok &= save(drawConfigure(), root + "/icons/configure.png");
-    ok &= save(drawClear(), root + "/icons/clear.png");
-    ok &= save(drawRefresh(), root + "/icons/refresh.png");
-    ok &= save(drawSave(), root + "/icons/file_save.png");
-    ok &= save(drawLoad(), root + "/icons/file_load.png");
-    ok &= save(drawMeasurementSave(), root + "/icons/measurement_save.png");
-    ok &= save(drawRecord(), root + "/icons/record.png");
-    ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru.png");
-    ok &= save(drawUkFlag(), root + "/qttrans/lang/en.png");
+    for (Scale = 1; Scale <= 2; ++Scale) {
+        const QString x = Scale == 1 ? QString() : QStringLiteral("@%1x").arg(Scale);
+        ok &= save(drawConfigure(), root + "/icons/configure" + x + ".png");
+        ok &= save(drawClear(), root + "/icons/clear" + x + ".png");
+        ok &= save(drawRefresh(), root + "/icons/refresh" + x + ".png");
+        ok &= save(drawSave(), root + "/icons/file_save" + x + ".png");
+        ok &= save(drawLoad(), root + "/icons/file_load" + x + ".png");
+        ok &= save(drawMeasurementSave(), root + "/icons/measurement_save" + x + ".png");
+        ok &= save(drawRecord(), root + "/icons/record" + x + ".png");
+        ok &= save(drawMeasurementRecord(), root + "/icons/measurement_record" + x + ".png");
+        ok &= save(drawRussianFlag(), root + "/qttrans/lang/ru" + x + ".png");
+        ok &= save(drawUkFlag(), root + "/qttrans/lang/en" + x + ".png");
+    }
+    Scale = 1;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         ok &= save(drawAppIcon(size),
                    root + QStringLiteral("/icons/app/grv480-monitor-%1.png").arg(size));

@@ -14,13 +14,20 @@ namespace {
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 }
 
-Qt::GlobalColor channelColor(int row)
+QColor channelColor(int channelIndex)
 {
-    static const Qt::GlobalColor colors[] = {Qt::blue,     Qt::red,        Qt::darkGreen,
-                                             Qt::magenta,  Qt::darkCyan,   Qt::darkYellow,
-                                             Qt::darkGray, Qt::black};
-    const int n = int(sizeof(colors) / sizeof(colors[0]));
-    return colors[((row % n) + n) % n];
+    // Mid-light colours, readable on white and on a dark background alike
+    // (contrast at least 2.5:1 and 3.5:1), that stay apart also as seen with
+    // the common colour-vision deficiencies (simulated protanopia, deuteranopia
+    // and tritanopia): the first four are Okabe and Ito's, the others were
+    // added one by one, each as far from those before it as could be found.
+    // The channels used most, the first ones, differ most.
+    static const QRgb colors[ChannelColorCount] = {
+        0x0072b2, 0xd55e00, 0x009e73, 0xcc79a7, 0x9999ff, 0x995577, 0xaa4422, 0x8866ff,
+        0x99aa55, 0x447744, 0xcc1199, 0x888844, 0x8811ff, 0x7788cc, 0xff6688, 0xdd8800,
+    };
+    const int n = ChannelColorCount;
+    return QColor(colors[((channelIndex % n) + n) % n]);
 }
 
 int shortLedState(int uxState)
@@ -86,8 +93,8 @@ Udiff udiff(const TGRV480MeasValue &ux, const TGRV480MeasValue &uref, double ran
     d.value.value = ux.value - uref.value;
     // A NaN difference fails the comparison and so never passes.
     d.pass = 3.0 * rangeMv > std::fabs(d.value.value * 1000.0);
-    const bool keepState = ux.state == GRV480_MV_NOT_MEASURED || ux.state == GRV480_MV_NO_VALUE
-            || (ux.state == GRV480_MV_VALID && uref.state == GRV480_MV_VALID);
+    const bool keepState = ux.state == GRV480_MV_NOT_MEASURED || ux.state == GRV480_MV_NO_VALUE ||
+                           (ux.state == GRV480_MV_VALID && uref.state == GRV480_MV_VALID);
     if (!keepState) {
         d.value.state = GRV480_MV_UNDETERMINED;
         d.value.valid = 0;

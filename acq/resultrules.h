@@ -3,6 +3,7 @@
 
 #include "grv480api.h"
 
+#include <QColor>
 #include <QString>
 #include <Qt>
 
@@ -21,8 +22,12 @@ enum class CellLook {
     Alarm        // red text on the default background
 };
 
-// Pen of both graphs and text colour of the channel cell of a table row.
-Qt::GlobalColor channelColor(int row);
+// Colour of a channel (index 0 to 15, channel 1 to 16) wherever it is drawn:
+// its graphs, its cell in the results table, the cursor read-out and exported
+// pictures. A channel keeps its colour whatever other channels are enabled.
+// Outside 0 to 15 the index wraps around.
+QColor channelColor(int channelIndex);
+constexpr int ChannelColorCount = 16;
 
 // An error code that says the crate server or the link to it failed, not the
 // module or the request: the connection lamp then shows the link as lost.
