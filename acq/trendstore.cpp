@@ -197,7 +197,9 @@ void TrendStore::compact()
         }
     }
     // The capacity stays: the kept grow back to the limit, which it is.
-    m_blocksPerSlot *= 2;
+    // Saturating: a store that merged thirty times over has slots wide enough.
+    if (m_blocksPerSlot <= std::numeric_limits<int>::max() / 2)
+        m_blocksPerSlot *= 2;
 }
 
 void TrendStore::series(int channel, Quantity q, QVector<double> &keys,

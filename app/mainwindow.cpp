@@ -160,7 +160,10 @@ MainWindow::MainWindow(QWidget *parent)
     if (!firstStart) {
         const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
         // One dock widget: the event log, made with the sensor columns below.
-        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1))
+        // A state that would leave no tool bar and no menu bar is no way to
+        // start: nothing would lead to the actions.
+        if (SavedState::isMainWindowStateSane(state, 0, findChildren<QToolBar *>().size(), 1)
+            && SavedState::keepsWayIn(state, menuBar()->isVisibleTo(this)))
             restoreState(state, 0);
     }
     const QSize size =
@@ -338,7 +341,7 @@ void MainWindow::buildTableHeader()
         ui->paramsTable->setColumnWidth(c, LedColumnWidth);
     // Lamps go to the clipboard by colour, under the titles, as the export writes them.
     auto *copy = new TableCopyAction(ui->paramsTable);
-    copy->setColumnTitles(MeasurementTable::resultColumnTitles());
+    copy->setColumnTitles(MeasurementTable::tableColumnTitles());
     copy->setCellText([table = ui->paramsTable](const QModelIndex &index) {
         const auto *lamp =
             qobject_cast<CondLedIndicator *>(table->cellWidget(index.row(), index.column()));
@@ -406,6 +409,8 @@ void MainWindow::changeEvent(QEvent *event)
         ui->modulesList->setItemText(i, moduleTitle(modules.at(i)));
     if (measurement)
         measurement->retranslate();
+    if (recording)
+        recording->retranslate();
     // The numbers on screen follow the new locale.
     updateUiState();
     if (lastBlock)
@@ -882,9 +887,11 @@ void MainWindow::showBlock(QSharedPointer<DataBlockProcessor::DataBlock> block)
     trendPlot->store().append(QDateTime::currentMSecsSinceEpoch() / 1000.0,
                               TrendStore::valuesOf(*block, channels));
     trendPlot->markDirty();
-    // Held, the view stays as it is; recording goes on with every block.
+    // Held, the view stays as it is; recording and the limit watch go on
+    // with every block.
     if (hold->isHeld()) {
         hold->blockArrived(block);
+        sensorColumns->showBlock(*block, true);
         measurement->blockReceived(block);
         return;
     }

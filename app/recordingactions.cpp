@@ -23,15 +23,21 @@
 namespace {
 
 const char SettingsGroup[] = "MeasurementRecording";
+
+// How the recording says its last run ended when the window closes.
+RunEnd windowClosed()
+{
+    return RunEnd{0, QStringLiteral("Окно закрыто")};
+}
 const char DirKey[] = "Dir";
 
 QString sizeText(qint64 bytes)
 {
     if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 КиБ").arg(bytes / 1024);
+        return RecordingActions::tr("%1 КиБ").arg(bytes / 1024);
     if (bytes < qint64(1024) * 1024 * 1024)
-        return QStringLiteral("%1 МиБ").arg(QLocale().toString(bytes / 1048576.0, 'f', 1));
-    return QStringLiteral("%1 ГиБ").arg(QLocale().toString(bytes / 1073741824.0, 'f', 2));
+        return RecordingActions::tr("%1 МиБ").arg(QLocale().toString(bytes / 1048576.0, 'f', 1));
+    return RecordingActions::tr("%1 ГиБ").arg(QLocale().toString(bytes / 1073741824.0, 'f', 2));
 }
 
 QString durationText(double seconds)
@@ -51,15 +57,14 @@ RecordingActions::RecordingActions(QMainWindow *window, DataBlockProcessor *proc
     , window(window)
     , processor(processor)
     , describe(std::move(describer))
-    , recordAct(new QAction(QIcon(QStringLiteral(":/icons/measurement_record.png")),
-                            QStringLiteral("Запись измерения"), window))
+    , recordAct(
+          new QAction(QIcon(QStringLiteral(":/icons/measurement_record.png")), QString(), window))
     , label(new QLabel(window))
 {
     recordAct->setObjectName(QStringLiteral("actionRecordMeasurement"));
     recordAct->setCheckable(true);
     recordAct->setShortcut(QKeySequence(Qt::Key_F9));
-    recordAct->setToolTip(
-        QStringLiteral("Запись измерения: все отсчёты всех каналов в файл HDF5 (F9)"));
+    retranslate();
     window->statusBar()->addPermanentWidget(label);
     label->setObjectName(QStringLiteral("recordingLabel"));
     label->hide();
@@ -78,9 +83,17 @@ RecordingActions::RecordingActions(QMainWindow *window, DataBlockProcessor *proc
         Qt::DirectConnection);
 }
 
+void RecordingActions::retranslate()
+{
+    recordAct->setText(tr("Запись измерения"));
+    recordAct->setToolTip(tr("Запись измерения: все отсчёты всех каналов в файл HDF5 (F9)"));
+    if (rec.isActive())
+        updateLabel();
+}
+
 RecordingActions::~RecordingActions()
 {
-    rec.stop(RunEnd{0, QStringLiteral("Окно закрыто")});
+    rec.stop(windowClosed());
 }
 
 QString RecordingActions::defaultFileName(const QString &serial, const QDateTime &localTime)
@@ -99,11 +112,11 @@ QString RecordingActions::timeLeftText(qint64 freeBytes, double bytesPerSecond)
         return QString();
     const double seconds = freeBytes / bytesPerSecond;
     if (seconds >= 48 * 3600.0)
-        return QStringLiteral("%1 сут").arg(qint64(seconds / 86400));
+        return tr("%1 сут").arg(qint64(seconds / 86400));
     const qint64 minutes = qint64(seconds / 60);
     if (minutes >= 60)
-        return QStringLiteral("%1 ч %2 мин").arg(minutes / 60).arg(minutes % 60);
-    return QStringLiteral("%1 мин").arg(minutes);
+        return tr("%1 ч %2 мин").arg(minutes / 60).arg(minutes % 60);
+    return tr("%1 мин").arg(minutes);
 }
 
 void RecordingActions::setChecked(bool on)
@@ -128,8 +141,8 @@ void RecordingActions::toggled(bool on)
     const QString name = defaultFileName(describe().moduleSerial, QDateTime::currentDateTime());
     // The recorder refuses an existing file itself, with its own message.
     QString path = QFileDialog::getSaveFileName(
-        window, QStringLiteral("Запись измерения"), QDir(dir).filePath(name),
-        QStringLiteral("HDF5 (*.h5)"), nullptr, QFileDialog::DontConfirmOverwrite);
+        window, tr("Запись измерения"), QDir(dir).filePath(name),
+        tr("Запись измерения, HDF5 (*.h5)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         setChecked(false);
         return;
@@ -148,9 +161,8 @@ bool RecordingActions::startRecording(const QString &path)
     QString error;
     if (!rec.start(o, &error)) {
         setChecked(false);
-        QMessageBox::critical(window, QStringLiteral("Ошибка"),
-                              QStringLiteral("Запись измерения не начата.\n%1").arg(error),
-                              QMessageBox::Ok);
+        QMessageBox::critical(window, tr("Ошибка"),
+                              tr("Запись измерения не начата.\n%1").arg(error), QMessageBox::Ok);
         return false;
     }
     // A run already going on is recorded from its next block.
@@ -176,7 +188,7 @@ void RecordingActions::stopRecording(const RunEnd &end)
     const MeasurementRecorder::Stats s = rec.stats();
     if (!s.file.isEmpty())
         window->statusBar()->showMessage(
-            QStringLiteral("Запись измерения завершена: %1, %2")
+            tr("Запись измерения завершена: %1, %2")
                 .arg(QFileInfo(s.file).fileName(), durationText(s.seconds)),
             10000);
     if (!ok && !error.isEmpty())
@@ -191,9 +203,10 @@ void RecordingActions::onRecorderStopped(const QString &message)
     setChecked(false);
     label->hide();
     emit recordingStopped(message);
-    QMessageBox::critical(window, QStringLiteral("Ошибка"),
-                          message + QStringLiteral("\nЗапись измерения остановлена; записанное "
-                                                   "сохранено в файле. Сбор данных продолжается."),
+    QMessageBox::critical(window, tr("Ошибка"),
+                          tr("%1\nЗапись измерения остановлена; записанное сохранено в "
+                             "файле. Сбор данных продолжается.")
+                              .arg(message),
                           QMessageBox::Ok);
 }
 
@@ -224,7 +237,7 @@ void RecordingActions::windowClosing()
     if (processor->thread()->isRunning() && processor->thread() != QThread::currentThread())
         QMetaObject::invokeMethod(
             processor, [] {}, Qt::BlockingQueuedConnection);
-    stopRecording(RunEnd{0, QStringLiteral("Окно закрыто")});
+    stopRecording(windowClosed());
 }
 
 void RecordingActions::updateLabel()
@@ -235,11 +248,11 @@ void RecordingActions::updateLabel()
         return;
     }
     QString text =
-        QStringLiteral("Запись: %1 · %2 · %3")
+        tr("Запись: %1 · %2 · %3")
             .arg(QFileInfo(s.file).fileName(), durationText(s.seconds), sizeText(s.bytesOnDisk));
     const QString left = timeLeftText(s.freeBytes, s.bytesPerSecond);
     if (!left.isEmpty())
-        text += QStringLiteral(" · места на %1").arg(left);
+        text += tr(" · места на %1").arg(left);
     label->setText(text);
     label->setToolTip(QDir::toNativeSeparators(s.file));
     label->show();

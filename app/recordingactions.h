@@ -39,6 +39,7 @@ public:
     bool startRecording(const QString &path);
     void stopRecording(const RunEnd &end);
 
+    void retranslate();
     void runStarted(quint64 runId);
     void runEnded(const RunEnd &end);
     // The window closes: what the processor still holds is recorded, then the file is closed.

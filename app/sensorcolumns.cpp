@@ -267,7 +267,7 @@ void SensorColumns::colourRow(int row, LimitMonitor::State state)
     }
 }
 
-void SensorColumns::showBlock(const DataBlockProcessor::DataBlock &block)
+void SensorColumns::showBlock(const DataBlockProcessor::DataBlock &block, bool held)
 {
     if (!cfg)
         return;
@@ -283,27 +283,30 @@ void SensorColumns::showBlock(const DataBlockProcessor::DataBlock &block)
         row.lastDc = c->dc;
         QTableWidgetItem *valueCell = table->item(r, ValueColumn);
         QTableWidgetItem *unitCell = table->item(r, UnitColumn);
-        if (s.hasSensor()) {
-            bool outside = false;
-            const double v = s.value(c->dc, &outside);
-            const double ac = s.acValue(c->dc, c->ac);
-            QString text = ResultRules::formatFixed(v, ValueDecimals) + QStringLiteral(" / ") +
-                           ResultRules::formatFixed(ac, ValueDecimals);
-            if (outside)
-                text += QStringLiteral(" *");
-            valueCell->setText(text);
-            valueCell->setToolTip(outside ? tr("Вне диапазона градуировки: значение продолжено "
-                                               "по крайнему участку таблицы")
-                                          : tr("DC / AC"));
-            const bool due = s.nextCalibrationDate.isValid() && s.nextCalibrationDate < today;
-            unitCell->setText(due ? s.unit + QStringLiteral(" (!)") : s.unit);
-            unitCell->setToolTip(
-                due ? tr("Срок градуировки датчика «%1» истёк %2")
-                          .arg(s.sensorName, s.nextCalibrationDate.toString(Qt::ISODate))
-                    : s.sensorName);
-        } else {
-            valueCell->setText(QString());
-            unitCell->setText(QString());
+        // Held, the cells stay as they are; the limits are watched all the same.
+        if (!held) {
+            if (s.hasSensor()) {
+                bool outside = false;
+                const double v = s.value(c->dc, &outside);
+                const double ac = s.acValue(c->dc, c->ac);
+                QString text = ResultRules::formatFixed(v, ValueDecimals) + QStringLiteral(" / ") +
+                               ResultRules::formatFixed(ac, ValueDecimals);
+                if (outside)
+                    text += QStringLiteral(" *");
+                valueCell->setText(text);
+                valueCell->setToolTip(outside ? tr("Вне диапазона градуировки: значение продолжено "
+                                                   "по крайнему участку таблицы")
+                                              : tr("DC / AC"));
+                const bool due = s.nextCalibrationDate.isValid() && s.nextCalibrationDate < today;
+                unitCell->setText(due ? s.unit + QStringLiteral(" (!)") : s.unit);
+                unitCell->setToolTip(due ? tr("Срок градуировки датчика «%1» истёк %2")
+                                                   .arg(s.sensorName,
+                                                        s.nextCalibrationDate.toString(Qt::ISODate))
+                                         : s.sensorName);
+            } else {
+                valueCell->setText(QString());
+                unitCell->setText(QString());
+            }
         }
         if (row.monitor.limits().isActive()) {
             const LimitMonitor::State before = row.monitor.state();
@@ -311,16 +314,20 @@ void SensorColumns::showBlock(const DataBlockProcessor::DataBlock &block)
             const LimitMonitor::State after = row.monitor.update(value);
             if (after != before)
                 reportLimit(r, before, after, value);
-            colourRow(r, after);
+            if (!held)
+                colourRow(r, after);
             worst = std::max(worst, int(after.level));
         }
     }
-    if (worst < 0)
+    if (held) {
+        // the lamp belongs to the view
+    } else if (worst < 0) {
         lamp->setState(CondLedIndicator::Grey);
-    else
+    } else {
         lamp->setState(worst == LimitMonitor::Alarm     ? CondLedIndicator::Red
                        : worst == LimitMonitor::Warning ? CondLedIndicator::Yellow
                                                         : CondLedIndicator::Green);
+    }
 
     if (channelDialog) {
         for (int r = 0; r < n; ++r) {

@@ -50,7 +50,9 @@ public:
 
     void setConfig(const QSharedPointer<DeviceConfig> &config);
     void clear();
-    void showBlock(const DataBlockProcessor::DataBlock &block);
+    // Held, the cells, colours and lamp stay as they are while the limits
+    // are still watched and their events logged.
+    void showBlock(const DataBlockProcessor::DataBlock &block, bool held = false);
     // The samples a row's time graph shows: the block's own (mV), or the
     // values in the unit while the plot is switched to the units.
     QVector<double> plotValues(int row, const QVector<double> &mv) const;

@@ -1,6 +1,5 @@
 #include "measurementexport.h"
 
-#include <QCoreApplication>
 #include "decimalaxis.h"
 #include "envelopegraph.h"
 #include "resultrules.h"
@@ -10,6 +9,7 @@
 #include <qcustomplot.h>
 
 #include "fileerror.h"
+#include "hdf5attributes.h"
 #include "safefilewriter.h"
 
 #include <QCoreApplication>
@@ -308,59 +308,14 @@ std::mutex &hdf5Mutex()
     return m;
 }
 
-// Closes an HDF5 identifier with its own close function when it goes.
-class H5Id
-{
-public:
-    H5Id(hid_t id, herr_t (*close)(hid_t))
-        : id(id)
-        , closeFn(close)
-    {
-    }
-    ~H5Id() { close(); }
-    H5Id(const H5Id &) = delete;
-    H5Id &operator=(const H5Id &) = delete;
-    bool valid() const { return id >= 0; }
-    operator hid_t() const { return id; }
-    bool close()
-    {
-        const bool ok = id < 0 || closeFn(id) >= 0;
-        id = -1;
-        return ok;
-    }
+using H5Id = Hdf5::Id;
+using Hdf5::doubleAttribute;
+using Hdf5::stringAttribute;
 
-private:
-    hid_t id;
-    herr_t (*closeFn)(hid_t);
-};
-
-// Text as a variable-length UTF-8 string, which h5py and most readers return
-// as text; a fixed-length one comes back as bytes.
-bool stringAttribute(hid_t owner, const char *name, const QString &value)
-{
-    const QByteArray u = value.toUtf8();
-    H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
-    if (!type.valid() || H5Tset_size(type, H5T_VARIABLE) < 0 ||
-        H5Tset_cset(type, H5T_CSET_UTF8) < 0)
-        return false;
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    const char *text = u.constData();
-    return attr.valid() && H5Awrite(attr, type, &text) >= 0;
-}
-
+// The channel and slot numbers as the export has always stored them: 32 bits.
 bool integerAttribute(hid_t owner, const char *name, int value)
 {
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, H5T_STD_I32LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, H5T_NATIVE_INT, &value) >= 0;
-}
-
-bool numberAttribute(hid_t owner, const char *name, double value)
-{
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
+    return Hdf5::intAttribute(owner, name, value, H5T_STD_I32LE);
 }
 
 // The sensor of a channel group, when it has one: name, unit, scaling, zero
@@ -374,8 +329,8 @@ bool sensorAttributes(hid_t group, const MeasurementSnapshot &s, int row)
     return stringAttribute(group, "sensor", c.sensorName) &&
            stringAttribute(group, "unit", c.unit) &&
            stringAttribute(group, "scaling", c.scaling.toText()) &&
-           numberAttribute(group, "zero", c.zeroSet ? c.zero : 0.0) &&
-           numberAttribute(group, "value_dc", v.dc) && numberAttribute(group, "value_ac", v.ac);
+           doubleAttribute(group, "zero", c.zeroSet ? c.zero : 0.0) &&
+           doubleAttribute(group, "value_dc", v.dc) && doubleAttribute(group, "value_ac", v.ac);
 }
 
 // One 1-D dataset of doubles, written in slabs so that a cancel is heard.
@@ -438,8 +393,8 @@ bool writeHdf5Content(hid_t file, const MeasurementSnapshot &s, Progress *p, boo
                    H5Gclose);
         const DataBlockProcessor::ChResult &ch = *c.result;
         if (!group.valid() || !integerAttribute(group, "channel", c.number) ||
-            !numberAttribute(group, "range_mV", ch.rangeMv) ||
-            !numberAttribute(group, "dc_mV", ch.dc) || !numberAttribute(group, "ac_mV", ch.ac) ||
+            !doubleAttribute(group, "range_mV", ch.rangeMv) ||
+            !doubleAttribute(group, "dc_mV", ch.dc) || !doubleAttribute(group, "ac_mV", ch.ac) ||
             !sensorAttributes(group, s, c.row) ||
             !axis(group, "time", "ms",
                   ch.sampleInterval == first->sampleInterval &&
@@ -505,7 +460,8 @@ Result writeHdf5(const MeasurementSnapshot &s, const QString &path, Progress *p)
     if (!ok) {
         // the library keeps the system's reason in errno when it has one
         r.error = fileError(path, writeErrno ? fileErrorText(writeErrno)
-                                             : QCoreApplication::translate("MeasurementExport", "ошибка записи HDF5"));
+                                             : QCoreApplication::translate("MeasurementExport",
+                                                                           "ошибка записи HDF5"));
         return r;
     }
     r.ok = staged.commit();
@@ -552,9 +508,6 @@ PlotView viewOf(const QCustomPlot *plot, bool spectrum)
 
 QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
 {
-    const auto tr = [](const char *text) {
-        return QCoreApplication::translate("MeasurementExport", text);
-    };
     auto *plot = new QCustomPlot;
     plot->setAttribute(Qt::WA_DontShowOnScreen);
     plot->resize(view.size.isValid() && !view.size.isEmpty() ? view.size : QSize(800, 500));
@@ -565,8 +518,10 @@ QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
 
     const QString when =
         s.blockTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    QString title = tr("Модуль %1, блок %2").arg(s.moduleSerial, when);
-    title += view.spectrum ? tr(" — спектр") : tr(" — сигнал");
+    QString title = QCoreApplication::translate("MeasurementExport", "Модуль %1, блок %2")
+                        .arg(s.moduleSerial, when);
+    title += view.spectrum ? QCoreApplication::translate("MeasurementExport", " — спектр")
+                           : QCoreApplication::translate("MeasurementExport", " — сигнал");
     QFont titleFont = plot->font();
     titleFont.setBold(true);
     plot->plotLayout()->insertRow(0);
@@ -589,7 +544,7 @@ QCustomPlot *buildPlot(const MeasurementSnapshot &s, const PlotView &view)
             const int ch = r < s.channelNumbers.size() ? s.channelNumbers.at(r) : 0;
             auto *g = new EnvelopeGraph(plot->xAxis, plot->yAxis);
             g->setPen(QPen(ResultRules::channelColor(ch - 1)));
-            g->setName(tr("Канал %1").arg(ch));
+            g->setName(QCoreApplication::translate("MeasurementExport", "Канал %1").arg(ch));
             if (view.spectrum)
                 g->setSource(1.0, c.freqStep, c.spectrum);
             else
@@ -605,10 +560,10 @@ Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QStrin
     // Drawn into the writer's device rather than by the plot library's own
     // savePng/savePdf, which write by name and report no failed write.
     Result r;
+    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
     SafeFileWriter file(path);
     if (!file.open()) {
         r.error = fileError(path, file.errorString());
-    const std::unique_ptr<QCustomPlot> plot(buildPlot(s, view));
         return r;
     }
     bool drawn = false;
@@ -637,7 +592,8 @@ Result savePlot(const MeasurementSnapshot &s, const PlotView &view, const QStrin
         drawn = image.save(file.device(), "PNG");
     }
     if (!drawn && file.errorString().isEmpty()) {
-        r.error = fileError(path, QCoreApplication::translate("MeasurementExport", "график не удалось отрисовать"));
+        r.error = fileError(
+            path, QCoreApplication::translate("MeasurementExport", "график не удалось отрисовать"));
         return r;
     }
     if (!file.commit()) {

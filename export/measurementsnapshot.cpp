@@ -160,6 +160,14 @@ QStringList resultColumnTitles()
             QStringLiteral("Ед.")};
 }
 
+QStringList tableColumnTitles()
+{
+    const QStringList all = resultColumnTitles();
+    QStringList t = all.mid(0, 18);
+    t << QStringLiteral("Значение") << all.constLast();
+    return t;
+}
+
 PhysicalValue physicalValue(const MeasurementSnapshot &s, int r)
 {
     PhysicalValue v{qQNaN(), qQNaN(), QString()};

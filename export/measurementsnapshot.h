@@ -57,6 +57,9 @@ QVector<QStringList> headerRows(const MeasurementSnapshot &s);
 
 // Leaf titles of the results table, a top section's title before its leaves.
 QStringList resultColumnTitles();
+// The results table's own columns as Ctrl+C copies them: the export's titles
+// up to ENOB, then the sensor value (DC / AC in one cell) and its unit.
+QStringList tableColumnTitles();
 // One row per channel result, in the order of resultColumnTitles().
 QVector<QStringList> resultRows(const MeasurementSnapshot &s);
 

@@ -22,16 +22,15 @@ std::function<void(const QString &)> &readHook()
     return hook;
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FileReader", text);
-}
-
 QString tooLarge(qint64 size, qint64 maxBytes)
 {
     if (size < 0)
-        return tr("Файл больше допустимых %1 байт").arg(maxBytes);
-    return tr("Файл слишком велик: %1 байт, допустимо не более %2").arg(size).arg(maxBytes);
+        return QCoreApplication::translate("FileReader", "Файл больше допустимых %1 байт")
+            .arg(maxBytes);
+    return QCoreApplication::translate("FileReader",
+                                       "Файл слишком велик: %1 байт, допустимо не более %2")
+        .arg(size)
+        .arg(maxBytes);
 }
 
 bool writeAllTo(int fd, const QByteArray &bytes)
@@ -72,11 +71,13 @@ FileReadResult readRegularFile(const QString &path, qint64 maxBytes)
         if (S_ISDIR(st.st_mode))
             r.error = fileErrorText(EISDIR);
         else if (S_ISFIFO(st.st_mode))
-            r.error = tr("Это канал (FIFO), а не обычный файл");
+            r.error =
+                QCoreApplication::translate("FileReader", "Это канал (FIFO), а не обычный файл");
         else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-            r.error = tr("Это устройство, а не обычный файл");
+            r.error =
+                QCoreApplication::translate("FileReader", "Это устройство, а не обычный файл");
         else
-            r.error = tr("Это не обычный файл");
+            r.error = QCoreApplication::translate("FileReader", "Это не обычный файл");
         ::close(fd);
         return r;
     }

@@ -61,22 +61,17 @@ SafeFileWriter::FaultInjection faultNow()
     return currentFault();
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SafeFileWriter", text);
-}
-
 QString notRegularReason(mode_t mode)
 {
     if (S_ISDIR(mode))
         return fileErrorText(EISDIR);
     if (S_ISFIFO(mode))
-        return tr("Это канал (FIFO), а не обычный файл");
+        return QCoreApplication::translate("SafeFileWriter", "Это канал (FIFO), а не обычный файл");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return tr("Это устройство, а не обычный файл");
+        return QCoreApplication::translate("SafeFileWriter", "Это устройство, а не обычный файл");
     if (S_ISSOCK(mode))
-        return tr("Это сокет, а не обычный файл");
-    return tr("Это не обычный файл");
+        return QCoreApplication::translate("SafeFileWriter", "Это сокет, а не обычный файл");
+    return QCoreApplication::translate("SafeFileWriter", "Это не обычный файл");
 }
 
 // The file a path leads to: symlinks followed, even dangling ones, so that
@@ -282,7 +277,7 @@ qint64 SafeFileWriter::writeBuffered(const char *data, qint64 len)
     if (m_failed)
         return -1;
     if (m_fd < 0) {
-        failWith(tr("Файл не открыт"));
+        failWith(QCoreApplication::translate("SafeFileWriter", "Файл не открыт"));
         return -1;
     }
     if (len >= BufferBytes) {
@@ -345,7 +340,9 @@ bool SafeFileWriter::commit()
     if (m_committed)
         return true;
     if (m_fd < 0)
-        return failWith(m_error.isEmpty() ? tr("Файл не открыт") : m_error);
+        return failWith(m_error.isEmpty()
+                            ? QCoreApplication::translate("SafeFileWriter", "Файл не открыт")
+                            : m_error);
     if (!flushBuffer()) {
         removeTemp();
         return false;

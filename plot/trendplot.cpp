@@ -3,6 +3,7 @@
 #include "envelopegraph.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QMenu>
 #include <QSettings>
@@ -89,11 +90,11 @@ QString TrendPlot::quantityName(TrendStore::Quantity q)
     case TrendStore::Enob:
         return tr("ENOB, бит");
     case TrendStore::Ux:
-        return QStringLiteral("Ux, В");
+        return tr("Ux, В");
     case TrendStore::Udiff:
-        return QStringLiteral("Udiff, В");
+        return tr("Udiff, В");
     case TrendStore::Ucm:
-        return QStringLiteral("Ucm, В");
+        return tr("Ucm, В");
     default:
         return QString();
     }

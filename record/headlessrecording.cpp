@@ -34,7 +34,8 @@ QString hms(double seconds)
 
 QString moduleError(const QString &what, int err)
 {
-    return QStringLiteral("%1. Ошибка %2: %3").arg(what, QString::number(err), apiErrorText(err));
+    return HeadlessRecording::tr("%1. Ошибка %2: %3")
+        .arg(what, QString::number(err), apiErrorText(err));
 }
 
 } // namespace
@@ -65,12 +66,12 @@ QVector<int> HeadlessRecording::parseChannels(const QString &text, QString *erro
         const int a = ends.value(0).toInt(&ok1);
         const int b = ends.size() == 2 ? ends.at(1).toInt(&ok2) : a;
         if (ends.size() > 2 || !ok1 || !ok2 || a < 1 || b > DeviceConfig::ChannelCount || a > b) {
-            *error = QStringLiteral("неверный список каналов \"%1\" (каналы 1..16)").arg(text);
+            *error = tr("неверный список каналов \"%1\" (каналы 1..16)").arg(text);
             return {};
         }
         for (int c = a; c <= b; ++c) {
             if (out.contains(c)) {
-                *error = QStringLiteral("канал %1 указан дважды").arg(c);
+                *error = tr("канал %1 указан дважды").arg(c);
                 return {};
             }
             out.append(c);
@@ -142,11 +143,11 @@ bool HeadlessRecording::parseArguments(const QStringList &argv, quint16 defaultP
             QStringLiteral("--port"),      QStringLiteral("--split-size"),
             QStringLiteral("--split-time")};
         if (!withValue.contains(opt)) {
-            *error = QStringLiteral("неизвестный параметр %1").arg(opt);
+            *error = tr("неизвестный параметр %1").arg(opt);
             return false;
         }
         if (i + 1 >= argv.size()) {
-            *error = QStringLiteral("у параметра %1 нет значения").arg(opt);
+            *error = tr("у параметра %1 нет значения").arg(opt);
             return false;
         }
         const QString v = argv.at(++i);
@@ -182,7 +183,7 @@ bool HeadlessRecording::parseArguments(const QStringList &argv, quint16 defaultP
             ok = a->splitMs > 0;
         }
         if (!ok) {
-            *error = QStringLiteral("неверное значение %1 %2").arg(opt, v);
+            *error = tr("неверное значение %1 %2").arg(opt, v);
             return false;
         }
     }
@@ -196,12 +197,11 @@ bool HeadlessRecording::parseArguments(const QStringList &argv, quint16 defaultP
     if (a->out.isEmpty())
         missing << QStringLiteral("--out");
     if (!missing.isEmpty()) {
-        *error =
-            QStringLiteral("не хватает параметров: %1").arg(missing.join(QStringLiteral(", ")));
+        *error = tr("не хватает параметров: %1").arg(missing.join(QStringLiteral(", ")));
         return false;
     }
     if (a->channels.isEmpty() && a->configFile.isEmpty()) {
-        *error = QStringLiteral("укажите каналы (--channels) или файл конфигурации (--config)");
+        *error = tr("укажите каналы (--channels) или файл конфигурации (--config)");
         return false;
     }
     return true;
@@ -255,13 +255,12 @@ bool HeadlessRecording::start()
     DeviceConfig config;
     if (!args.configFile.isEmpty()) {
         if (!QFileInfo(args.configFile).isFile())
-            return fail(QStringLiteral("%1: файл конфигурации не найден").arg(args.configFile));
+            return fail(tr("%1: файл конфигурации не найден").arg(args.configFile));
         QSettings file(args.configFile, QSettings::IniFormat);
         if (file.status() != QSettings::NoError)
-            return fail(QStringLiteral("%1: ошибка открытия файла").arg(args.configFile));
+            return fail(tr("%1: ошибка открытия файла").arg(args.configFile));
         if (!DeviceConfig::hasSettings(file))
-            return fail(
-                QStringLiteral("%1: неверный формат файла конфигурации").arg(args.configFile));
+            return fail(tr("%1: неверный формат файла конфигурации").arg(args.configFile));
         config.loadSettings(file);
     } else {
         QSettings none(QStringLiteral("/dev/null"), QSettings::IniFormat);
@@ -272,17 +271,17 @@ bool HeadlessRecording::start()
             config.setChannelEnabled(i, args.channels.contains(i + 1));
     }
     if (config.enabledChannelCount() == 0)
-        return fail(QStringLiteral("в конфигурации нет ни одного канала"));
+        return fail(tr("в конфигурации нет ни одного канала"));
 
     const QByteArray crate = args.crate.toLocal8Bit();
     int err = GRV480_Open(&handle, ServerAddress, args.port, crate.constData(), quint16(args.slot));
     if (err != 0)
-        return fail(moduleError(QStringLiteral("Не удалось установить связь с модулем"), err));
+        return fail(moduleError(tr("Не удалось установить связь с модулем"), err));
     opened = true;
     config.fillDeviceConfig(&handle);
     err = GRV480_SetADC(&handle);
     if (err != 0)
-        return fail(moduleError(QStringLiteral("Не удалось записать конфигурацию модуля"), err));
+        return fail(moduleError(tr("Не удалось записать конфигурацию модуля"), err));
 
     MeasurementRecorder::Options o;
     o.path = args.out;
@@ -346,7 +345,7 @@ void HeadlessRecording::onAcquisitionEnded()
         return;
     recvThread->wait();
     const int err = recvThread->lastError();
-    const QString message = err != 0 ? moduleError(QStringLiteral("Ошибка приема данных"), err)
+    const QString message = err != 0 ? moduleError(tr("Ошибка приема данных"), err)
                                      : QStringLiteral("Сбор данных остановился");
     finish(Failed, message, RunEnd{err, message});
 }
@@ -394,12 +393,11 @@ void HeadlessRecording::showProgress(bool last)
 {
     const MeasurementRecorder::Stats s = recorder.stats();
     const QString line =
-        QStringLiteral("%1 / %2  %3  %4 блоков  %5%6")
+        tr("%1 / %2  %3  %4 блоков  %5%6")
             .arg(hms(s.seconds), hms(args.durationMs / 1000.0), QFileInfo(s.file).fileName())
             .arg(s.blocks)
-            .arg(mib(s.bytesOnDisk), s.freeBytes >= 0
-                                         ? QStringLiteral("  свободно %1").arg(mib(s.freeBytes))
-                                         : QString());
+            .arg(mib(s.bytesOnDisk),
+                 s.freeBytes >= 0 ? tr("  свободно %1").arg(mib(s.freeBytes)) : QString());
     if (tty) {
         std::fprintf(stdout, "\r\033[K%s%s", qUtf8Printable(line), last ? "\n" : "");
     } else {

@@ -1,7 +1,9 @@
 #include "measurementrecorder.h"
 
 #include "recordingfile.h"
+#include "safefilewriter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -91,25 +93,9 @@ MeasurementRecorder::~MeasurementRecorder()
 
 QString MeasurementRecorder::checkTarget(const QString &path)
 {
-    if (path.isEmpty())
-        return QStringLiteral("Не указан файл записи");
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st;
-    // lstat: a link, even one that leads nowhere, is something already there.
-    if (::lstat(native.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return QStringLiteral("%1 — это папка").arg(path);
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-            return QStringLiteral("%1 — не обычный файл (канал, устройство)").arg(path);
-        return QStringLiteral("Файл %1 уже существует; запись не заменяет файлы").arg(path);
-    }
-    const QString dir = QFileInfo(path).absolutePath();
-    const QByteArray nativeDir = QFile::encodeName(dir);
-    if (::stat(nativeDir.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return QStringLiteral("Папка %1 не существует").arg(dir);
-    if (::access(nativeDir.constData(), W_OK) != 0)
-        return QStringLiteral("Нет права записи в папку %1").arg(dir);
-    return QString();
+    const QString reason = SafeFileWriter::checkTarget(path, true);
+    return reason.isEmpty() ? QString()
+                            : QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 QString MeasurementRecorder::partPath(const QString &path, int part)
@@ -124,7 +110,7 @@ QString MeasurementRecorder::partPath(const QString &path, int part)
 bool MeasurementRecorder::start(const Options &options, QString *error)
 {
     if (isActive()) {
-        *error = QStringLiteral("Запись уже идёт");
+        *error = tr("Запись уже идёт");
         return false;
     }
     if (d->writer.joinable())
@@ -137,12 +123,8 @@ bool MeasurementRecorder::start(const Options &options, QString *error)
         return false;
     }
     auto file = std::make_unique<RecordingFile>();
-    if (!file->create(first, divided ? 1 : 0, options.programVersion, error)) {
-        QString ignored;
-        file->close(&ignored);
-        QFile::remove(first); // only what create() made itself, a file that is not a recording
+    if (!file->create(first, divided ? 1 : 0, options.programVersion, error))
         return false;
-    }
     std::lock_guard<std::mutex> lock(d->mutex);
     d->options = options;
     d->file = std::move(file);
@@ -279,14 +261,14 @@ void MeasurementRecorder::writerLoop()
 
     auto writeBlock = [&](const BlockPtr &b) -> bool {
         if (!file->stillSameFile()) {
-            failure = QStringLiteral("Файл записи %1 удалён или заменён")
-                          .arg(QFileInfo(file->path()).fileName());
+            failure =
+                tr("Файл записи %1 удалён или заменён").arg(QFileInfo(file->path()).fileName());
             return false;
         }
         const qint64 need = std::max(2 * blockBytes(*b), opt.minFreeBytes);
         const qint64 free = freeBytesAt(file->path());
         if (opt.minFreeBytes >= 0 && free >= 0 && free < need) {
-            failure = QStringLiteral("На диске осталось мало места (%1 МиБ): запись остановлена")
+            failure = tr("На диске осталось мало места (%1 МиБ): запись остановлена")
                           .arg(free / (1024 * 1024));
             return false;
         }
@@ -297,7 +279,9 @@ void MeasurementRecorder::writerLoop()
             if (file->inRun()) {
                 RunEnd end = pendingEnd;
                 if (sameRun) {
-                    end = RunEnd{0, QStringLiteral("Пропуск данных: ожидался отсчёт %1, получен %2")
+                    end = RunEnd{0, QCoreApplication::translate(
+                                        "MeasurementRecorder",
+                                        "Пропуск данных: ожидался отсчёт %1, получен %2")
                                         .arg(file->nextSampleInRun())
                                         .arg(b->firstSample)};
                 } else if (!endPending) {
@@ -385,7 +369,7 @@ void MeasurementRecorder::writerLoop()
         if (!haveItem) {
             // Everything queued is written: the recording ends here.
             if (overflowed)
-                failure = QStringLiteral("Запись остановлена: диск не успевает записывать данные");
+                failure = tr("Запись остановлена: диск не успевает записывать данные");
             finishRun(overflowed   ? RunEnd{0, failure}
                       : endPending ? pendingEnd
                                    : stopEnd,

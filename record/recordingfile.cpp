@@ -1,5 +1,7 @@
 #include "recordingfile.h"
 
+#include "fileerror.h"
+#include "hdf5attributes.h"
 #include "resultrules.h"
 
 #include <QCoreApplication>
@@ -22,57 +24,10 @@ constexpr int StatusBytes = 136;
 constexpr int LampCount = 5;
 constexpr hsize_t BlockChunk = 64; // rows of the block table per chunk
 
-// Owns an HDF5 identifier for the length of a scope.
-class H5Id
-{
-public:
-    H5Id(hid_t id, herr_t (*close)(hid_t))
-        : id(id)
-        , closeFn(close)
-    {
-    }
-    ~H5Id()
-    {
-        if (id >= 0)
-            closeFn(id);
-    }
-    H5Id(const H5Id &) = delete;
-    H5Id &operator=(const H5Id &) = delete;
-    bool valid() const { return id >= 0; }
-    operator hid_t() const { return id; }
-
-private:
-    hid_t id;
-    herr_t (*closeFn)(hid_t);
-};
-
-bool stringAttribute(hid_t owner, const char *name, const QString &value)
-{
-    // Variable-length UTF-8, as h5py writes str: it reads back as str.
-    const QByteArray u = value.toUtf8();
-    const char *p = u.constData();
-    H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
-    if (!type.valid() || H5Tset_size(type, H5T_VARIABLE) < 0 ||
-        H5Tset_cset(type, H5T_CSET_UTF8) < 0)
-        return false;
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, type, &p) >= 0;
-}
-
-bool intAttribute(hid_t owner, const char *name, qint64 value)
-{
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, H5T_STD_I64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, H5T_NATIVE_INT64, &value) >= 0;
-}
-
-bool doubleAttribute(hid_t owner, const char *name, double value)
-{
-    H5Id space(H5Screate(H5S_SCALAR), H5Sclose);
-    H5Id attr(H5Acreate2(owner, name, H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-    return attr.valid() && H5Awrite(attr, H5T_NATIVE_DOUBLE, &value) >= 0;
-}
+using H5Id = Hdf5::Id;
+using Hdf5::doubleAttribute;
+using Hdf5::intAttribute;
+using Hdf5::stringAttribute;
 
 template <typename T>
 bool arrayAttribute(hid_t owner, const char *name, const QVector<T> &v, hid_t fileType,
@@ -273,12 +228,8 @@ QString RecordingFile::failure(const QString &what) const
     const int e = errno;
     failed = true;
     QString text = QStringLiteral("%1: %2").arg(QFileInfo(filePath).fileName(), what);
-    if (e == ENOSPC)
-        text += QStringLiteral(" (диск заполнен)");
-    else if (e == EROFS)
-        text += QStringLiteral(" (файловая система только для чтения)");
-    else if (e != 0)
-        text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(e)));
+    if (e != 0)
+        text += QStringLiteral(" (%1)").arg(fileErrorText(e));
     return text;
 }
 
@@ -299,14 +250,14 @@ bool RecordingFile::create(const QString &path, int part, const QString &program
     fapl = H5Pcreate(H5P_FILE_ACCESS);
     // Single-writer/multiple-reader needs the 1.10 file format.
     if (fapl < 0 || H5Pset_libver_bounds(fapl, H5F_LIBVER_LATEST, H5F_LIBVER_LATEST) < 0) {
-        *error = failure(QStringLiteral("HDF5 не настраивается"));
+        *error = failure(tr("HDF5 не настраивается"));
         return false;
     }
     errno = 0;
     // EXCL: a file that appeared since the target was checked is not overwritten.
     file = H5Fcreate(nativePath.constData(), H5F_ACC_EXCL, H5P_DEFAULT, fapl);
     if (file < 0) {
-        *error = failure(QStringLiteral("файл не создаётся"));
+        *error = failure(tr("файл не создаётся"));
         return false;
     }
     struct stat st;
@@ -322,7 +273,12 @@ bool RecordingFile::create(const QString &path, int part, const QString &program
         stringAttribute(file, "units", QStringLiteral("mV")) && intAttribute(file, "part", part) &&
         H5Fflush(file, H5F_SCOPE_LOCAL) >= 0;
     if (!ok) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(tr("ошибка записи"));
+        // Made here and never a recording: it goes again. Only a file this
+        // call created, never one that was there (EXCL refused that above).
+        QString ignored;
+        close(&ignored);
+        QFile::remove(filePath);
         return false;
     }
     return true;
@@ -353,18 +309,18 @@ bool RecordingFile::reopenForObjects(QString *error)
     file = -1;
     swmr = false;
     if (closed < 0) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(tr("ошибка записи"));
         return false;
     }
     if (!stillSameFile()) {
         errno = 0;
-        *error = failure(QStringLiteral("файл удалён или заменён"));
+        *error = failure(tr("файл удалён или заменён"));
         return false;
     }
     errno = 0;
     file = H5Fopen(nativePath.constData(), H5F_ACC_RDWR, fapl);
     if (file < 0) {
-        *error = failure(QStringLiteral("файл не открывается снова"));
+        *error = failure(tr("файл не открывается снова"));
         return false;
     }
     return true;
@@ -374,7 +330,7 @@ bool RecordingFile::startSwmr(QString *error)
 {
     errno = 0;
     if (H5Fstart_swmr_write(file) < 0) {
-        *error = failure(QStringLiteral("режим одновременного чтения не включается"));
+        *error = failure(tr("режим одновременного чтения не включается"));
         return false;
     }
     swmr = true;
@@ -452,8 +408,7 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
     // One extendible, chunked dataset of samples per channel. A chunk holds
     // about a block, up to SampleChunk: the last chunk is stored whole, so a
     // slow channel would otherwise waste most of it.
-    const hsize_t blockLength =
-        c0 ? hsize_t(std::max(1, c0->values.size())) : hsize_t(SampleChunk);
+    const hsize_t blockLength = c0 ? hsize_t(std::max(1, c0->values.size())) : hsize_t(SampleChunk);
     hsize_t chunk = 1024;
     while (chunk < blockLength && chunk < SampleChunk)
         chunk *= 2;
@@ -464,8 +419,12 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
         H5Id space(H5Screate_simple(1, &zero, &unlimited), H5Sclose);
         H5Id dcpl(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
         ok = H5Pset_chunk(dcpl, 1, &chunk) >= 0;
+        // Samples are only appended: the chunk being filled is all the cache
+        // needs, and sixteen default caches would hold 16 MiB for nothing.
+        H5Id dapl(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+        ok = ok && H5Pset_chunk_cache(dapl, 101, size_t(2 * chunk * sizeof(double)), 1.0) >= 0;
         const hid_t set = ok ? H5Dcreate2(runGroup, chName.constData(), H5T_IEEE_F64LE, space,
-                                          H5P_DEFAULT, dcpl, H5P_DEFAULT)
+                                          H5P_DEFAULT, dcpl, dapl)
                              : -1;
         if (set < 0) {
             ok = false;
@@ -497,7 +456,7 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
         ok = blockSet >= 0 && H5Fflush(file, H5F_SCOPE_LOCAL) >= 0;
     }
     if (!ok) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(tr("ошибка записи"));
         closeRunObjects();
         runName.clear();
         return false;
@@ -515,14 +474,14 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
     const int n = channelSets.size();
     if (b.channels.size() != n) {
         errno = 0;
-        *error = failure(QStringLiteral("число каналов блока изменилось"));
+        *error = failure(tr("число каналов блока изменилось"));
         return false;
     }
     hsize_t len = 0;
     for (const auto &c : b.channels) {
         if (!c || (len && hsize_t(c->values.size()) != len)) {
             errno = 0;
-            *error = failure(QStringLiteral("каналы блока разной длины"));
+            *error = failure(tr("каналы блока разной длины"));
             return false;
         }
         len = hsize_t(c->values.size());
@@ -532,7 +491,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
     for (int i = 0; i < n; ++i) {
         const hid_t set = channelSets.at(i);
         if (H5Dset_extent(set, &newSize) < 0) {
-            *error = failure(QStringLiteral("ошибка записи"));
+            *error = failure(tr("ошибка записи"));
             return false;
         }
         H5Id space(H5Dget_space(set), H5Sclose);
@@ -541,7 +500,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
                                             nullptr) < 0 ||
                         H5Dwrite(set, H5T_NATIVE_DOUBLE, mem, space, H5P_DEFAULT,
                                  b.channels.at(i)->values.constData()) < 0)) {
-            *error = failure(QStringLiteral("ошибка записи"));
+            *error = failure(tr("ошибка записи"));
             return false;
         }
     }
@@ -549,7 +508,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
     fillRow(row.data(), layout, b, runInfo);
     const hsize_t rowIndex = hsize_t(runBlocks), rows = rowIndex + 1, one = 1;
     if (H5Dset_extent(blockSet, &rows) < 0) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(tr("ошибка записи"));
         return false;
     }
     H5Id space(H5Dget_space(blockSet), H5Sclose);
@@ -558,7 +517,7 @@ bool RecordingFile::append(const DataBlockProcessor::DataBlock &b, QString *erro
         H5Dwrite(blockSet, rowType, mem, space, H5P_DEFAULT, row.data()) < 0 ||
         // The block is complete once the library has handed it to the system.
         H5Fflush(file, H5F_SCOPE_LOCAL) < 0) {
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(tr("ошибка записи"));
         return false;
     }
     samplesInRun = newSize;
@@ -587,7 +546,7 @@ bool RecordingFile::endRun(const RunEnd &end, const QString &continuedIn, QStrin
                     H5Fflush(file, H5F_SCOPE_LOCAL) >= 0;
     closeRunObjects();
     if (!ok)
-        *error = failure(QStringLiteral("ошибка записи"));
+        *error = failure(tr("ошибка записи"));
     return ok;
 }
 
@@ -600,7 +559,7 @@ bool RecordingFile::close(QString *error)
         // A failed close is not repeated: the library crashes on a second one.
         ok = H5Fclose(file) >= 0;
         if (!ok)
-            *error = failure(QStringLiteral("ошибка записи"));
+            *error = failure(tr("ошибка записи"));
         file = -1;
     }
     if (fapl >= 0)

@@ -5,6 +5,7 @@
 #include "recordingrun.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QVector>
 
@@ -22,6 +23,8 @@
 // Not thread-safe: one thread (the recorder's) uses an object.
 class RecordingFile
 {
+    Q_DECLARE_TR_FUNCTIONS(RecordingFile)
+
 public:
     static constexpr int FormatVersion = 1;
     static constexpr hsize_t SampleChunk = 65536; // most samples of a channel per chunk

@@ -1,5 +1,6 @@
 #include "recordingreader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cstring>
@@ -84,12 +85,12 @@ bool RecordingReader::open(const QString &path, QString *error)
     // SWMR read also opens a file whose writer was killed before closing it.
     file = H5Fopen(native.constData(), H5F_ACC_RDONLY | H5F_ACC_SWMR_READ, H5P_DEFAULT);
     if (file < 0) {
-        *error = QStringLiteral("%1: не открывается как файл HDF5").arg(path);
+        *error = tr("%1: не открывается как файл HDF5").arg(path);
         return false;
     }
     version = readScalar<qint64>(file, "format_version", H5T_NATIVE_INT64, 0);
     if (version < 1) {
-        *error = QStringLiteral("%1: это не запись измерения").arg(path);
+        *error = tr("%1: это не запись измерения").arg(path);
         close();
         return false;
     }
@@ -114,7 +115,7 @@ bool RecordingReader::refresh(QString *error)
     QStringList names;
     hsize_t idx = 0;
     if (H5Literate(file, H5_INDEX_NAME, H5_ITER_INC, &idx, collectGroup, &names) < 0) {
-        *error = QStringLiteral("Список прогонов не читается");
+        *error = tr("Список прогонов не читается");
         return false;
     }
     runList.clear();
@@ -154,7 +155,7 @@ bool RecordingReader::readSamples(int run, int channel, qint64 first, qint64 cou
 {
     if (run < 0 || run >= runList.size() || channel < 0 ||
         channel >= runList.at(run).channels.size() || first < 0 || count < 0) {
-        *error = QStringLiteral("Нет таких данных в записи");
+        *error = tr("Нет таких данных в записи");
         return false;
     }
     const Run &r = runList.at(run);
@@ -182,7 +183,7 @@ bool RecordingReader::readSamples(int run, int channel, qint64 first, qint64 cou
         H5Dclose(set);
     }
     if (!ok)
-        *error = QStringLiteral("Отсчёты канала не читаются");
+        *error = tr("Отсчёты канала не читаются");
     return ok;
 }
 
@@ -191,7 +192,7 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
 {
     out->clear();
     if (run < 0 || run >= runList.size() || first < 0 || count < 0) {
-        *error = QStringLiteral("Нет таких данных в записи");
+        *error = tr("Нет таких данных в записи");
         return false;
     }
     const Run &r = runList.at(run);
@@ -255,6 +256,6 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
     H5Tclose(figType);
     H5Tclose(mem);
     if (!ok)
-        *error = QStringLiteral("Таблица блоков не читается");
+        *error = tr("Таблица блоков не читается");
     return ok;
 }

@@ -1,6 +1,7 @@
 #ifndef RECORDINGREADER_H
 #define RECORDINGREADER_H
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -12,6 +13,8 @@
 // reading, and refresh() picks up the blocks appended since.
 class RecordingReader
 {
+    Q_DECLARE_TR_FUNCTIONS(RecordingReader)
+
 public:
     struct Run
     {

@@ -22,6 +22,8 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
+#include "boxcloser.h"
+
 #include <QtTest>
 
 #include <memory>
@@ -30,25 +32,6 @@ namespace {
 
 constexpr int BlockMs = 200;
 const QString SensorName = QStringLiteral("Сила 200 кН");
-
-class BoxCloser : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 class BlockCounter : public QObject
 {

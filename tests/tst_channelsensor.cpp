@@ -12,28 +12,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include "boxcloser.h"
+
 #include <QtTest>
 
 namespace {
-
-class BoxCloser : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 ChannelSensor force()
 {

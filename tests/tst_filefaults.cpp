@@ -16,8 +16,6 @@
 #include "settingsfilecheck.h"
 #include "tarebackup.h"
 
-#include <qcustomplot.h>
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
@@ -136,16 +134,13 @@ QString boxText(const std::function<void()> &act)
     return text;
 }
 
-QCustomPlot *plot()
+MeasurementExport::PlotView view()
 {
-    static QCustomPlot *p = [] {
-        auto *w = new QCustomPlot;
-        w->resize(400, 300);
-        w->addGraph()->setData({0, 1, 2, 3}, {1, 3, 2, 4});
-        w->rescaleAxes();
-        return w;
-    }();
-    return p;
+    MeasurementExport::PlotView v;
+    v.xMax = 200;
+    v.yMin = -1;
+    v.size = QSize(400, 300);
+    return v;
 }
 
 bool exportResult(const MeasurementExport::Result &r, QString *message)
@@ -197,12 +192,12 @@ QList<Writer> allWriters()
          [](const QByteArray &b) { return b.startsWith("\x89HDF"); }},
         {"plot PNG",
          [](const QString &t, QString *m) {
-             return exportResult(MeasurementExport::savePlot(plot(), t, false), m);
+             return exportResult(MeasurementExport::savePlot(snapshot(), view(), t, false), m);
          },
          [](const QByteArray &b) { return b.startsWith("\x89PNG") && b.contains("IEND"); }},
         {"plot PDF",
          [](const QString &t, QString *m) {
-             return exportResult(MeasurementExport::savePlot(plot(), t, true), m);
+             return exportResult(MeasurementExport::savePlot(snapshot(), view(), t, true), m);
          },
          [](const QByteArray &b) { return b.startsWith("%PDF") && b.trimmed().endsWith("%%EOF"); }},
         {"results recording",

@@ -15,36 +15,19 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTimer>
+#include "boxcloser.h"
+
 #include <QtTest>
 
 #include <memory>
 
 namespace {
-
-// Closes every message box as soon as it shows and keeps its text.
-class BoxCloser : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 // A port that nothing listens on (taken from the system, then released).
 quint16 deadPort()
@@ -165,7 +148,7 @@ void tst_LanguageSwitch::mainWindowFollows_data()
     QTest::addColumn<QString>("error");
     // In this order: every switch goes away from the language before it.
     // texts: action, group box, header top, header leaf, time axis, spectrum
-    // axis, module lamp's row label, save action
+    // axis, module lamp's row label, save action, the first menu
     QTest::newRow("to English") << "en" << QStringList{"Configure module...",
                                                        "GRV480 module",
                                                        "Unbalance",
@@ -173,7 +156,8 @@ void tst_LanguageSwitch::mainWindowFollows_data()
                                                        "Time, ms",
                                                        "Amplitude spectrum, dB",
                                                        "Sine-wave figures",
-                                                       "Save measurement..."}
+                                                       "Save measurement...",
+                                                       "&File"}
                                 << "2.250000"
                                 << "Cannot connect to the crate server. Error ";
     QTest::newRow("back to Russian") << "ru"
@@ -184,7 +168,8 @@ void tst_LanguageSwitch::mainWindowFollows_data()
                                                     "Время, мс",
                                                     "Спектр амплитудный, dB",
                                                     "Характеристики синусоидального сигнала",
-                                                    "Сохранить измерение..."}
+                                                    "Сохранить измерение...",
+                                                    "&Файл"}
                                      << "2,250000"
                                      << "Не удалось установить связь с сервером. Ошибка ";
     QTest::newRow("system, C locale") << ""
@@ -195,7 +180,8 @@ void tst_LanguageSwitch::mainWindowFollows_data()
                                                      "Время, мс",
                                                      "Спектр амплитудный, dB",
                                                      "Характеристики синусоидального сигнала",
-                                                     "Сохранить измерение..."}
+                                                     "Сохранить измерение...",
+                                                     "&Файл"}
                                       << "2.250000"
                                       << "Не удалось установить связь с сервером. Ошибка ";
 }
@@ -227,6 +213,7 @@ void tst_LanguageSwitch::mainWindowFollows()
     QCOMPARE(child<Plot>(w, "fftPlot")->yAxis->label(), texts.at(5));
     QCOMPARE(headerText(7, -1), texts.at(6));
     QCOMPARE(child<QAction>(w, "actionSaveMeasurement")->text(), texts.at(7));
+    QCOMPARE(child<QMenu>(w, "menuFile")->title(), texts.at(8));
     // The block on screen is shown again in the new number format.
     QCOMPARE(child<QTableWidget>(w, "paramsTable")->item(0, 1)->text(), number);
     QCOMPARE(child<QLineEdit>(w, "rref")->text().contains(number.at(1)), true);

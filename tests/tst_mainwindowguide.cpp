@@ -9,10 +9,12 @@
 #include "mainwindow.h"
 #include "qttranslationswitch.h"
 #include "runstatelabel.h"
+#include "savedstate.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -105,6 +107,7 @@ private slots:
     void choiceSurvivesRefreshAndRestart();
     void statusBarCountsBlocks();
     void lostLinkMarksValuesStale();
+    void hiddenToolBarLeavesMenus();
 
 private:
     template <typename T> static T *child(QObject &w, const char *name)
@@ -355,6 +358,29 @@ void tst_MainWindowGuide::lostLinkMarksValuesStale()
     QVERIFY(QTest::qWaitFor([&]() { return valuesShown(w); }, 15000));
     QCOMPARE(table->palette().color(QPalette::Text), normal);
     QVERIFY(runText(w).startsWith("Сбор данных"));
+}
+
+void tst_MainWindowGuide::hiddenToolBarLeavesMenus()
+{
+    useServer(deadPort());
+    ModalCloser modals;
+    {
+        MainWindow w;
+        w.show();
+        child<QToolBar>(w, "toolBar")->hide();
+        w.close();
+    }
+    const QByteArray state = QSettings().value("MainWindow/state").toByteArray();
+    // The state with the event log's dock is restored: the tool bar stays hidden.
+    QVERIFY(SavedState::isMainWindowStateSane(state, 0, 1, 1));
+    MainWindow again;
+    auto *bar = child<QToolBar>(again, "toolBar");
+    QVERIFY(!bar->isVisibleTo(&again));
+    // The menus stay, and "Вид" brings the tool bar back.
+    QVERIFY(again.menuBar()->isVisibleTo(&again));
+    QVERIFY(child<QMenu>(again, "menuView")->actions().contains(bar->toggleViewAction()));
+    bar->toggleViewAction()->trigger();
+    QVERIFY(bar->isVisibleTo(&again));
 }
 
 QTEST_MAIN(tst_MainWindowGuide)

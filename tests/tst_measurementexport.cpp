@@ -3,6 +3,7 @@
 // file (or none) under the chosen name; the action path writes every kind.
 #include "deviceconfig.h"
 #include "emulatorprocess.h"
+#include "lastlocations.h"
 #include "mainwindow.h"
 #include "measurementactions.h"
 #include "measurementexport.h"
@@ -555,8 +556,9 @@ void tst_MeasurementExport::savesBlockOnScreenWhenChosen()
         return dc;
     };
     QStringList chosen;
-    const QString path = dir.filePath(QStringLiteral("results.csv"));
-    QSettings().setValue(QStringLiteral("MeasurementExport/Dir"), path); // the dialog offers it
+    // The dialog offers the folder of the last measurement saved.
+    LastLocations::remember(LastLocations::Kind::Measurement,
+                            dir.filePath(QStringLiteral("x.csv")));
     qint64 atChoice = -1;
     auto *dialogDriver = new QTimer(&w);
     connect(dialogDriver, &QTimer::timeout, [&] {
@@ -582,8 +584,12 @@ void tst_MeasurementExport::savesBlockOnScreenWhenChosen()
     else
         QVERIFY(dcShown() != chosen); // the screen went on, so the check means something
 
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
+    // Saved under the name the dialog proposed, beside the recording.
+    QStringList saves = QDir(dir.path()).entryList({QStringLiteral("*.csv")}, QDir::Files);
+    saves.removeAll(QStringLiteral("log.csv"));
+    QCOMPARE(saves.size(), 1);
+    QFile f(dir.filePath(saves.constFirst()));
+    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(finished.at(0).at(1).toString()));
     const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
     QStringList saved;
     for (int r = 0; r < 2; ++r) {

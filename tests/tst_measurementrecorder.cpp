@@ -9,6 +9,7 @@
 #include "measurementrecorder.h"
 #include "recordingactions.h"
 #include "recordingreader.h"
+#include "safefilewriter.h"
 
 #include <QtTest>
 
@@ -495,15 +496,17 @@ void tst_MeasurementRecorder::refusedTargets_data()
     QTest::newRow("dangling link") << "link.h5"
                                    << "уже существует";
     QTest::newRow("directory") << "folder"
-                               << "это папка";
+                               << "Это каталог";
     QTest::newRow("fifo") << "fifo.h5"
-                          << "не обычный файл";
+                          << "FIFO";
     QTest::newRow("device") << "/dev/null"
-                            << "не обычный файл";
+                            << "устройство";
     QTest::newRow("missing folder") << "no/such/x.h5"
-                                    << "не существует";
+                                    << "Нет такого файла или каталога";
+    QTest::newRow("read-only file system") << "ro.h5"
+                                           << "только для чтения";
     QTest::newRow("empty") << ""
-                           << "Не указан";
+                           << "Нет такого файла";
 }
 
 void tst_MeasurementRecorder::refusedTargets()
@@ -525,9 +528,16 @@ void tst_MeasurementRecorder::refusedTargets()
 
     const QString path =
         name.isEmpty() || name.startsWith(QLatin1Char('/')) ? name : d.filePath(name);
+    if (name == QLatin1String("ro.h5")) {
+        SafeFileWriter::FaultInjection readOnly;
+        readOnly.kind = SafeFileWriter::FaultInjection::ReadOnlyFileSystem;
+        SafeFileWriter::setFaultInjection(readOnly);
+    }
     MeasurementRecorder rec;
     QString error;
-    QVERIFY(!rec.start(options(path), &error));
+    const bool started = rec.start(options(path), &error);
+    SafeFileWriter::setFaultInjection(SafeFileWriter::FaultInjection());
+    QVERIFY(!started);
     QVERIFY2(error.contains(message), qPrintable(error));
     QVERIFY(!rec.isActive());
     QCOMPARE(QDir(d.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
@@ -543,7 +553,7 @@ void tst_MeasurementRecorder::faultsStopAtABlockBoundary_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<qint64>("margin");
     QTest::addColumn<QString>("message");
-    QTest::newRow("disk fills, no margin") << "full" << qint64(-1) << "ошибка записи";
+    QTest::newRow("disk fills, no margin") << "full" << qint64(-1) << "Нет места на устройстве";
     QTest::newRow("margin stops first") << "full" << qint64(3 << 20) << "мало места";
     QTest::newRow("file removed") << "removed" << qint64(0) << "удалён или заменён";
     QTest::newRow("file replaced") << "replaced" << qint64(0) << "удалён или заменён";

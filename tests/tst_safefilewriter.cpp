@@ -1,6 +1,6 @@
-// The write class keeps the old file or puts a complete new one in place,
-// never blocks on a special file, and leaves no temporary file behind; the
-// read class refuses what it cannot bound.
+// The write class on its own keeps the old file or puts a complete new one in
+// place, never blocks on a special file, and leaves no temporary file behind.
+// Every writer and reader of the program meets the same faults in tst_filefaults.
 #include "filereader.h"
 #include "safefilewriter.h"
 
@@ -9,10 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 class TestSafeFileWriter : public QObject
 {
@@ -22,9 +19,6 @@ private slots:
     void cleanup() { SafeFileWriter::setFaultInjection({}); }
     void write_data();
     void write();
-    void killedMidwayLeavesOldFileAndNextWriteSweeps();
-    void read_data();
-    void read();
     void settingsCopyParsesTheBytesGiven();
 };
 
@@ -111,79 +105,6 @@ void TestSafeFileWriter::write()
         for (const QString &name : entries(folder))
             QVERIFY2(!SafeFileWriter::isTemporaryName(name), qPrintable(name));
     }
-}
-
-void TestSafeFileWriter::killedMidwayLeavesOldFileAndNextWriteSweeps()
-{
-    QTemporaryDir tmp;
-    const QString target = tmp.filePath(QStringLiteral("out.bin"));
-    {
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(OldBytes) == OldBytes.size());
-    }
-    const pid_t child = ::fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        SafeFileWriter::FaultInjection f;
-        f.midwayAtByte = 300000;
-        f.midway = []() { ::raise(SIGKILL); };
-        SafeFileWriter::setFaultInjection(f);
-        SafeFileWriter w(target);
-        w.open();
-        w.write(QByteArray(1 << 20, 'x'));
-        w.commit();
-        ::_exit(0);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFSIGNALED(status));
-    QCOMPARE(fileBytes(target), OldBytes);
-    QCOMPARE(SafeFileWriter::strayTemporaryFiles(tmp.path()), 1);
-    SafeFileWriter next(tmp.filePath(QStringLiteral("other.bin")));
-    QVERIFY(next.open());
-    next.discard();
-    QCOMPARE(SafeFileWriter::strayTemporaryFiles(tmp.path()), 0);
-    QCOMPARE(entries(tmp.path()), QStringList{QStringLiteral("out.bin")});
-}
-
-void TestSafeFileWriter::read_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("regular") << "file" << true << "";
-    QTest::newRow("FIFO") << "fifo" << false << "FIFO";
-    QTest::newRow("/dev/zero") << "zero" << false << "устройство";
-    QTest::newRow("oversized") << "big" << false << "слишком велик";
-    QTest::newRow("folder") << "dir" << false << "Это каталог";
-    QTest::newRow("missing") << "none" << false << "Нет такого файла";
-}
-
-void TestSafeFileWriter::read()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, ok);
-    QFETCH(QString, reason);
-    QTemporaryDir tmp;
-    QString path = tmp.filePath(QStringLiteral("in"));
-    if (kind == QLatin1String("file") || kind == QLatin1String("big")) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(kind == QLatin1String("big") ? 5000 : 1000, 'a'));
-    } else if (kind == QLatin1String("fifo")) {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == QLatin1String("zero")) {
-        path = QStringLiteral("/dev/zero");
-    } else if (kind == QLatin1String("dir")) {
-        path = tmp.path();
-    }
-    QElapsedTimer clock;
-    clock.start();
-    const FileReadResult r = readRegularFile(path, 4096);
-    QVERIFY(clock.elapsed() < 2000);
-    QCOMPARE(r.ok, ok);
-    QVERIFY2(r.error.contains(reason), qPrintable(r.error));
-    QCOMPARE(r.data.size(), ok ? 1000 : 0);
 }
 
 void TestSafeFileWriter::settingsCopyParsesTheBytesGiven()

@@ -12,6 +12,7 @@ const qint32 StateMarker = 0xff;
 const qint32 MaxExtent = 1000000;
 const int MaxToolBarLines = 16;
 const quint8 DockWidgetStateMarker = 0xfd;
+const int MaxDocks = 64;
 const quint8 ToolBarStateMarkerEx = 0xfc;
 
 // A count of elements of elementSize bytes each that the stream can hold.
@@ -239,9 +240,17 @@ bool keepsWayIn(const QByteArray &state, bool menuBarShown)
         quint8 section = 0;
         s >> section;
         if (section == DockWidgetStateMarker) {
-            qint32 docks = -1;
-            s >> docks;
-            if (docks != 0 || !skip(s, 2 * 4 + 4 * 4))
+            // Walked as the sanity check walks it; the dock widgets do not
+            // matter here, only what follows them.
+            qint32 areas = -1;
+            s >> areas;
+            for (qint32 a = 0; a < areas && s.status() == QDataStream::Ok; ++a) {
+                qint32 area = -1;
+                s >> area;
+                if (!readExtent(s) || !readExtent(s) || !readDockArea(s, 0, MaxDocks))
+                    return false;
+            }
+            if (!skip(s, 2 * 4 + 4 * 4))
                 return false;
         } else if (section == ToolBarStateMarkerEx) {
             qint32 lines = -1;
