@@ -196,7 +196,7 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
         return false;
     }
     const Run &r = runList.at(run);
-    const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
+    const hsize_t nch = hsize_t(std::max(1, int(r.channels.size())));
     static const char *figures[] = {"dc",    "ac",    "peak_frequency", "peak_amplitude",
                                     "snr",   "sinad", "enob",           "ux",
                                     "udiff", "ucm"};
