@@ -43,7 +43,14 @@ DecimalAxis::DecimalAxis(double step, int shift10)
     }
     if (p == res.ptr)
         return;
-    int exponent = std::atoi(p + 1) - (StepDigits - 1) + shift10; // of the last digit
+    // The buffer is not terminated: the exponent is read within what to_chars wrote.
+    const char *e = p + 1;
+    if (e < res.ptr && *e == '+')
+        ++e;
+    int written = 0;
+    if (std::from_chars(e, res.ptr, written).ptr != res.ptr)
+        return;
+    int exponent = written - (StepDigits - 1) + shift10; // of the last digit
     while (m != 0 && m % 10 == 0) {
         m /= 10;
         ++exponent;
