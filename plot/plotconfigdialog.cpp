@@ -41,7 +41,8 @@ void PlotConfigDialog::setXAsTime()
         edit->setSizePolicy(spin->sizePolicy());
         if (std::isfinite(seconds) && std::abs(seconds) < 1e12)
             edit->setDateTime(QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0)));
-        ui->formLayout->replaceWidget(spin, edit);
+        // the layout hands back the spin box's item, which is ours to free
+        delete ui->formLayout->replaceWidget(spin, edit);
         spin->hide();
         return edit;
     };

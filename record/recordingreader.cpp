@@ -110,6 +110,11 @@ QString RecordingReader::rootText(const char *attribute) const
     return file >= 0 ? readString(file, attribute) : QString();
 }
 
+qint64 RecordingReader::rootInteger(const char *attribute, qint64 fallback) const
+{
+    return file >= 0 ? readScalar<qint64>(file, attribute, H5T_NATIVE_INT64, fallback) : fallback;
+}
+
 bool RecordingReader::refresh(QString *error)
 {
     QStringList names;
@@ -254,6 +259,60 @@ bool RecordingReader::readBlocks(int run, qint64 first, qint64 count, QList<Bloc
     }
     H5Tclose(lampType);
     H5Tclose(figType);
+    H5Tclose(mem);
+    if (!ok)
+        *error = tr("Таблица блоков не читается");
+    return ok;
+}
+
+bool RecordingReader::readStatusRecords(int run, qint64 first, qint64 count,
+                                        QList<QByteArray> *frameStatus,
+                                        QList<QByteArray> *channelStatus, QString *error) const
+{
+    frameStatus->clear();
+    channelStatus->clear();
+    if (run < 0 || run >= runList.size() || first < 0 || count < 0) {
+        *error = tr("Нет таких данных в записи");
+        return false;
+    }
+    const Run &r = runList.at(run);
+    constexpr hsize_t StatusBytes = 136;
+    const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
+    const size_t rowSize = StatusBytes * (1 + nch);
+    const hid_t mem = H5Tcreate(H5T_COMPOUND, rowSize);
+    const hid_t frameType = H5Tarray_create2(H5T_NATIVE_UINT8, 1, &StatusBytes);
+    const hsize_t chDims[] = {nch, StatusBytes};
+    const hid_t chType = H5Tarray_create2(H5T_NATIVE_UINT8, 2, chDims);
+    H5Tinsert(mem, "frame_status_raw", 0, frameType);
+    H5Tinsert(mem, "channel_status_raw", StatusBytes, chType);
+
+    const QByteArray path = (r.group + QStringLiteral("/blocks")).toLatin1();
+    const hid_t set = H5Dopen2(file, path.constData(), H5P_DEFAULT);
+    bool ok = set >= 0;
+    if (ok) {
+        H5Drefresh(set);
+        const hid_t space = H5Dget_space(set);
+        hsize_t n = 0;
+        H5Sget_simple_extent_dims(space, &n, nullptr);
+        const hsize_t start = hsize_t(first);
+        const hsize_t len = start >= n ? 0 : std::min<hsize_t>(hsize_t(count), n - start);
+        QByteArray buf(int(len * rowSize), '\0');
+        if (len > 0) {
+            const hid_t ms = H5Screate_simple(1, &len, nullptr);
+            ok = H5Sselect_hyperslab(space, H5S_SELECT_SET, &start, nullptr, &len, nullptr) >= 0 &&
+                 H5Dread(set, mem, ms, space, H5P_DEFAULT, buf.data()) >= 0;
+            H5Sclose(ms);
+        }
+        for (hsize_t i = 0; ok && i < len; ++i) {
+            const char *p = buf.constData() + i * rowSize;
+            frameStatus->append(QByteArray(p, int(StatusBytes)));
+            channelStatus->append(QByteArray(p + StatusBytes, int(nch * StatusBytes)));
+        }
+        H5Sclose(space);
+        H5Dclose(set);
+    }
+    H5Tclose(chType);
+    H5Tclose(frameType);
     H5Tclose(mem);
     if (!ok)
         *error = tr("Таблица блоков не читается");

@@ -53,11 +53,16 @@ public:
 
     int formatVersion() const { return version; }
     QString rootText(const char *attribute) const;
+    qint64 rootInteger(const char *attribute, qint64 fallback) const;
     const QList<Run> &runs() const { return runList; }
 
     bool readSamples(int run, int channel, qint64 first, qint64 count, QVector<double> *out,
                      QString *error) const;
     bool readBlocks(int run, qint64 first, qint64 count, QList<Block> *out, QString *error) const;
+    // The module's status records of blocks first .. first + count - 1, verbatim:
+    // per block one frame status and one channel status per channel (136 bytes each).
+    bool readStatusRecords(int run, qint64 first, qint64 count, QList<QByteArray> *frameStatus,
+                           QList<QByteArray> *channelStatus, QString *error) const;
 
 private:
     hid_t file = -1;

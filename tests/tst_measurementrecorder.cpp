@@ -627,12 +627,17 @@ void tst_MeasurementRecorder::slowDiskStopsWithoutDroppingABlock()
     o.queueMs = 0;
     MeasurementRecorder rec;
     QSignalSpy stopped(&rec, &MeasurementRecorder::stopped);
+    // The blocks are made beforehand, so that they arrive faster than any
+    // disk writes them whatever the build's speed of making them.
+    constexpr int Len = 16384;
+    QVector<BlockPtr> blocks;
+    for (int i = 0; i < 60; ++i)
+        blocks.append(makeBlock(1, qint64(i) * Len, 4, Len));
     QString error;
     QVERIFY(rec.start(o, &error));
     rec.beginRun(1, describedRun(4));
-    constexpr int Len = 16384;
-    for (int i = 0; i < 60; ++i)
-        rec.push(makeBlock(1, qint64(i) * Len, 4, Len));
+    for (const BlockPtr &b : blocks)
+        rec.push(b);
     QVERIFY(stopped.wait(10000));
     QVERIFY(stopped.first().first().toString().contains(QStringLiteral("диск не успевает")));
     const qint64 written = rec.stats().blocks;

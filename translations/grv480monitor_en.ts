@@ -120,6 +120,54 @@
         <translation>Single-channel mode needs exactly one enabled channel</translation>
     </message>
     <message>
+        <source>Конфигурация не совпадает с записью: набор каналов</source>
+        <translation>Configuration differs from the recording: set of channels</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: диапазон канала</source>
+        <translation>Configuration differs from the recording: channel range</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: одноканальный режим</source>
+        <translation>Configuration differs from the recording: single-channel mode</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: частота АЦП</source>
+        <translation>Configuration differs from the recording: ADC frequency</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: время на коммутацию</source>
+        <translation>Configuration differs from the recording: switching time</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: фильтр АЦП</source>
+        <translation>Configuration differs from the recording: ADC filter</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: ток возбуждения</source>
+        <translation>Configuration differs from the recording: excitation current</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: фоновые измерения</source>
+        <translation>Configuration differs from the recording: background measurements</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: канал 16 для измерения Uref</source>
+        <translation>Configuration differs from the recording: channel 16 for Uref</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: применение тарировочных коэффициентов</source>
+        <translation>Configuration differs from the recording: use of the tare coefficients</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: порог определения короткого замыкания</source>
+        <translation>Configuration differs from the recording: short-circuit threshold</translation>
+    </message>
+    <message>
+        <source>Конфигурация не совпадает с записью: параметры кабеля</source>
+        <translation>Configuration differs from the recording: cable parameters</translation>
+    </message>
+    <message>
         <source>Модуль не сконфигурирован</source>
         <translation>Module not configured</translation>
     </message>

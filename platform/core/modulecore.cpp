@@ -153,6 +153,35 @@ double switchTimeUs(double adcFreq, double odr)
     return (1.0 / adcFreq - 1.0 / odr) * 1e6;
 }
 
+void autoFilter(bool singleCh, double adcFreq, double swTimeUs, TGRV480FilterParams *p,
+                double *swLeftUs)
+{
+    double sw = 0;
+    if (singleCh) {
+        // The filter's output rate becomes the conversion rate: take the nearest one.
+        int best = 0;
+        for (int c = 1; c < kSinc5OdrCount; ++c) {
+            if (std::fabs(sinc5Odr(true, c) - adcFreq) < std::fabs(sinc5Odr(true, best) - adcFreq))
+                best = c;
+        }
+        filterParams(true, GRV480_FILTER_SINC5_SINC1, best, p, nullptr);
+    } else {
+        // The slowest filter (best noise) that still leaves the switching time;
+        // when none can, the fastest, with whatever it leaves.
+        int chosen = 0;
+        for (int c = kSinc5OdrCount - 1; c >= 0; --c) {
+            if (switchTimeUs(adcFreq, sinc5Odr(false, c)) >= swTimeUs) {
+                chosen = c;
+                break;
+            }
+        }
+        filterParams(false, GRV480_FILTER_SINC5_SINC1, chosen, p, nullptr);
+        sw = switchTimeUs(adcFreq, p->odr);
+    }
+    if (swLeftUs)
+        *swLeftUs = sw;
+}
+
 int32_t nearestSyncDiv(double freq)
 {
     if (!(freq > 0))

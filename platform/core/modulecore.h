@@ -46,6 +46,11 @@ bool enhancedOdr(int code, double *odr, double *notchDb);
 // errCode receives GRV480_ERR_CFG_FILTER_TYPE or GRV480_ERR_CFG_FILTER_ODR.
 bool filterParams(bool singleCh, int type, int selector, TGRV480FilterParams *p, int32_t *errCode);
 double switchTimeUs(double adcFreq, double odr);
+// The filter the configuration chooses by itself: in single-channel mode the
+// output rate nearest adcFreq, otherwise the slowest one that leaves swTimeUs
+// (the fastest when none does); *swLeftUs gets the switching time it leaves.
+void autoFilter(bool singleCh, double adcFreq, double swTimeUs, TGRV480FilterParams *p,
+                double *swLeftUs);
 
 int32_t nearestSyncDiv(double freq);
 double syncDivFreq(int32_t div);

@@ -252,10 +252,12 @@ bool ClientSession::produce()
 {
     const double ff = emu->frameFrequency();
     const uint64_t due = uint64_t(std::floor(double(nowUs() - startUs) * 1e-6 * ff));
-    if (due > emu->framesGenerated()) {
+    // A replay at its end sends what a module with nothing to send does: heartbeats.
+    if (due > emu->framesGenerated() && !emu->replayEnded()) {
         // whole frames per message, at most kMaxWordsPerMessage words
         const uint64_t perMsg = std::max<uint64_t>(1, kMaxWordsPerMessage / emu->frameWords());
-        while (emu->isStarted() && emu->framesGenerated() < due && !stallUntilMs) {
+        while (emu->isStarted() && emu->framesGenerated() < due && !stallUntilMs &&
+               !emu->replayEnded()) {
             scratch.clear();
             emu->generate(std::min(due, emu->framesGenerated() + perMsg), &scratch);
             if (!scratch.empty())
@@ -266,6 +268,14 @@ bool ClientSession::produce()
                 return false;
         }
         lastSendMs = nowMs();
+        if (emu->replayEnded()) {
+            const std::string &why = emu->replayCursor()->error();
+            if (why.empty())
+                std::fprintf(stderr, "grv480-emulator: replay: end of the recording after %llu frames\n",
+                             static_cast<unsigned long long>(emu->framesGenerated()));
+            else
+                std::fprintf(stderr, "grv480-emulator: replay stopped: %s\n", why.c_str());
+        }
     } else if (nowMs() - lastSendMs >= kHeartbeatMs) {
         queue(makeMessage(Heartbeat, nullptr, 0));
         lastSendMs = nowMs();
@@ -327,6 +337,8 @@ bool ClientSession::handleHello(const std::vector<uint8_t> &payload)
         const int sndbuf = 256 * 1024;
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sndbuf, sizeof sndbuf);
         emu.reset(new ModuleEmulator(*m));
+        if (server.replay())
+            emu->setReplay(server.replay(), server.replayLoops());
         // faults switched on before this client came apply to it as well;
         // link actions only to the connections open when they were given
         linkSeen = server.faults().linkSequence();

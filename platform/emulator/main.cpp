@@ -1,8 +1,10 @@
 // grv480-emulator: a crate server with emulated GRV480 modules.
+#include "replayrecording.h"
 #include "scenario.h"
 #include "server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -35,11 +37,44 @@ void usage(FILE *f)
         "  --idle-limit MS   close a connection that holds no module after MS ms without a\n"
         "                    request (default 60000); a message left unfinished gets 5000\n"
         "  --allow-faults    accept the fault control command (grv480-cli fault ...)\n"
+        "  --replay FILE     serve one module that plays a recording of the monitor (.h5):\n"
+        "                    its samples, runs and lamps at the recorded rate, from the start\n"
+        "                    at every start of the module; the monitor's configuration must\n"
+        "                    be the recorded one, else setting it fails naming the setting\n"
+        "  --once            with --replay: play it once per start of the module, then\n"
+        "                    send only heartbeats (default: loop from the start)\n"
+        "  --print-configuration  with --replay: print the recorded configuration as a\n"
+        "                    \".gm480cfg\" file for the monitor to load, and exit\n"
         "  --check           only read the scenario and report errors\n"
         "  --print-default   print the built-in scenario and exit\n"
         "  --help            this text\n\n"
-        "On start it prints \"listening on ADDR:PORT\" on standard output.\n",
+        "On start it prints \"listening on ADDR:PORT\" on standard output.\n"
+        "Exit codes: 2 bad command line, 3 bad scenario, 4 state directory,\n"
+        "5 cannot listen, 6 recording that cannot be replayed.\n",
         f);
+}
+
+// The one crate and module of a replay: the recorded ones where a scenario
+// could name them so.
+Scenario replayScenario(const ReplayRecording &rec)
+{
+    std::string crate = rec.crateSerial();
+    const bool crateOk = !crate.empty() && crate.size() <= 15 &&
+                         std::all_of(crate.begin(), crate.end(), [](char c) {
+                             return std::isalnum(static_cast<unsigned char>(c)) || c == '-' ||
+                                    c == '_' || c == '.';
+                         });
+    if (!crateOk)
+        crate = "REPLAY";
+    ModuleSpec m;
+    m.crate = crate;
+    m.slot = rec.slot() >= 1 && rec.slot() <= 16 ? rec.slot() : 1;
+    m.typeId = GRV480_MODULE_ID;
+    m.serial = rec.moduleSerial().empty() ? std::string("REPLAY") : rec.moduleSerial().substr(0, 15);
+    Scenario s;
+    s.crates.push_back(crate);
+    s.modules.push_back(m);
+    return s;
 }
 
 bool makeDirs(const std::string &path)
@@ -76,6 +111,9 @@ int main(int argc, char **argv)
     std::string stateDir;
     bool checkOnly = false;
     bool allowFaults = false;
+    std::string replayFile;
+    bool once = false;
+    bool printConfiguration = false;
     ClientLimits limits;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -115,6 +153,12 @@ int main(int argc, char **argv)
             limits.partialMessageMs = std::min(limits.partialMessageMs, int(ms));
         } else if (a == "--allow-faults") {
             allowFaults = true;
+        } else if (a == "--replay") {
+            replayFile = value("--replay");
+        } else if (a == "--once") {
+            once = true;
+        } else if (a == "--print-configuration") {
+            printConfiguration = true;
         } else if (a == "--check") {
             checkOnly = true;
         } else if (a == "--print-default") {
@@ -127,11 +171,35 @@ int main(int argc, char **argv)
         }
     }
 
+    if (!replayFile.empty() && !scenarioFile.empty()) {
+        std::fprintf(stderr, "grv480-emulator: --replay and --scenario exclude each other\n");
+        return 2;
+    }
+    if ((once || printConfiguration) && replayFile.empty()) {
+        std::fprintf(stderr, "grv480-emulator: %s needs --replay\n",
+                     once ? "--once" : "--print-configuration");
+        return 2;
+    }
     Scenario scenario;
     std::string error;
-    const bool ok = scenarioFile.empty()
+    ReplayRecording recording;
+    if (!replayFile.empty()) {
+        if (!recording.open(replayFile, &error)) {
+            std::fprintf(stderr, "grv480-emulator: cannot replay %s\n", error.c_str());
+            return 6;
+        }
+        if (printConfiguration) {
+            std::fputs(recording.configurationText().c_str(), stdout);
+            return 0;
+        }
+        for (const std::string &note : recording.notes())
+            std::fprintf(stderr, "grv480-emulator: replay: %s\n", note.c_str());
+        scenario = replayScenario(recording);
+    }
+    const bool ok = !replayFile.empty() ||
+                    (scenarioFile.empty()
                         ? parseScenario(builtinScenarioText(), "built-in scenario", &scenario, &error)
-                        : loadScenarioFile(scenarioFile, &scenario, &error);
+                        : loadScenarioFile(scenarioFile, &scenario, &error));
     if (!ok) {
         std::fprintf(stderr, "grv480-emulator: %s\n", error.c_str());
         return 3;
@@ -151,6 +219,8 @@ int main(int argc, char **argv)
 
     std::signal(SIGPIPE, SIG_IGN);
     CrateServer server(scenario, stateDir, allowFaults, limits);
+    if (!replayFile.empty())
+        server.setReplay(&recording, !once);
     if (!server.listenOn(address, uint16_t(port), &error)) {
         std::fprintf(stderr, "grv480-emulator: %s\n", error.c_str());
         return 5;

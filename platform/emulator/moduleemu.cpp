@@ -19,6 +19,8 @@ constexpr double kOverRangeStep = 1.5;   // of the channel's full scale
 // 5th against the others, so that the wave is a slightly flattened sine
 constexpr double kMainsShare[3] = {1.0, 0.1, -0.04};
 constexpr int kMainsOrder[3] = {1, 3, 5};
+// A replayed sample this close to its rail, zero included, was taken on it.
+constexpr int64_t kRailTolerance = 1024;
 
 uint64_t splitmix(uint64_t &x)
 {
@@ -131,6 +133,12 @@ int ModuleEmulator::setAdc(const proto::SetAdcRequest &req, proto::SetAdcReply *
         if (dac)
             t.raw.mainTable[i] = (t.raw.mainTable[i] & ~GRV480_ENTRY_DAC_MASK) | dac;
     }
+    if (replay) {
+        // The recording holds samples and statuses of its own configuration
+        // only; the client hears which setting differs.
+        if (const int32_t differs = replay->compare(req.cfg, t.frameFrequency))
+            return differs;
+    }
     cfg = req.cfg;
     tables = t;
     configured = true;
@@ -158,8 +166,18 @@ int ModuleEmulator::start()
     if (cfg.logicalChannelCount == 0)
         return GRV480_ERR_CFG_CHANNEL_COUNT;
     prepare();
+    if (cursor) {
+        cursor->rewind();
+        replayBlockSerial = 0;
+    }
     running = true;
     return 0;
+}
+
+void ModuleEmulator::setReplay(const ReplayRecording *recording, bool loop)
+{
+    replay = recording;
+    cursor.reset(recording ? new ReplayCursor(*recording, loop) : nullptr);
 }
 
 void ModuleEmulator::prepare()
@@ -381,6 +399,10 @@ void ModuleEmulator::generate(uint64_t upTo, std::vector<uint32_t> *out)
 {
     if (!running || upTo <= frameNo)
         return;
+    if (cursor) {
+        generateReplay(upTo, out);
+        return;
+    }
     const uint32_t rows = tables.raw.mainTableSize;
     const double clock = 1.0 / tables.adcFreq;
     const uint32_t frameClocks = tables.raw.frameClocks;
@@ -446,6 +468,173 @@ void ModuleEmulator::generate(uint64_t upTo, std::vector<uint32_t> *out)
             }
             const uint32_t tag = first ? (powerTag | uint32_t(frameNo & 31)) : r;
             out->push_back(encodeWord(first, false, tag, voltsToCode(volts, fs)));
+        }
+    }
+}
+
+void ModuleEmulator::takeReplayBlock(const ReplayBlock &b)
+{
+    const TGRV480FrameStatus &fs = b.frame;
+    powerExceeded = (fs.flags & GRV480_FRAME_LOAD_POWER_EXCEEDED) != 0;
+    const uint32_t n = tables.raw.unbalanceChCount;
+    outOfRangeOwed.assign(n, 0);
+    outOfRangeRecorded.assign(n, 0);
+    std::fill(std::begin(zeroBase), std::end(zeroBase), 0);
+    bool zeroSet[8] = {};
+    for (uint32_t i = 0; i < n && i < b.channels.size(); ++i) {
+        const TGRV480ChStatus &c = b.channels[i];
+        if (c.flags & GRV480_CH_OUT_OF_RANGE)
+            outOfRangeOwed[i] = outOfRangeRecorded[i] = std::max<int64_t>(1, c.outOfRangeCount);
+        const unsigned g = (tables.raw.mainTable[i] & GRV480_ENTRY_GAIN_MASK) >> GRV480_ENTRY_GAIN_SHIFT;
+        if (tables.zeroRowOfGain[g] >= 0 && !zeroSet[g]) {
+            zeroBase[g] = voltsToCode(c.zeroOffset, gainFullScaleV(g));
+            zeroSet[g] = true;
+        }
+    }
+
+    // The library takes the measured zero of the absolute path off every
+    // absolute value, so each one is given with that zero, quantised as the
+    // library will see it, added back.
+    double zero = 0;
+    double zeroQ = 0;
+    for (uint32_t k = 0; k < tables.raw.bgTableSize; ++k) {
+        if (tables.bgRoles[k] == BgRole::UrefZero) {
+            zero = fs.zeroUneg.state != GRV480_MV_NOT_MEASURED ? fs.zeroUneg.value : 0.0;
+            const double full = bgValues[k].fullScale;
+            zeroQ = voltsToCode(zero, full) * full / 8388608.0;
+        }
+    }
+    // A fault is a saturated reading; the checks act through saturation
+    // (open) or a reading near zero (short), whatever value they carry.
+    auto value = [&](const TGRV480MeasValue &m) {
+        return m.state == GRV480_MV_FAULT ? std::copysign(kSaturate, m.value) : m.value + zeroQ;
+    };
+    auto shortCheck = [&](const TGRV480MeasValue &m) {
+        return m.state == GRV480_MV_SHORT ? zeroQ : kSaturate;
+    };
+    auto openCheck = [&](const TGRV480MeasValue &m) {
+        return m.state == GRV480_MV_OPEN ? kSaturate : zeroQ;
+    };
+    static const TGRV480ChStatus none{};
+    bgTarget.assign(tables.raw.bgTableSize, 0.0);
+    for (uint32_t k = 0; k < tables.raw.bgTableSize; ++k) {
+        const uint8_t lc = tables.bgLogical[k];
+        const TGRV480ChStatus &c = lc < b.channels.size() ? b.channels[lc] : none;
+        double &v = bgTarget[k];
+        switch (tables.bgRoles[k]) {
+        case BgRole::Uref: v = value(fs.uref); break;
+        case BgRole::UrefShort: v = shortCheck(fs.uref); break;
+        case BgRole::UrefOpen: v = openCheck(fs.uref); break;
+        case BgRole::UrefRValue: v = value(fs.urefR); break;
+        case BgRole::UrefRShort: v = shortCheck(fs.urefR); break;
+        case BgRole::UrefROpen: v = openCheck(fs.urefR); break;
+        case BgRole::UrefZero: v = zero; break;
+        case BgRole::Vadj: v = value(fs.vadj); break;
+        case BgRole::Uneg: v = value(fs.uneg); break;
+        case BgRole::UnegOpen: v = openCheck(fs.uneg); break;
+        case BgRole::UxValue: v = value(c.ux); break;
+        case BgRole::UxShort: v = shortCheck(c.ux); break;
+        case BgRole::UxOpen: v = openCheck(c.ux); break;
+        case BgRole::Ucm: v = value(c.ucm); break;
+        }
+    }
+}
+
+void ModuleEmulator::generateReplay(uint64_t upTo, std::vector<uint32_t> *out)
+{
+    const uint32_t rows = tables.raw.mainTableSize;
+    const uint32_t n = tables.raw.unbalanceChCount;
+    relCode.resize(n);
+    zeroCode.assign(8, 0);
+    auto gainOf = [&](uint32_t r) {
+        return (tables.raw.mainTable[r] & GRV480_ENTRY_GAIN_MASK) >> GRV480_ENTRY_GAIN_SHIFT;
+    };
+    auto clampCode = [](int64_t c) { return int32_t(std::clamp<int64_t>(c, kCodeMin, kCodeMax)); };
+    // Would zero code zc at gain g keep every channel of that gain off its rail
+    // but those that owe a saturated sample?
+    auto fits = [&](unsigned g, int64_t zc) {
+        if (zc < kCodeMin || zc > kCodeMax)
+            return false;
+        for (uint32_t j = 0; j < n; ++j) {
+            const int64_t c = relCode[j] + zc;
+            if (gainOf(j) == g && outOfRangeOwed[j] <= 0 && (c >= kCodeMax || c <= kCodeMin))
+                return false;
+        }
+        return true;
+    };
+    out->reserve(out->size() + size_t(upTo - frameNo) * rows);
+    for (; frameNo < upTo; ++frameNo) {
+        const double *mv = nullptr;
+        const ReplayBlock *block = nullptr;
+        bool lastOfBlock = false;
+        if (!cursor->next(&mv, &block, &lastOfBlock))
+            return;
+        if (cursor->blockSerial() != replayBlockSerial) {
+            replayBlockSerial = cursor->blockSerial();
+            takeReplayBlock(*block);
+        }
+        // Not clipped: a sample taken on its rail was recorded with the zero
+        // taken off, so it lies beyond the rail.
+        for (uint32_t i = 0; i < n; ++i) {
+            const double c = std::round((mv[i] * 1e-3 - channels[i].dacV) / channels[i].fullScale
+                                        * 8388608.0);
+            relCode[i] = std::isfinite(c) ? int64_t(std::clamp(c, -1e12, 1e12)) : 0;
+        }
+        // The library takes each gain's zero row off its channels, so the zero
+        // code is free within a frame: one that puts a channel on its rail
+        // gives it the recorded out-of-range sample and keeps its value.
+        bool fixed[8] = {};
+        for (unsigned g = 0; g < 8; ++g)
+            zeroCode[g] = zeroBase[g];
+        for (uint32_t i = 0; i < n; ++i) {
+            const unsigned g = gainOf(i);
+            if (tables.zeroRowOfGain[g] < 0 || outOfRangeOwed[i] <= 0 || fixed[g])
+                continue;
+            const int64_t at = relCode[i] + zeroCode[g];
+            const int64_t rail = at >= 0 ? kCodeMax : kCodeMin;
+            // The block's last chance to show its flag at all.
+            const bool noneYet = lastOfBlock && outOfRangeOwed[i] == outOfRangeRecorded[i];
+            if ((std::llabs(at - rail) <= kRailTolerance || noneYet) && fits(g, rail - relCode[i])) {
+                zeroCode[g] = int32_t(rail - relCode[i]);
+                fixed[g] = true;
+            }
+        }
+        for (unsigned g = 0; g < 8; ++g) {
+            if (fixed[g] || tables.zeroRowOfGain[g] < 0 || fits(g, zeroCode[g]))
+                continue;
+            int64_t lo = kCodeMin + 1, hi = kCodeMax - 1;
+            for (uint32_t j = 0; j < n; ++j) {
+                if (gainOf(j) == g) {
+                    lo = std::max<int64_t>(lo, kCodeMin + 1 - relCode[j]);
+                    hi = std::min<int64_t>(hi, kCodeMax - 1 - relCode[j]);
+                }
+            }
+            if (lo <= hi)
+                zeroCode[g] = int32_t(std::clamp<int64_t>(zeroCode[g], lo, hi));
+        }
+
+        const uint32_t powerTag = powerExceeded ? 0x20u : 0u;
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint32_t e = tables.raw.mainTable[r];
+            if (e & GRV480_ENTRY_BG_SLOT) {
+                const int32_t code = voltsToCode(bgTarget[bgIndex], bgValues[bgIndex].fullScale);
+                out->push_back(encodeWord(false, true, bgIndex, code));
+                if (++bgIndex >= bgValues.size())
+                    bgIndex = 0;
+                continue;
+            }
+            int32_t code;
+            if (r < n) {
+                const unsigned g = gainOf(r);
+                code = clampCode(relCode[r] + (tables.zeroRowOfGain[g] >= 0 ? zeroCode[g] : 0));
+                if (codeSaturated(code) && outOfRangeOwed[r] > 0)
+                    --outOfRangeOwed[r];
+            } else {
+                code = zeroCode[gainOf(r)];
+            }
+            const bool first = r == 0;
+            const uint32_t tag = first ? (powerTag | uint32_t(frameNo & 31)) : r;
+            out->push_back(encodeWord(first, false, tag, code));
         }
     }
 }

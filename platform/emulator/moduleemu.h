@@ -5,9 +5,11 @@
 
 #include "modulecore.h"
 #include "protocol.h"
+#include "replayrecording.h"
 #include "scenario.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Seeded generator, so that a scenario replays identically.
@@ -50,6 +52,13 @@ public:
     // Appends the words of frames frameNo .. upTo-1; stops early at a frame
     // that has a link action due (see takeLinkAction).
     void generate(uint64_t upTo, std::vector<uint32_t> *out);
+
+    // Plays the recording instead of the scenario's physics: the configuration
+    // must be the recorded one, and every start plays it from its beginning.
+    void setReplay(const ReplayRecording *recording, bool loop);
+    // Nothing more to play: a single pass has ended, or the file became unreadable.
+    bool replayEnded() const { return cursor && cursor->ended(); }
+    const ReplayCursor *replayCursor() const { return cursor.get(); }
 
 private:
     struct Channel
@@ -94,6 +103,9 @@ private:
     // Applies the events due at frameNo; false when a link action waits.
     bool runEvents();
     double level(const Channel &c) const;
+    void generateReplay(uint64_t upTo, std::vector<uint32_t> *out);
+    // The background values and zero codes that give back a recorded block's status.
+    void takeReplayBlock(const ReplayBlock &b);
 
     const ModuleSpec &spec;
     ModuleSpec live;                      // the scenario with the control command's changes
@@ -119,6 +131,17 @@ private:
     bool powerExceeded = false;
     uint64_t frameNo = 0;
     uint32_t bgIndex = 0;
+
+    const ReplayRecording *replay = nullptr;
+    std::unique_ptr<ReplayCursor> cursor;
+    uint64_t replayBlockSerial = 0;
+    std::vector<double> bgTarget;         // volts of each background entry in this block
+    int32_t zeroBase[8] = {};             // code of each gain's zero row in this block
+    std::vector<int64_t> outOfRangeOwed;  // saturated samples still to give, per channel
+    std::vector<int64_t> outOfRangeRecorded;
+    std::vector<int64_t> relCode;         // per channel: code less the zero of its gain, unclipped
+    std::vector<int32_t> zeroCode;        // per gain, this frame
 };
+
 
 #endif // MODULEEMU_H

@@ -13,6 +13,8 @@
 #include <set>
 #include <string>
 
+class ReplayRecording;
+
 // What the accept loop may know of a client's connection: how long it has
 // been quiet and whether it holds a module; set by the session's own thread.
 struct SessionState
@@ -56,6 +58,14 @@ public:
     bool claimModule(const ModuleSpec *m);
     void releaseModule(const ModuleSpec *m);
     const ClientLimits &limits() const { return clientLimits; }
+    // --replay: the one module plays this recording (nullptr: the scenario's physics).
+    void setReplay(const ReplayRecording *recording, bool loop)
+    {
+        replayRecording = recording;
+        replayLoop = loop;
+    }
+    const ReplayRecording *replay() const { return replayRecording; }
+    bool replayLoops() const { return replayLoop; }
     void addSession(SessionState *s);
     void removeSession(SessionState *s);
 
@@ -74,6 +84,8 @@ private:
     std::mutex modulesMutex;
     std::set<const ModuleSpec *> claimed;
     ClientLimits clientLimits;
+    const ReplayRecording *replayRecording = nullptr;
+    bool replayLoop = true;
     std::mutex sessionsMutex;
     std::list<SessionState *> sessions;
 };

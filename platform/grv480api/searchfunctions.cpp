@@ -29,27 +29,7 @@ GRV480API_EXPORT INT GRV480_FindFilterParams(INT singleCh, double adcFreq, doubl
         return GRV480_ERR_INVALID_PARAM;
     TGRV480FilterParams p;
     double sw = 0;
-    if (singleCh) {
-        // The filter's output rate becomes the conversion rate: take the nearest one.
-        int best = 0;
-        for (int c = 1; c < kSinc5OdrCount; ++c) {
-            if (std::fabs(sinc5Odr(true, c) - adcFreq) < std::fabs(sinc5Odr(true, best) - adcFreq))
-                best = c;
-        }
-        filterParams(true, GRV480_FILTER_SINC5_SINC1, best, &p, nullptr);
-    } else {
-        // The slowest filter (best noise) that still leaves the switching time;
-        // when none can, the fastest, with whatever it leaves.
-        int chosen = 0;
-        for (int c = kSinc5OdrCount - 1; c >= 0; --c) {
-            if (switchTimeUs(adcFreq, sinc5Odr(false, c)) >= swTimeUs) {
-                chosen = c;
-                break;
-            }
-        }
-        filterParams(false, GRV480_FILTER_SINC5_SINC1, chosen, &p, nullptr);
-        sw = switchTimeUs(adcFreq, p.odr);
-    }
+    autoFilter(singleCh != 0, adcFreq, swTimeUs, &p, &sw);
     if (params)
         *params = p;
     if (swTimeResultUs)
