@@ -277,7 +277,7 @@ bool RecordingReader::readStatusRecords(int run, qint64 first, qint64 count,
     }
     const Run &r = runList.at(run);
     constexpr hsize_t StatusBytes = 136;
-    const hsize_t nch = hsize_t(std::max(1, r.channels.size()));
+    const hsize_t nch = hsize_t(std::max(1, int(r.channels.size())));
     const size_t rowSize = StatusBytes * (1 + nch);
     const hid_t mem = H5Tcreate(H5T_COMPOUND, rowSize);
     const hid_t frameType = H5Tarray_create2(H5T_NATIVE_UINT8, 1, &StatusBytes);
