@@ -58,7 +58,8 @@ int worstColumn(const QImage &a, const QImage &b)
         for (int y = 0; y < a.height(); ++y) {
             int least = std::numeric_limits<int>::max();
             for (int dx = -1; dx <= 1; ++dx)
-                least = std::min(least, std::abs(inkAround(a, x + dx, y) - inkAround(b, x + dx, y)));
+                least =
+                    std::min(least, std::abs(inkAround(a, x + dx, y) - inkAround(b, x + dx, y)));
             if (least > 128)
                 ++unmatched;
         }

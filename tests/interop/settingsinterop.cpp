@@ -44,11 +44,13 @@ QList<QPair<QString, QVariant>> values()
         {QStringLiteral("MainWindow/size"), QSize(1280, 720)},
         {QStringLiteral("MainWindow/pos"), QPoint(-20, 35)},
         {QStringLiteral("MainWindow/geometry"), QRect(10, 20, 300, 400)},
-        {QStringLiteral("MainWindow/ChSplitState"), QByteArray("\x00\x00\x00\xff\x01\x02\n\r=;,", 11)},
+        {QStringLiteral("MainWindow/ChSplitState"),
+         QByteArray("\x00\x00\x00\xff\x01\x02\n\r=;,", 11)},
         {QStringLiteral("TimePlot/Cursors"), QVariantList{12.5, -0.25, true, QStringLiteral("t")}},
         {QStringLiteral("TimePlot/XMax"), 1000.125},
         {QStringLiteral("DeviceConfig/Name"), QStringLiteral("Мост 1; \"кН\", µm/m")},
-        {QStringLiteral("DeviceConfig/Channels"), QStringList{QStringLiteral("1"), QStringLiteral("5")}},
+        {QStringLiteral("DeviceConfig/Channels"),
+         QStringList{QStringLiteral("1"), QStringLiteral("5")}},
         {QStringLiteral("DeviceConfig/Enabled"), true},
         {QStringLiteral("DeviceConfig/Mask"), 0x0fff},
         {QStringLiteral("Events/Last"), when},
@@ -76,20 +78,27 @@ int write(const QString &file)
 
 int check(const QString &file)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read ") + file);
-    const QList<SettingsFileCheck::Entry> hostile = SettingsFileCheck::hostileEntries(f.readAll());
-    for (const SettingsFileCheck::Entry &e : hostile)
+    // As the program does before it reads its settings.
+    const SettingsFileCheck::Outcome mend = SettingsFileCheck::mendFile(file);
+    if (!mend.ok)
+        return fail(QStringLiteral("cannot be read: ") + mend.error);
+    for (const SettingsFileCheck::Entry &e : mend.removed)
         return fail(QStringLiteral("taken for hostile: [%1] %2: %3").arg(e.group, e.key, e.reason));
 
     QSettings s(file, QSettings::IniFormat);
     int failures = 0;
     for (const auto &v : values()) {
         const QVariant got = s.value(v.first);
-        if (got != v.second) {
-            fail(QStringLiteral("%1: expected %2, read %3")
-                     .arg(v.first, v.second.toString(), got.toString()));
+        // An INI file keeps no element types: a list comes back as strings with
+        // either Qt, and Qt 6 no longer converts when it compares variants.
+        const bool list = v.second.userType() == QMetaType::QVariantList;
+        const bool same = list ? got.toStringList() == v.second.toStringList() : got == v.second;
+        if (!same) {
+            const auto text = [list](const QVariant &x) {
+                return list ? x.toStringList().join(QLatin1Char(',')) : x.toString();
+            };
+            fail(
+                QStringLiteral("%1: expected %2, read %3").arg(v.first, text(v.second), text(got)));
             ++failures;
         }
     }
