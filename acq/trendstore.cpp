@@ -15,7 +15,7 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 template <typename T> void makeRoom(QVector<T> &v, int limit)
 {
     if (v.size() == v.capacity())
-        v.reserve(std::min(limit + 1, std::max(64, 2 * v.size())));
+        v.reserve(std::min(limit + 1, std::max(64, 2 * int(v.size()))));
 }
 
 double shown(const TGRV480MeasValue &v)

@@ -135,9 +135,12 @@ int main(int argc, char *argv[])
     }
 
     // Before the application object exists, or Qt ignores them: the window
-    // scales with the desktop, and icons take their @2x pictures there.
+    // scales with the desktop, and icons take their @2x pictures there
+    // (always so from Qt 6 on).
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication app(argc, argv);
     initResources();
     QApplication::setWindowIcon(applicationIcon());

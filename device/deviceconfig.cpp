@@ -105,11 +105,11 @@ int validManualOdr(int type, qint64 odr)
 {
     switch (type) {
     case GRV480_FILTER_SINC3:
-        return int(qBound<qint64>(1, odr, MaxSinc3Divider));
+        return int(std::clamp<qint64>(odr, 1, MaxSinc3Divider));
     case GRV480_FILTER_ENH_50_60:
         return nearestEnhancedOdrCode(odr);
     default:
-        return int(qBound<qint64>(0, odr, MaxSinc5OdrCode));
+        return int(std::clamp<qint64>(odr, 0, MaxSinc5OdrCode));
     }
 }
 

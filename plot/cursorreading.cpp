@@ -36,7 +36,7 @@ double valueAt(const ChResult &c, double timeMs)
 
 double levelAt(const ChResult &c, double freqHz)
 {
-    const int n = std::min(c.spectrum.size(), c.freqBins);
+    const int n = std::min(int(c.spectrum.size()), c.freqBins);
     if (n == 0 || !(c.freqStep > 0.0) || !std::isfinite(freqHz))
         return qQNaN();
     const double x = freqHz / c.freqStep;
@@ -78,7 +78,7 @@ Reading read(const DataBlockProcessor::DataBlock &block, const QVector<int> &row
 QVector<Line> harmonicLines(const ChResult &c)
 {
     QVector<Line> lines;
-    const int n = std::min(c.spectrum.size(), c.freqBins);
+    const int n = std::min(int(c.spectrum.size()), c.freqBins);
     if (!c.peakValid || !(c.peakFreq > 0.0) || !(c.freqStep > 0.0) || n == 0)
         return lines;
     for (int k = 1; k < DataBlockProcessor::HarmonicLimit; ++k) {

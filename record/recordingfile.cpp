@@ -423,7 +423,7 @@ bool RecordingFile::beginRun(int number, const RecordingRun &run,
     // One extendible, chunked dataset of samples per channel. A chunk holds
     // about a block, up to SampleChunk: the last chunk is stored whole, so a
     // slow channel would otherwise waste most of it.
-    const hsize_t blockLength = c0 ? hsize_t(std::max(1, c0->values.size())) : hsize_t(SampleChunk);
+    const hsize_t blockLength = c0 ? hsize_t(std::max(1, int(c0->values.size()))) : hsize_t(SampleChunk);
     hsize_t chunk = 1024;
     while (chunk < blockLength && chunk < SampleChunk)
         chunk *= 2;

@@ -16,6 +16,12 @@ PKGS+=(file)
 # Measurement export: HDF5 for large blocks; Python and h5py read exported files back in the tests.
 PKGS+=(libhdf5-dev python3 python3-h5py)
 
+# QT_MAJOR=6: the Qt 6 build (Debian's QCustomPlot package carries its Qt 6 library too)
+if [ "${QT_MAJOR:-5}" = "6" ]; then
+  PKGS+=(qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+         qt6-translations-l10n libgl-dev)
+fi
+
 # bench/fuzz.sh: clang with libFuzzer and the sanitizer runtimes
 if [ "${1:-}" = "--fuzz" ]; then
   PKGS+=(clang-14 libclang-rt-14-dev)

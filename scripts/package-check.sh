@@ -41,7 +41,7 @@ py=$(command -v /usr/bin/python3 || command -v python3)
 "$py" -c 'import h5py, sys; assert h5py.File(sys.argv[1], "r")["run_0001/ch01"].size > 0' "$stage/record.h5"
 
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)
-deb=$(ls -t "$BUILD_DIR"/grv480-monitor_*.deb | head -n 1)
+deb=$(ls -t "$BUILD_DIR"/grv480-monitor*_*.deb | head -n 1)
 dpkg-deb --field "$deb" Depends
 contents=$(dpkg-deb --contents "$deb")
 grep -q './usr/lib/grv480-monitor/libgrv480api.so.1' <<<"$contents"

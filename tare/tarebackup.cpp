@@ -1,4 +1,5 @@
 #include "tarebackup.h"
+#include "qtcompat.h"
 
 #include "filereader.h"
 #include "safefilewriter.h"
@@ -109,7 +110,7 @@ std::unique_ptr<SettingsCopy> openBackup(const QString &path, QString *error)
         *error = copy->errorString();
         return nullptr;
     }
-    copy->settings()->setIniCodec("UTF-8");
+    QtCompat::setIniUtf8(*copy->settings());
     return copy;
 }
 

@@ -37,11 +37,11 @@ bool TareCoefDelegate::parseNumber(const QString &text, double *value)
 {
     const QLocale locale;
     QString t = text.trimmed();
-    t.replace(locale.decimalPoint(), QLatin1Char('.'));
+    t.replace(QString(locale.decimalPoint()), QStringLiteral("."));
     t.replace(QLatin1Char(','), QLatin1Char('.'));
-    t.replace(locale.negativeSign(), QLatin1Char('-'));
-    t.replace(locale.positiveSign(), QLatin1Char('+'));
-    t.replace(locale.exponential(), QLatin1Char('e'));
+    t.replace(QString(locale.negativeSign()), QStringLiteral("-"));
+    t.replace(QString(locale.positiveSign()), QStringLiteral("+"));
+    t.replace(QString(locale.exponential()), QStringLiteral("e"));
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;

@@ -273,7 +273,7 @@ void tst_LanguageSwitch::dialogFollows()
              qPrintable(child<QLineEdit>(&dialog, "filterNotch")->text()));
     QCOMPARE(child<QDoubleSpinBox>(&dialog, "ISrcValue")->suffix(), texts.at(5));
     // Spin boxes made before the switch show their values in the new format.
-    const QChar point = QLocale(language).decimalPoint();
+    const QString point(QLocale(language).decimalPoint());
     QVERIFY2(child<QDoubleSpinBox>(&dialog, "ISrcValue")->text().contains(point),
              qPrintable(child<QDoubleSpinBox>(&dialog, "ISrcValue")->text()));
     // The settings keep the preset's one name, whatever the language.

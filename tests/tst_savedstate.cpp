@@ -1,9 +1,9 @@
 #include "savedstate.h"
 
 #include <QDataStream>
+#include <QDockWidget>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QDockWidget>
 #include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
@@ -51,10 +51,15 @@ QByteArray headerState(int columns, bool rearranged)
 }
 
 // The section list is the last array, followed by 9 bytes of trailing fields.
+// What a header writes after its section list: the resize precision, whether
+// the default size was set, the last section's size, and from Qt 6.1 on
+// whether the sort indicator can be cleared.
+constexpr int HeaderTail = QT_VERSION >= QT_VERSION_CHECK(6, 1, 0) ? 13 : 9;
+
 int sectionListPos(const QByteArray &header)
 {
     for (quint32 n = 1; n < 64; ++n) {
-        const int pos = header.size() - 9 - int(n) * 12 - 4;
+        const int pos = header.size() - HeaderTail - int(n) * 12 - 4;
         QDataStream s(header.mid(pos, 4));
         quint32 word = 0;
         s >> word;
@@ -130,15 +135,18 @@ void TestSavedState::states_data()
 
     QTest::newRow("splitter") << "splitter" << split << 2 << true;
     QTest::newRow("splitter, other widget count") << "splitter" << split << 1 << false;
-    QTest::newRow("splitter, huge size count") << "splitter" << withWord(split, 8, 0x7fffffff) << 2 << false;
-    QTest::newRow("splitter, size overflowing") << "splitter" << withWord(split, 12, 0x7ffffff0) << 2 << false;
+    QTest::newRow("splitter, huge size count")
+        << "splitter" << withWord(split, 8, 0x7fffffff) << 2 << false;
+    QTest::newRow("splitter, size overflowing")
+        << "splitter" << withWord(split, 12, 0x7ffffff0) << 2 << false;
     QTest::newRow("splitter, wrong marker") << "splitter" << withWord(split, 0, 0xfe) << 2 << false;
     QTest::newRow("splitter, empty") << "splitter" << QByteArray() << 2 << false;
 
     QTest::newRow("header") << "header" << header << 4 << true;
     QTest::newRow("header, 16 rearranged") << "header" << headerState(16, true) << 16 << true;
     QTest::newRow("header, other column count") << "header" << header << 5 << false;
-    QTest::newRow("header, huge visual map") << "header" << withWord(header, 21, 0xfffffff0) << 4 << false;
+    QTest::newRow("header, huge visual map")
+        << "header" << withWord(header, 21, 0xfffffff0) << 4 << false;
     QTest::newRow("header, huge section list")
         << "header" << withWord(header, sectionListPos(header), 0x40000000) << 4 << false;
     QTest::newRow("header, garbage") << "header" << QByteArray(64, '\xff') << 4 << false;
@@ -150,7 +158,8 @@ void TestSavedState::states_data()
         << "window" << withWord(window, window.indexOf(char(0xfc)) + 9, 0x7fffffff) << 1 << false;
     QTest::newRow("window, dock widgets") << "window" << withWord(window, 9, 3) << 1 << false;
     QTest::newRow("window, other version") << "window" << withWord(window, 4, 1) << 1 << false;
-    QTest::newRow("window, unknown section") << "window" << window + QByteArray(1, '\x42') << 1 << false;
+    QTest::newRow("window, unknown section")
+        << "window" << window + QByteArray(1, '\x42') << 1 << false;
 }
 
 void TestSavedState::states()
@@ -172,13 +181,13 @@ void TestSavedState::states()
 void TestSavedState::truncatedStatesRejected()
 {
     const QByteArray split = splitterState(), header = headerState(4, true), window = windowState();
-    for (int n = 0; n < 20; ++n)  // marker, version, two sizes; the flags after are optional to Qt
+    for (int n = 0; n < 20; ++n) // marker, version, two sizes; the flags after are optional to Qt
         QVERIFY2(!isSplitterStateSane(split.left(n), 2), qPrintable(QString::number(n)));
-    for (int n = 0; n < header.size() - 9; ++n)
+    for (int n = 0; n < header.size() - HeaderTail; ++n)
         QVERIFY2(!isHeaderStateSane(header.left(n), 4), qPrintable(QString::number(n)));
-    for (int n = 9; n < window.size(); ++n) {  // marker and version alone restore nothing
+    for (int n = 9; n < window.size(); ++n) { // marker and version alone restore nothing
         if (n == window.indexOf(char(0xfc)))
-            continue;  // a complete dock section on its own is a valid state
+            continue; // a complete dock section on its own is a valid state
         QVERIFY2(!isMainWindowStateSane(window.left(n), 0, 1), qPrintable(QString::number(n)));
     }
 }
@@ -227,20 +236,22 @@ void TestSavedState::windowGeometry_data()
     const QSize def(700, 700);
     const QPoint defPos(200, 100);
     const QPoint inside = screen.topLeft() + QPoint(10, 10);
-    QTest::newRow("stored, on screen") << QVariant(QSize(400, 300)) << QVariant(inside)
-                                       << QSize(400, 300) << inside;
-    QTest::newRow("huge size") << QVariant(QSize(30000, 30000)) << QVariant(inside) << def << inside;
+    QTest::newRow("stored, on screen")
+        << QVariant(QSize(400, 300)) << QVariant(inside) << QSize(400, 300) << inside;
+    QTest::newRow("huge size") << QVariant(QSize(30000, 30000)) << QVariant(inside) << def
+                               << inside;
     QTest::newRow("negative size") << QVariant(QSize(-5, 300)) << QVariant(inside) << def << inside;
     QTest::newRow("not a size") << QVariant("big") << QVariant(inside) << def << inside;
-    QTest::newRow("off every screen") << QVariant(QSize(400, 300)) << QVariant(QPoint(-90000, 5))
-                                      << QSize(400, 300) << defPos;
+    QTest::newRow("off every screen")
+        << QVariant(QSize(400, 300)) << QVariant(QPoint(-90000, 5)) << QSize(400, 300) << defPos;
     QTest::newRow("only a sliver visible")
-        << QVariant(QSize(400, 300)) << QVariant(screen.topRight() - QPoint(10, 0)) << QSize(400, 300)
-        << defPos;
+        << QVariant(QSize(400, 300)) << QVariant(screen.topRight() - QPoint(10, 0))
+        << QSize(400, 300) << defPos;
     QTest::newRow("partly off, grabbable")
-        << QVariant(QSize(400, 300)) << QVariant(screen.topLeft() - QPoint(200, 0)) << QSize(400, 300)
-        << screen.topLeft() - QPoint(200, 0);
-    QTest::newRow("missing pos") << QVariant(QSize(400, 300)) << QVariant() << QSize(400, 300) << defPos;
+        << QVariant(QSize(400, 300)) << QVariant(screen.topLeft() - QPoint(200, 0))
+        << QSize(400, 300) << screen.topLeft() - QPoint(200, 0);
+    QTest::newRow("missing pos") << QVariant(QSize(400, 300)) << QVariant() << QSize(400, 300)
+                                 << defPos;
 }
 
 void TestSavedState::windowGeometry()

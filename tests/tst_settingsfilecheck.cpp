@@ -53,6 +53,7 @@ private slots:
     void values();
     void ownValuesRoundTrip();
     void mendKeepsCopyAndTheRest();
+    void valuesInQt6Spelling();
     void configFileRefused();
     void monitorStartsOnHostileSettings_data();
     void monitorStartsOnHostileSettings();
@@ -178,6 +179,31 @@ void TestSettingsFileCheck::mendKeepsCopyAndTheRest()
     QCOMPARE(in.value("MainWindow/size").toSize(), QSize(640, 480));
     QCOMPARE(in.value("TimePlot/x/max").toInt(), 10);
     QVERIFY(!in.contains("TimePlot/x/min"));
+}
+
+// A file as a Qt 6 build writes it (values in UTF-8) reads back the same in
+// this build, whichever Qt it has; a hostile entry beside is still removed.
+void TestSettingsFileCheck::valuesInQt6Spelling()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("qt6.ini");
+    const QByteArray original = QByteArray("[G]\nname=\xd0\x9c\xd0\xbe\xd1\x81\xd1\x82"
+                                           "1a\n"
+                                           "emoji=\xf0\x9f\x98\x80"
+                                           "b\nbytes=@ByteArray(a\xc3\xbf)\n"
+                                           "ascii=plain\nx=") +
+                                HugeList + "\n";
+    QVERIFY(writeAll(name, original));
+    const Outcome o = mendFile(name);
+    QVERIFY2(o.ok, qPrintable(o.error));
+    QCOMPARE(o.removed.size(), 1);
+    QSettings in(name, QSettings::IniFormat);
+    QCOMPARE(in.value("G/name").toString(), QStringLiteral("Мост1a"));
+    QCOMPARE(in.value("G/emoji").toString(), QString::fromUtf8("\xf0\x9f\x98\x80"
+                                                               "b"));
+    QCOMPARE(in.value("G/bytes").toByteArray(), QByteArray("a\xff"));
+    QCOMPARE(in.value("G/ascii").toString(), QStringLiteral("plain"));
+    QVERIFY(!in.contains("G/x"));
 }
 
 // A configuration file is the user's own document: refused, never changed.

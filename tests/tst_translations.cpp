@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace {
 
 const QString SourceDir = QStringLiteral(GRV480_SOURCE_DIR);
@@ -157,7 +159,7 @@ QList<Literal> russianLiterals(const QString &code)
         if (c == QLatin1Char('/') && i + 1 < n && code.at(i + 1) == QLatin1Char('*')) {
             const int end = code.indexOf(QLatin1String("*/"), i + 2);
             const int stop = end < 0 ? n : end + 2;
-            line += code.midRef(i, stop - i).count(QLatin1Char('\n'));
+            line += int(std::count(code.constBegin() + i, code.constBegin() + stop, QLatin1Char('\n')));
             i = stop - 1;
             continue;
         }

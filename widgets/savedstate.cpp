@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QRect>
 #include <QScreen>
 

@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTextCodec>
 
 #include <sys/stat.h>
 
@@ -541,6 +540,63 @@ QByteArray withoutEntries(const QByteArray &ini, const QList<Entry> &entries)
     return out;
 }
 
+QByteArray withQt5Escapes(const QByteArray &ini)
+{
+    QByteArray out;
+    out.reserve(ini.size());
+    const auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    int i = 0;
+    const int n = ini.size();
+    // UTF-8 before any key (a byte order mark) is the reader's, not a value's.
+    if (ini.startsWith("\xef\xbb\xbf")) {
+        out += ini.left(3);
+        i = 3;
+    }
+    bool inValue = false, escaped = false;
+    while (i < n) {
+        const char c = ini.at(i);
+        if (c == '\n' || c == '\r') {
+            inValue = escaped = false;
+            out += c;
+            ++i;
+            continue;
+        }
+        if (!inValue && c == '=')
+            inValue = true;
+        const uchar u = uchar(c);
+        if (!inValue || (u < 0x80 && !(escaped && isHex(c)))) {
+            escaped = false;
+            out += c;
+            ++i;
+            continue;
+        }
+        // A character Qt 5 reads only as an escape: one UTF-8 sequence, or a
+        // hex digit that would otherwise extend the escape before it.
+        int len = 1;
+        char32_t code = u;
+        if (u >= 0xc2 && u <= 0xf4) {
+            len = u >= 0xf0 ? 4 : u >= 0xe0 ? 3 : 2;
+            code = u & (0x7f >> len);
+            for (int k = 1; k < len; ++k) {
+                if (i + k >= n || (uchar(ini.at(i + k)) & 0xc0) != 0x80) {
+                    len = 1;
+                    code = u; // not UTF-8: the byte as Qt 5 would have read it, Latin-1
+                    break;
+                }
+                code = (code << 6) | (uchar(ini.at(i + k)) & 0x3f);
+            }
+        }
+        const QString units = QString::fromUcs4(&code, 1);
+        for (const QChar unit : units)
+            out += "\\x" + QByteArray::number(unit.unicode(), 16);
+        escaped = true;
+        i += len;
+    }
+    return out;
+}
+
 Outcome mendFile(const QString &fileName)
 {
     Outcome outcome;
@@ -566,10 +622,30 @@ Outcome mendFile(const QString &fileName)
     }
     const QByteArray &original = in.data;
     outcome.removed = hostileEntries(original);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 writes values as UTF-8, which Qt 5 reads as Latin-1 unless told:
+    // a file a Qt 6 build wrote is put into Qt 5's own spelling first.
+    if (outcome.removed.isEmpty()) {
+        const QByteArray spelled = withQt5Escapes(original);
+        if (spelled == original)
+            return outcome;
+        outcome.mended = spelled;
+        outcome.ok = writeAtomically(fileName, spelled, &outcome.error);
+        if (!outcome.ok)
+            qCritical("Settings file \"%s\" was written by a newer build and cannot be "
+                      "rewritten for this one: %s. The program reads its settings from a "
+                      "rewritten copy and keeps them for this session only.",
+                      qPrintable(fileName), qPrintable(outcome.error));
+        return outcome;
+    }
+    const QByteArray source = withQt5Escapes(original);
+#else
     if (outcome.removed.isEmpty())
         return outcome;
+    const QByteArray &source = original;
+#endif
 
-    QByteArray mended = withoutEntries(original, outcome.removed);
+    QByteArray mended = withoutEntries(source, hostileEntries(source));
     // A removal can join what was apart (quotes across lines); go on until
     // nothing is left to refuse.
     for (QList<Entry> more = hostileEntries(mended); !more.isEmpty();

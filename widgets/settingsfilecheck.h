@@ -40,6 +40,11 @@ QString checkStreamedVariant(const QByteArray &bytes, bool qt4Stream);
 // The text without the given entries.
 QByteArray withoutEntries(const QByteArray &ini, const QList<Entry> &entries);
 
+// The text with every character of a value that is not ASCII written as an
+// escape, as Qt 5 writes INI files: Qt 6 writes those characters as UTF-8,
+// which Qt 5 would read as Latin-1. Keys and groups are escaped by both.
+QByteArray withQt5Escapes(const QByteArray &ini);
+
 // Larger settings files are none of this program's.
 const qint64 MaxFileBytes = 4 * 1024 * 1024;
 
@@ -54,7 +59,8 @@ struct Outcome
 
 // Keeps a copy of the file beside it (name with date and time), then replaces
 // the file, atomically, with its text less the hostile entries, and warns
-// about each. A file without hostile entries is not touched. A path that is
+// about each. A file without hostile entries is not touched (a Qt 5 build
+// rewrites, without a copy, a file that holds values in Qt 6's UTF-8). A path that is
 // not a regular file (FIFO, device, folder) or is oversized is not read at
 // all and cannot be mended either.
 Outcome mendFile(const QString &fileName);
