@@ -37,7 +37,7 @@ QString stored(LastLocations::Kind kind)
     settings.beginGroup(QLatin1String(k.group));
     const QVariant v = settings.value(QLatin1String(k.key));
     // Only a string is a place; anything else in a hand-edited file is ignored.
-    return v.type() == QVariant::String ? v.toString() : QString();
+    return v.userType() == QMetaType::QString ? v.toString() : QString();
 }
 
 // The serial's characters that a file name cannot hold become "_".

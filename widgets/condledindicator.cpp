@@ -106,8 +106,9 @@ bool CondLedIndicator::eventFilter(QObject *watched, QEvent *event)
     // can still offer its context menu.
     if (event->type() == QEvent::MouseButtonPress && qobject_cast<QLedIndicator *>(watched)) {
         auto *me = static_cast<QMouseEvent *>(event);
-        const QPoint pos = mapFromGlobal(m_led->mapToGlobal(me->pos()));
-        QMouseEvent forwarded(me->type(), pos, me->button(), me->buttons(), me->modifiers());
+        const QPoint global = m_led->mapToGlobal(me->pos());
+        QMouseEvent forwarded(me->type(), mapFromGlobal(global), global, me->button(),
+                              me->buttons(), me->modifiers());
         mousePressEvent(&forwarded);
     }
     return false;

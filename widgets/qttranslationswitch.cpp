@@ -127,8 +127,8 @@ void QtTranslationSwitch::setLanguage(const QString &name)
     for (Translation *t : qAsConst(translations)) {
         QCoreApplication::removeTranslator(t->translator);
         // A missing file leaves the translator empty: the source texts stay.
-        t->translator->load(locale, t->baseName, QStringLiteral("_"), t->directory,
-                            QStringLiteral(".qm"));
+        (void)t->translator->load(locale, t->baseName, QStringLiteral("_"), t->directory,
+                                  QStringLiteral(".qm"));
         QCoreApplication::installTranslator(t->translator);
     }
     retranslateActions();
