@@ -8,13 +8,10 @@ bash scripts/install-deps.sh
 
 asan=${SANITIZE_BUILD_DIR:-build-sanitize}
 BUILD_DIR=$asan bash scripts/build.sh -DGRV480_SANITIZE=ON -DGRV480_BUILD_BENCH=OFF
-# Left out under AddressSanitizer until they have run clean there: the
-# slow-disk recording (it took longer than its 10 s to stop; its blocks are now
-# made before they are pushed), the trend's window test (four layout items
-# leaked; the axis dialog now frees them), and the review and replay tests,
-# which are new.
-(cd "$asan" && ctest --output-on-failure -j"$(nproc)" \
-  -E '^(tst_measurementrecorder|tst_trendstore|tst_recordingreview|tst_replay)$')
+# The recording test is left out under AddressSanitizer until it is mended
+# there: after its four fault cases run one after another (each alone is
+# clean), LeakSanitizer finds one 256 KiB allocation inside the HDF5 library.
+(cd "$asan" && ctest --output-on-failure -j"$(nproc)" -E '^tst_measurementrecorder$')
 
 threaded=(tst_grv480recvthread tst_datablockprocessor tst_mainwindow tst_grv480api tst_emulator
           tst_measurementexport)
