@@ -8,6 +8,7 @@
 #include "measurementactions.h"
 #include "measurementexport.h"
 #include "resultrules.h"
+#include "windowsetup.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -451,19 +452,8 @@ void tst_MeasurementExport::actionWritesEveryKind()
 void tst_MeasurementExport::windowExportsAndRecordsLiveBlocks()
 {
     EmulatorProcess emulator;
-    if (!emulator.start())
+    if (!startWindowTest(emulator, {0, 1, 4}))
         QSKIP("the crate-server emulator cannot be started");
-    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator.port()));
-    QLocale::setDefault(QLocale::c());
-    {
-        QSettings settings;
-        settings.clear();
-        DeviceConfig cfg;
-        cfg.loadSettings(settings);
-        for (int ch : {0, 1, 4})
-            cfg.setChannelEnabled(ch, true);
-        cfg.saveSettings(settings);
-    }
     MainWindow w;
     closeBoxes(&w);
     auto *table = w.findChild<QTableWidget *>(QStringLiteral("paramsTable"));

@@ -15,6 +15,7 @@
 #include "reviewwindow.h"
 #include "statuspanel.h"
 #include "trendplot.h"
+#include "windowsetup.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -102,18 +103,8 @@ void tst_RecordingReview::initTestCase()
 {
     QVERIFY(dir.isValid());
     emulator.reset(new EmulatorProcess);
-    if (!emulator->start())
+    if (!startWindowTest(*emulator, {0, 1, 4}, 100))
         QSKIP("the crate-server emulator cannot be started");
-    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator->port()));
-    QLocale::setDefault(QLocale::c());
-    QSettings settings;
-    settings.clear();
-    DeviceConfig cfg;
-    cfg.loadSettings(settings);
-    for (int ch : {0, 1, 4})
-        cfg.setChannelEnabled(ch, true);
-    cfg.setMeasTime(100);
-    cfg.saveSettings(settings);
 }
 
 // Records from the emulator with the window's own recording while a review

@@ -8,6 +8,7 @@
 #include "measurementactions.h"
 #include "plot.h"
 #include "viewhold.h"
+#include "windowsetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,18 +66,8 @@ private:
 void tst_ViewHold::initTestCase()
 {
     emulator.reset(new EmulatorProcess);
-    if (!emulator->start())
+    if (!startWindowTest(*emulator, {0, 1, 4}, 100))
         QSKIP("the crate-server emulator cannot be started");
-    qputenv("GRV480_SERVER_PORT", QByteArray::number(emulator->port()));
-    QLocale::setDefault(QLocale::c());
-    QSettings settings;
-    settings.clear();
-    DeviceConfig cfg;
-    cfg.loadSettings(settings);
-    for (int ch : {0, 1, 4})
-        cfg.setChannelEnabled(ch, true);
-    cfg.setMeasTime(100);
-    cfg.saveSettings(settings);
 }
 
 void tst_ViewHold::holdKeepsViewStill_data()
